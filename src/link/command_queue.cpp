@@ -1,0 +1,49 @@
+#include "link/command_queue.h"
+
+namespace taktm {
+
+void CommandQueue::EnqueueCommand(const uint8_t* bytes, uint16_t length) {
+  if (length == 0) return;
+  // The frame's length byte carries at most 255; callers stay within it.
+  const size_t kept = length > kMaxPayload ? kMaxPayload : length;
+  entries_.emplace_back(bytes, bytes + kept);
+  const int n = static_cast<int>(entries_.size());
+  SetProgress(n, n, progress_.visible || n >= 2);
+}
+
+void CommandQueue::EnqueueCommand(std::initializer_list<uint8_t> bytes) {
+  EnqueueCommand(bytes.begin(), static_cast<uint16_t>(bytes.size()));
+}
+
+void CommandQueue::RemoveHead() {
+  if (entries_.empty()) return;
+  entries_.pop_front();
+  const int n = static_cast<int>(entries_.size());
+  SetProgress(progress_.maximum, n, n == 0 ? false : progress_.visible);
+}
+
+void CommandQueue::ClearQueue() {
+  while (!entries_.empty()) RemoveHead();
+}
+
+void CommandQueue::SendHead() {
+  if (entries_.empty()) return;
+  const std::vector<uint8_t>& head = entries_.front();
+  LayOutFrame(head.data(), static_cast<uint8_t>(head.size()), transmit_frame_);
+  host_.WriteData(transmit_frame_.bytes.data(),
+                  static_cast<uint16_t>(transmit_frame_.size));
+  ++unanswered_sends_;
+  if (unanswered_sends_ >= kSendLimit) {
+    ClearQueue();
+    unanswered_sends_ = 0;
+    SetProgress(progress_.maximum, progress_.position, false);
+    host_.ShowWarning(kRetryLimitWarning);
+  }
+}
+
+void CommandQueue::SetProgress(int maximum, int position, bool visible) {
+  progress_ = ProgressModel{maximum, position, visible};
+  host_.ProgressChanged();
+}
+
+}  // namespace taktm

@@ -1,0 +1,67 @@
+// The FIFO of commands for the programmer. The head goes out once per
+// acknowledgement and stays until a reply with its opcode arrives; the eighth
+// send without such a reply clears the queue with a warning.
+#ifndef TAKT_LINK_COMMAND_QUEUE_H_
+#define TAKT_LINK_COMMAND_QUEUE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <initializer_list>
+#include <vector>
+
+#include "link/frame.h"
+#include "link/link_host.h"
+
+namespace taktm {
+
+inline constexpr int kSendLimit = 8;
+inline constexpr char kRetryLimitWarning[] =
+    "Не могу выполнить команду!\n\rОчередь команд очищена.";
+
+// What the queue progress window shows.
+struct ProgressModel {
+  int maximum = 0;
+  int position = 0;
+  bool visible = false;
+};
+
+class CommandQueue {
+ public:
+  explicit CommandQueue(LinkHost& host) : host_(host) {}
+  CommandQueue(const CommandQueue&) = delete;
+  CommandQueue& operator=(const CommandQueue&) = delete;
+
+  // Appends a copy of the command; a zero-length command is ignored.
+  void EnqueueCommand(const uint8_t* bytes, uint16_t length);
+  void EnqueueCommand(std::initializer_list<uint8_t> bytes);
+  // Sends the head command as one frame and counts the send.
+  void SendHead();
+  void RemoveHead();
+  void ClearQueue();
+
+  bool empty() const { return entries_.empty(); }
+  size_t count() const { return entries_.size(); }
+  uint8_t HeadOpcode() const { return entries_.front().front(); }
+  const std::vector<uint8_t>& entry(size_t i) const { return entries_[i]; }
+
+  int UnansweredSends() const { return unanswered_sends_; }
+  // A matched reply resets the counter.
+  void ResetUnansweredSends() { unanswered_sends_ = 0; }
+
+  const ProgressModel& progress() const { return progress_; }
+  const TransmitFrame& transmit_frame() const { return transmit_frame_; }
+
+ private:
+  void SetProgress(int maximum, int position, bool visible);
+
+  LinkHost& host_;
+  std::deque<std::vector<uint8_t>> entries_;
+  int unanswered_sends_ = 0;
+  ProgressModel progress_;
+  TransmitFrame transmit_frame_;
+};
+
+}  // namespace taktm
+
+#endif  // TAKT_LINK_COMMAND_QUEUE_H_
