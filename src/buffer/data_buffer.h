@@ -1,0 +1,44 @@
+// DataBuffer: the one image of chip memory; index i is chip address i.
+// Every write is bounded by the image's end, so no caller can write past it.
+#ifndef TAKT_BUFFER_DATA_BUFFER_H_
+#define TAKT_BUFFER_DATA_BUFFER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace taktm {
+
+// Streams and images of this many bytes or more are refused.
+inline constexpr size_t kBufferLimit = 0x80000;
+
+class DataBuffer {
+ public:
+  size_t size() const { return bytes_.size(); }
+  bool empty() const { return bytes_.empty(); }
+  const uint8_t* data() const { return bytes_.data(); }
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+  uint8_t at(size_t i) const { return bytes_[i]; }
+
+  // New bytes are 0; shrinking drops the tail.
+  void Resize(size_t n) { bytes_.resize(n, 0); }
+  void Clear() { bytes_.clear(); }
+  void Assign(std::vector<uint8_t> bytes) { bytes_ = std::move(bytes); }
+  // Copies up to `count` bytes to `address`, stopping at the image's end;
+  // returns how many were stored.
+  size_t WriteAt(size_t address, const uint8_t* bytes, size_t count);
+  // Stores one byte; false (and nothing stored) past the end.
+  bool Set(size_t i, uint8_t value);
+
+  // BufferModified: set by a committed grid edit.
+  bool modified() const { return modified_; }
+  void set_modified(bool modified) { modified_ = modified; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  bool modified_ = false;
+};
+
+}  // namespace taktm
+
+#endif  // TAKT_BUFFER_DATA_BUFFER_H_
