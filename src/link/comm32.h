@@ -82,7 +82,7 @@ class TComm32 : public QObject {
   bool WriteData(const uint8_t* bytes, uint16_t count);
   // 3 RTS on, 4 RTS off, 5 DTR on, 6 DTR off; returns whether the line was
   // set (a pseudo-terminal has no modem lines and returns false).
-  bool SetLineSignal(int escape_code);
+  virtual bool SetLineSignal(int escape_code);
 
   TReceiveDataEvent OnReceiveData;
   TNotifyEvent OnRequestHangup;
