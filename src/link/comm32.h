@@ -94,6 +94,7 @@ class TComm32 : public QObject {
 
  private:
   void ApplySettings();
+  bool ApplyLineSettings();
   void HandleReadyRead();
   void HandleBytesWritten(qint64 bytes);
   void HandleError(QSerialPort::SerialPortError error);

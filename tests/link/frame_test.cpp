@@ -14,8 +14,8 @@ std::vector<uint8_t> Laid(std::vector<uint8_t> payload) {
 }
 
 TEST(FrameTest, WorkedExamplesAreLaidOutByteForByte) {
-  EXPECT_EQ(Laid({}), (std::vector<uint8_t>{0xD1, 0xE0, 0xEB, 0xEE, 0x00, 0x8A,
-                                            0x00}));
+  EXPECT_EQ(Laid({}),
+            (std::vector<uint8_t>{0xD1, 0xE0, 0xEB, 0xEE, 0x00, 0x8A, 0x00}));
   EXPECT_EQ(Laid({0xFF}), (std::vector<uint8_t>{0xD1, 0xE0, 0xEB, 0xEE, 0x01,
                                                 0x8B, 0xFF, 0xFF}));
   EXPECT_EQ(Laid({0xFC, 0x03}),

@@ -39,8 +39,8 @@ TEST_F(ReceiveParserTest, WorkedFramesParseAsAckAndTwoReplies) {
   Feed({0xD1, 0xE0, 0xEB, 0xEE, 0x00, 0x8A, 0x00});
   EXPECT_EQ(host_.watchdog_restarts, 1);
   ASSERT_EQ(host_.writes.size(), 1u);
-  EXPECT_EQ(host_.writes[0], (Bytes{0xD1, 0xE0, 0xEB, 0xEE, 0x01, 0x8B, 0xFF,
-                                    0xFF}));
+  EXPECT_EQ(host_.writes[0],
+            (Bytes{0xD1, 0xE0, 0xEB, 0xEE, 0x01, 0x8B, 0xFF, 0xFF}));
   Feed({0xD1, 0xE0, 0xEB, 0xEE, 0x01, 0x8B, 0xFF, 0xFF});
   Feed({0xD1, 0xE0, 0xEB, 0xEE, 0x02, 0x8C, 0xFC, 0x03, 0xFF});
   EXPECT_EQ(handler_.replies, (std::vector<Bytes>{{0xFF}, {0xFC, 0x03}}));
@@ -66,14 +66,15 @@ TEST_F(ReceiveParserTest, ReplySplitAtEveryBoundaryIsHandledOnceComplete) {
 TEST_F(ReceiveParserTest, ByteByByteFeedFindsEveryFrame) {
   queue_.EnqueueCommand({0x01});
   queue_.EnqueueCommand({0x02});
-  const Bytes stream = Concat({{0x55, 0xD1}, Frame({0x01, 0xAA}),
-                               Frame({0x02, 0xBB, 0xCC})});
+  const Bytes stream =
+      Concat({{0x55, 0xD1}, Frame({0x01, 0xAA}), Frame({0x02, 0xBB, 0xCC})});
   for (uint8_t b : stream) Feed({b});
   EXPECT_EQ(handler_.replies,
             (std::vector<Bytes>{{0x01, 0xAA}, {0x02, 0xBB, 0xCC}}));
 }
 
-TEST_F(ReceiveParserTest, TwoRepliesInOneChunkAreMatchedAgainstTheHeadOfTheMoment) {
+TEST_F(ReceiveParserTest,
+       TwoRepliesInOneChunkAreMatchedAgainstTheHeadOfTheMoment) {
   queue_.EnqueueCommand({0x01});
   queue_.EnqueueCommand({0x02});
   Feed(Concat({Frame({0x01}), Frame({0x02, 0x42})}));

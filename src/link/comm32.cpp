@@ -1,0 +1,244 @@
+#include "link/comm32.h"
+
+#include <QByteArray>
+#include <QFileInfo>
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace taktm {
+namespace {
+
+// The most a single OnReceiveData call carries, as the hand-over area would.
+constexpr qsizetype kHandOverSize = 4095;
+constexpr uint16_t kSendAreaSize = 4096;
+
+QSerialPort::Parity ToQt(TParity p) {
+  switch (p) {
+    case pOdd:
+      return QSerialPort::OddParity;
+    case pEven:
+      return QSerialPort::EvenParity;
+    case pMark:
+      return QSerialPort::MarkParity;
+    case pSpace:
+      return QSerialPort::SpaceParity;
+    case pNone:
+      break;
+  }
+  return QSerialPort::NoParity;
+}
+
+QSerialPort::DataBits ToQt(TBytesize s) {
+  switch (s) {
+    case sz_5:
+      return QSerialPort::Data5;
+    case sz_6:
+      return QSerialPort::Data6;
+    case sz_7:
+      return QSerialPort::Data7;
+    case sz_4:  // no 4-bit mode on this platform: the setting is refused
+    case sz_8:
+      break;
+  }
+  return QSerialPort::Data8;
+}
+
+QSerialPort::StopBits ToQt(TStopBits b) {
+  switch (b) {
+    case sb1_5:
+      return QSerialPort::OneAndHalfStop;
+    case sb2_0:
+      return QSerialPort::TwoStop;
+    case sb1_0:
+      break;
+  }
+  return QSerialPort::OneStop;
+}
+
+QSerialPort::FlowControl ToQt(TFlowControl f) {
+  switch (f) {
+    case fcHardware1:
+    case fcHardware2:
+      return QSerialPort::HardwareControl;
+    case fcSoftware:
+      return QSerialPort::SoftwareControl;
+    case fcNone:
+      break;
+  }
+  return QSerialPort::NoFlowControl;
+}
+
+#ifdef Q_OS_UNIX
+enum class NodeKind { kMissing, kCharacterDevice, kOther };
+
+// QSerialPort cannot tell a regular file or a folder from a port that fails
+// to open, so the name is looked at first. Short names ("ttyUSB0") live in
+// /dev.
+NodeKind KindOf(const QString& name) {
+  QString path = name;
+  if (!path.contains(QLatin1Char('/'))) path = QStringLiteral("/dev/") + name;
+  struct stat st;
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+    return NodeKind::kMissing;
+  }
+  return S_ISCHR(st.st_mode) ? NodeKind::kCharacterDevice : NodeKind::kOther;
+}
+#endif
+
+}  // namespace
+
+TComm32::TComm32(QObject* owner) : QObject(owner) {}
+
+TComm32::~TComm32() = default;
+
+void TComm32::SetBaudRate(uint32_t rate) {
+  baud_rate_ = rate;
+  ApplySettings();
+}
+
+void TComm32::SetByteSize(TBytesize size) {
+  byte_size_ = size;
+  ApplySettings();
+}
+
+void TComm32::SetParity(TParity parity) {
+  parity_ = parity;
+  ApplySettings();
+}
+
+void TComm32::SetStopBits(TStopBits bits) {
+  stop_bits_ = bits;
+  ApplySettings();
+}
+
+void TComm32::SetFlowControl(TFlowControl mode) {
+  flow_control_ = mode;
+  ApplySettings();
+}
+
+void TComm32::SetRxQueue(uint32_t size) { rx_queue_ = size; }
+
+bool TComm32::ApplyLineSettings() {
+  if (!port_ || !port_->isOpen()) return true;
+  return port_->setBaudRate(static_cast<qint32>(baud_rate_)) &&
+         port_->setDataBits(ToQt(byte_size_)) && byte_size_ != sz_4 &&
+         port_->setParity(ToQt(parity_)) &&
+         port_->setStopBits(ToQt(stop_bits_)) &&
+         port_->setFlowControl(ToQt(flow_control_));
+}
+
+void TComm32::ApplySettings() { ApplyLineSettings(); }
+
+bool TComm32::OpenPort() {
+  if (open_) throw ECommsError(kPortAlreadyOpen);
+#ifdef Q_OS_UNIX
+  switch (KindOf(comm_port_)) {
+    case NodeKind::kMissing:
+      throw ECommsError(kCannotOpenPort);
+    case NodeKind::kOther:
+      throw ECommsError(kNotACommPort);
+    case NodeKind::kCharacterDevice:
+      break;
+  }
+#endif
+  auto port = std::make_unique<QSerialPort>();
+  port->setPortName(comm_port_);
+  if (!port->open(QIODevice::ReadWrite)) {
+    // A character device that is no serial port refuses the line settings.
+    if (port->error() == QSerialPort::UnsupportedOperationError) {
+      throw ECommsError(kBadPortParameters);
+    }
+    throw ECommsError(kCannotOpenPort);
+  }
+  port_ = std::move(port);
+  if (!ApplyLineSettings()) {
+    port_->close();
+    port_.reset();
+    throw ECommsError(kBadPortParameters);
+  }
+  // Errors from here on are reported through the events, never raised.
+  port_->clearError();
+  connect(port_.get(), &QSerialPort::readyRead, this,
+          &TComm32::HandleReadyRead);
+  connect(port_.get(), &QSerialPort::bytesWritten, this,
+          &TComm32::HandleBytesWritten);
+  connect(port_.get(), &QSerialPort::errorOccurred, this,
+          &TComm32::HandleError);
+  open_ = true;
+  failed_ = false;
+  return true;
+}
+
+bool TComm32::WriteData(const uint8_t* bytes, uint16_t count) {
+  if (!open_ || failed_ || !port_ || count > kSendAreaSize) return false;
+  // QSerialPort copies the bytes into its own write buffer and writes them
+  // out in order, so no request is overwritten before it has left.
+  const qint64 taken =
+      port_->write(reinterpret_cast<const char*>(bytes), count);
+  return taken == count;
+}
+
+bool TComm32::SetLineSignal(int escape_code) {
+  if (!open_ || failed_ || !port_) return false;
+  bool ok = false;
+  switch (escape_code) {
+    case kSetRts:
+      ok = port_->setRequestToSend(true);
+      break;
+    case kClearRts:
+      ok = port_->setRequestToSend(false);
+      break;
+    case kSetDtr:
+      ok = port_->setDataTerminalReady(true);
+      break;
+    case kClearDtr:
+      ok = port_->setDataTerminalReady(false);
+      break;
+    default:
+      return false;
+  }
+  if (!ok) port_->clearError();  // a pty has no modem lines: not a failure
+  return ok;
+}
+
+void TComm32::HandleReadyRead() {
+  // Drain everything available: bytes that came in while a handler ran a
+  // nested event loop (a modal box) are delivered here, in order.
+  while (port_ && port_->isOpen() && port_->bytesAvailable() > 0) {
+    const QByteArray chunk =
+        port_->read(std::min(port_->bytesAvailable(), kHandOverSize));
+    if (chunk.isEmpty()) break;
+    if (OnReceiveData) {
+      OnReceiveData(reinterpret_cast<const uint8_t*>(chunk.constData()),
+                    static_cast<uint16_t>(chunk.size()));
+    }
+  }
+}
+
+void TComm32::HandleBytesWritten(qint64) {
+  if (port_ && port_->bytesToWrite() == 0 && OnTXEMPTY) OnTXEMPTY(this);
+}
+
+void TComm32::HandleError(QSerialPort::SerialPortError error) {
+  switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::UnsupportedOperationError:  // modem lines on a pty
+    case QSerialPort::TimeoutError:
+      return;
+    default:
+      break;
+  }
+  if (failed_) return;
+  failed_ = true;
+  // Close the descriptor so a vanished device cannot wake the event loop
+  // again and again; the port stays marked open, as after any thread
+  // failure, and is not reopened.
+  port_->close();
+  if (OnError) OnError(static_cast<uint32_t>(error));
+  if (OnRequestHangup) OnRequestHangup(this);
+}
+
+}  // namespace taktm
