@@ -1,0 +1,161 @@
+// ChipProgrammer: the device protocol above the link. It builds every
+// command, handles every matched reply (DispatchReply), runs the discovery of
+// the device and its chips, turns a chosen operation into its whole command
+// sequence, and holds the state the windows render: caption, status line,
+// chip and operation lists, and the lock and fuse bit rows.
+//
+// Every command must reach the queue through this class: it numbers the
+// commands it queues to recognise the SVC_END that closes a verify run and to
+// notice a queue emptied behind its back (retry limit, failures, loss).
+#ifndef TAKT_PROGRAMMING_CHIP_PROGRAMMER_H_
+#define TAKT_PROGRAMMING_CHIP_PROGRAMMER_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "buffer/data_buffer.h"
+#include "link/command_queue.h"
+#include "link/receive_parser.h"
+#include "programming/bit_rows.h"
+#include "programming/opcodes.h"
+#include "programming/programming_host.h"
+
+namespace taktm {
+
+enum class BitKind { kLock, kFuse };
+
+class ReplyView;
+
+class ChipProgrammer : public ReplyHandler {
+ public:
+  ChipProgrammer(CommandQueue& queue, DataBuffer& buffer,
+                 ProgrammingHost& host);
+  ChipProgrammer(const ChipProgrammer&) = delete;
+  ChipProgrammer& operator=(const ChipProgrammer&) = delete;
+
+  // Command builders, one per command form; each appends one command.
+  // Opcode alone.
+  void QueueCommand(uint8_t opcode);
+  // Opcode and a one-byte index (chip, bit, about line).
+  void QueueIndexed(uint8_t opcode, uint8_t index);
+  // OP_WRITE_FUSES: bit index and state, 1 = ticked.
+  void QueueBitState(uint8_t opcode, uint8_t index, bool ticked);
+  // A read: address (4 bytes, little-endian) and count.
+  void QueueRead(uint8_t opcode, uint32_t address, uint8_t count);
+  // A write or verify: address, count and the buffer's bytes from address
+  // as they are now (the count is cut at the buffer's end).
+  void QueueData(uint8_t opcode, uint32_t address, uint8_t count);
+
+  // The reply handler; `length` is the number of bytes the reply carried.
+  // Fields beyond them read as 0, texts and lists stop at them.
+  void DispatchReply(const ReplyRecord& reply, uint8_t length) override;
+
+  // Main window shown: SVC_END, then SVC_GET_NAME.
+  void FormShow();
+  // A chip chosen; selected_row -1 when no row is selected.
+  void ListBox1Click(int selected_row);
+  // An operation chosen: re-selects the chip, then queues the operation.
+  void ListBox2Click(int chip_row, int operation_row);
+  // The link watchdog fired: the device is lost.
+  void Timer2Timer();
+  // "Записать" of the lock or fuse dialog: queues the bit writes and hides.
+  void Button1Click(BitKind kind);
+
+  // Chip state.
+  bool IsOperationAllowed(int code) const;
+  const std::array<uint8_t, kOperationSlots>& OperationCodes() const {
+    return operation_codes_;
+  }
+  bool SignatureOk() const { return signature_ok_; }
+  uint32_t FlashSize() const { return flash_size_; }
+  uint32_t EepromSize() const { return eeprom_size_; }
+  uint32_t SizeF1() const { return size_f1_; }
+  int LockBitCount() const { return lock_bits_.count(); }
+  int FuseBitCount() const { return fuse_bits_.count(); }
+
+  // What the windows render.
+  const std::string& caption() const { return caption_; }
+  const std::string& status_text() const { return status_text_; }
+  bool status_error() const { return status_error_; }
+  const std::vector<std::string>& chip_rows() const { return chip_rows_; }
+  const std::vector<std::string>& operation_rows() const {
+    return operation_rows_;
+  }
+  BitRows& bits(BitKind kind) {
+    return kind == BitKind::kLock ? lock_bits_ : fuse_bits_;
+  }
+  BitRows& lock_bits() { return lock_bits_; }
+  BitRows& fuse_bits() { return fuse_bits_; }
+
+  // The status line as other parts write it (the file pick): text, and the
+  // window's own colour back in place of the error colour.
+  void SetStatusText(std::string text);
+  void ResetStatusColour();
+
+ private:
+  void Enqueue(const uint8_t* bytes, size_t length);
+  void SetStatus(std::string text, bool error);
+  void ClearStatus() { SetStatus("", status_error_); }
+  void ClearLists();
+
+  // Reply handlers.
+  void HandleSignature(const ReplyView& reply);
+  void HandleData(const ReplyView& reply);
+  void HandleVerify(const ReplyView& reply);
+  void HandleCalibration(const ReplyView& reply);
+  void HandleBitStates(const ReplyView& reply, BitRows& rows);
+  void HandleBitCount(const ReplyView& reply, BitRows& rows,
+                      uint8_t name_opcode);
+  void HandleOperationMask(const ReplyView& reply);
+  void HandleChipCount(const ReplyView& reply);
+  void HandleEnd();
+  void Fail(std::string text);
+
+  // Operation sequences.
+  void ShowBitDialog(BitRows& rows, bool write_enabled, uint8_t read_opcode);
+  void ReadMemory(uint8_t opcode, uint32_t size);
+  void WriteFlash();
+  void WriteEeprom();
+  void VerifyAlone(uint8_t opcode, uint32_t size);
+  bool Reload();
+  bool WarnIfTooLarge(uint32_t size, int64_t cuts_before);
+  void QueueChunks(uint8_t opcode, uint32_t limit, bool skip_all_ff);
+  void MarkVerifyEnd();
+
+  // Commands removed from the queue without a reply handled here.
+  int64_t RemovedWithoutReply() const;
+  // Number of the command now at the head, counted from the first queued.
+  uint64_t HeadNumber() const { return queued_total_ - queue_.count(); }
+
+  CommandQueue& queue_;
+  DataBuffer& buffer_;
+  ProgrammingHost& host_;
+
+  std::array<uint8_t, kOperationSlots> operation_codes_{};
+  bool signature_ok_ = false;
+  uint32_t flash_size_ = 0;
+  uint32_t eeprom_size_ = 0;
+  uint32_t size_f1_ = 0;
+
+  std::string caption_;
+  std::string status_text_;
+  bool status_error_ = false;
+  std::vector<std::string> chip_rows_;
+  std::vector<std::string> operation_rows_;
+  BitRows lock_bits_;
+  BitRows fuse_bits_;
+  int info_line_count_ = 0;
+
+  uint64_t queued_total_ = 0;
+  uint64_t replied_total_ = 0;
+  // Numbers of the SVC_END commands that close verify runs still queued.
+  std::deque<uint64_t> verify_ends_;
+};
+
+}  // namespace taktm
+
+#endif  // TAKT_PROGRAMMING_CHIP_PROGRAMMER_H_

@@ -1,0 +1,18 @@
+// Texts on the programmer link are 8-bit Windows-1251; the program holds
+// UTF-8. The decoding happens where a reply is read.
+#ifndef TAKT_PROGRAMMING_CP1251_H_
+#define TAKT_PROGRAMMING_CP1251_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace taktm {
+
+// Decodes `count` Windows-1251 bytes to UTF-8. The one unassigned code, 0x98,
+// becomes U+FFFD.
+std::string DecodeCp1251(const uint8_t* bytes, size_t count);
+
+}  // namespace taktm
+
+#endif  // TAKT_PROGRAMMING_CP1251_H_

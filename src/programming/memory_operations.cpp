@@ -1,0 +1,220 @@
+// The operation list's handler: each chosen operation becomes its whole
+// command sequence, queued at once; replies that report a failure later stop
+// the rest by emptying the queue.
+#include <algorithm>
+
+#include "programming/chip_programmer.h"
+#include "programming/programming_texts.h"
+
+namespace taktm {
+namespace {
+
+// The queue counts its entries in 16 bits; a read run must fit beside the
+// chip selection and its closing SVC_END.
+constexpr uint64_t kMaxReadChunks = 0xFFFF - 2;
+
+}  // namespace
+
+void ChipProgrammer::ListBox2Click(int chip_row, int operation_row) {
+  ResetStatusColour();
+  QueueIndexed(SVC_SELECT_CHIP, static_cast<uint8_t>(chip_row));
+  if (operation_row < 0 ||
+      operation_row >= static_cast<int>(operation_rows_.size())) {
+    return;  // no operation chosen: the chip is only selected again
+  }
+  switch (operation_codes_[static_cast<size_t>(operation_row)]) {
+    case OP_READ_SIGNATURE:
+      ClearStatus();
+      QueueCommand(OP_READ_SIGNATURE);
+      break;
+    case OP_ERASE_ALL:
+      ClearStatus();
+      QueueCommand(OP_ERASE_ALL);
+      break;
+    case OP_ERASE_EEPROM:
+      QueueCommand(OP_ERASE_EEPROM);
+      break;
+    case OP_READ_CALIBRATION:
+      ClearStatus();
+      QueueCommand(OP_READ_CALIBRATION);
+      break;
+    case OP_READ_FUSES:
+      ShowBitDialog(fuse_bits_, false, OP_READ_FUSES);
+      break;
+    case OP_WRITE_FUSES:
+      ShowBitDialog(fuse_bits_, true, 0);
+      break;
+    case OP_READ_LOCKS:
+      ShowBitDialog(lock_bits_, false, OP_READ_LOCKS);
+      break;
+    case OP_WRITE_LOCKS:
+      ShowBitDialog(lock_bits_, true, 0);
+      break;
+    case OP_READ_FLASH:
+      ReadMemory(OP_READ_FLASH, flash_size_);
+      break;
+    case OP_READ_EEPROM:
+      ReadMemory(OP_READ_EEPROM, eeprom_size_);
+      break;
+    case OP_WRITE_FLASH:
+      WriteFlash();
+      break;
+    case OP_WRITE_EEPROM:
+      WriteEeprom();
+      break;
+    case OP_VERIFY_FLASH:
+      VerifyAlone(OP_VERIFY_FLASH, flash_size_);
+      break;
+    case OP_VERIFY_EEPROM:
+      VerifyAlone(OP_VERIFY_EEPROM, eeprom_size_);
+      break;
+    default:  // named by the device but carried out by no sequence
+      break;
+  }
+}
+
+// Reads show the dialog with "Записать" disabled and queue the read; writes
+// enable it and leave the queuing to the button.
+void ChipProgrammer::ShowBitDialog(BitRows& rows, bool write_enabled,
+                                   uint8_t read_opcode) {
+  ClearStatus();
+  rows.Show(write_enabled);
+  if (!write_enabled) QueueCommand(read_opcode);
+}
+
+void ChipProgrammer::Button1Click(BitKind kind) {
+  BitRows& rows = bits(kind);
+  if (!rows.write_enabled()) return;  // a disabled button is not reached
+  for (int i = 0; i < rows.count(); ++i) {
+    const uint8_t index = static_cast<uint8_t>(i);
+    if (kind == BitKind::kFuse) {
+      QueueBitState(OP_WRITE_FUSES, index, rows.row(i).ticked);
+    } else if (rows.row(i).ticked) {
+      QueueIndexed(OP_WRITE_LOCKS, index);
+    }
+  }
+  rows.Hide();
+}
+
+void ChipProgrammer::ReadMemory(uint8_t opcode, uint32_t size) {
+  ClearStatus();
+  if ((uint64_t{size} + kChunkSize - 1) / kChunkSize > kMaxReadChunks) {
+    SetStatus(kMemoryTooLarge, true);
+    return;
+  }
+  host_.ResizeBuffer(size);
+  for (uint64_t a = 0; a < size; a += kChunkSize) {
+    QueueRead(opcode, static_cast<uint32_t>(a),
+              static_cast<uint8_t>(std::min<uint64_t>(kChunkSize, size - a)));
+  }
+  QueueCommand(SVC_END);
+}
+
+void ChipProgrammer::WriteFlash() {
+  const int64_t cuts = RemovedWithoutReply();
+  if (host_.Check(1) && !Reload()) return;
+  if (host_.Check(10) && IsOperationAllowed(OP_READ_SIGNATURE)) {
+    ClearStatus();
+    QueueCommand(OP_READ_SIGNATURE);
+  }
+  if (host_.Check(2) && IsOperationAllowed(OP_ERASE_ALL)) {
+    ClearStatus();
+    QueueCommand(OP_ERASE_ALL);
+  }
+  if (host_.Check(8) && IsOperationAllowed(OP_READ_SIGNATURE)) {
+    ClearStatus();
+    QueueCommand(OP_READ_SIGNATURE);
+  }
+  ClearStatus();
+  if (!WarnIfTooLarge(flash_size_, cuts)) return;
+  const uint32_t limit =
+      static_cast<uint32_t>(std::min<size_t>(flash_size_, buffer_.size()));
+  const bool skip_all_ff = !host_.Check(13);
+  QueueChunks(OP_WRITE_FLASH, limit, skip_all_ff);
+  QueueCommand(SVC_END);
+  if (host_.Check(3) && IsOperationAllowed(OP_VERIFY_FLASH)) {
+    QueueChunks(OP_VERIFY_FLASH, limit, skip_all_ff);
+    QueueCommand(SVC_END);
+    MarkVerifyEnd();
+  }
+  if (host_.Check(11) && IsOperationAllowed(OP_WRITE_LOCKS)) {
+    for (int i = 0; i < lock_bits_.count(); ++i) {
+      QueueIndexed(OP_WRITE_LOCKS, static_cast<uint8_t>(i));
+    }
+    QueueCommand(SVC_END);
+  }
+}
+
+void ChipProgrammer::WriteEeprom() {
+  const int64_t cuts = RemovedWithoutReply();
+  if (host_.Check(5) && !Reload()) return;
+  if (host_.Check(9) && IsOperationAllowed(OP_READ_SIGNATURE)) {
+    ClearStatus();
+    QueueCommand(OP_READ_SIGNATURE);
+  }
+  if (host_.Check(6) && IsOperationAllowed(OP_ERASE_EEPROM)) {
+    QueueCommand(OP_ERASE_EEPROM);
+  }
+  ClearStatus();
+  if (!WarnIfTooLarge(eeprom_size_, cuts)) return;
+  const uint32_t limit =
+      static_cast<uint32_t>(std::min<size_t>(eeprom_size_, buffer_.size()));
+  QueueChunks(OP_WRITE_EEPROM, limit, false);
+  const bool verify = host_.Check(7) && IsOperationAllowed(OP_VERIFY_EEPROM);
+  if (verify) {
+    QueueCommand(SVC_END);
+    QueueChunks(OP_VERIFY_EEPROM, limit, false);
+  }
+  QueueCommand(SVC_END);
+  if (verify) MarkVerifyEnd();
+}
+
+// Verifying alone never skips a chunk. The line is cleared so that an
+// earlier "Все верно." does not stand for this run before it has finished.
+void ChipProgrammer::VerifyAlone(uint8_t opcode, uint32_t size) {
+  ClearStatus();
+  const uint32_t limit =
+      static_cast<uint32_t>(std::min<size_t>(size, buffer_.size()));
+  QueueChunks(opcode, limit, false);
+  QueueCommand(SVC_END);
+  MarkVerifyEnd();
+}
+
+// Reloads the working file before a write; the write stops when it did not
+// load, so a missing or refused file never leads to an erase.
+bool ChipProgrammer::Reload() {
+  const bool loaded = host_.LoadFile();
+  buffer_.set_modified(false);
+  if (!loaded) SetStatus(kReloadFailed, true);
+  return loaded;
+}
+
+// Warns when the image is larger than the memory. While the box is open the
+// link runs on; if the queue was emptied meanwhile (a wrong signature, the
+// retry limit, loss of the device) the sequence stops here, so no data goes
+// to a chip whose checks failed.
+bool ChipProgrammer::WarnIfTooLarge(uint32_t size, int64_t cuts_before) {
+  if (buffer_.size() <= size) return true;
+  host_.ShowWarning(kImageTooLarge);
+  return RemovedWithoutReply() == cuts_before;
+}
+
+void ChipProgrammer::QueueChunks(uint8_t opcode, uint32_t limit,
+                                 bool skip_all_ff) {
+  for (uint64_t a = 0; a < limit; a += kChunkSize) {
+    const size_t n = std::min<uint64_t>(kChunkSize, limit - a);
+    if (skip_all_ff) {
+      const uint8_t* chunk = buffer_.data() + a;
+      if (std::all_of(chunk, chunk + n, [](uint8_t b) { return b == 0xFF; })) {
+        continue;
+      }
+    }
+    QueueData(opcode, static_cast<uint32_t>(a), static_cast<uint8_t>(n));
+  }
+}
+
+void ChipProgrammer::MarkVerifyEnd() {
+  verify_ends_.push_back(queued_total_ - 1);
+}
+
+}  // namespace taktm

@@ -1,0 +1,53 @@
+// What the chip programming core needs from the windows around it. The main
+// window implements it (forwarding to the about box, the hex grid, the
+// working file and the settings dialog); unit tests fake it.
+#ifndef TAKT_PROGRAMMING_PROGRAMMING_HOST_H_
+#define TAKT_PROGRAMMING_PROGRAMMING_HOST_H_
+
+#include <cstddef>
+#include <string>
+
+namespace taktm {
+
+// The parts of the programming state a window renders; each change is
+// reported with the one part it touched.
+enum class Aspect {
+  kCaption,        // main window caption
+  kStatus,         // status line text and its error colour
+  kChipList,       // rows of the chip list
+  kOperationList,  // rows of the operation list
+  kLockRows,       // rows of the lock bits dialog (count, captions, ticks)
+  kFuseRows,       // rows of the fuse bits dialog
+  kLockDialog,  // lock dialog shown or hidden, "Записать" enabled or not
+  kFuseDialog,  // the same for the fuse dialog
+};
+
+class ProgrammingHost {
+ public:
+  virtual ~ProgrammingHost() = default;
+
+  // One part of the state changed; the windows showing it repaint.
+  virtual void Changed(Aspect aspect) = 0;
+
+  // About box: rebuild with n empty lines; set the text of line i.
+  virtual void RebuildLines(int n) = 0;
+  virtual void SetLineText(int i, const std::string& text) = 0;
+
+  // Hex grid: size the buffer to n bytes (new bytes 0) and lay the grid out
+  // for it; re-render the grid after the buffer's bytes changed.
+  virtual void ResizeBuffer(size_t n) = 0;
+  virtual void FormatGrid() = 0;
+
+  // Reloads the working file into the buffer; true only when it loaded.
+  virtual bool LoadFile() = 0;
+
+  // The settings option CheckN (n = 1..13) as ticked at this moment.
+  virtual bool Check(int n) = 0;
+
+  // Modal warning with a single OK button; returns when it is closed.
+  virtual void ShowWarning(const std::string& text) = 0;
+};
+
+}  // namespace taktm
+
+#endif  // TAKT_PROGRAMMING_PROGRAMMING_HOST_H_

@@ -1,0 +1,133 @@
+// The programming core wired to the real queue, parser and buffer, with a
+// fake host and a small scripted device that answers the head command.
+#ifndef TAKT_TESTS_PROGRAMMING_PROGRAMMING_FIXTURE_H_
+#define TAKT_TESTS_PROGRAMMING_PROGRAMMING_FIXTURE_H_
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "buffer/data_buffer.h"
+#include "link/command_queue.h"
+#include "link/receive_parser.h"
+#include "programming/chip_programmer.h"
+#include "programming/opcodes.h"
+#include "support/fake_link_host.h"
+
+namespace taktm::testing {
+
+class FakeProgrammingHost : public ProgrammingHost {
+ public:
+  explicit FakeProgrammingHost(DataBuffer& buffer) : buffer_(buffer) {}
+
+  void Changed(Aspect aspect) override { changes.push_back(aspect); }
+  void RebuildLines(int n) override { lines.assign(n, ""); }
+  void SetLineText(int i, const std::string& text) override {
+    if (i < static_cast<int>(lines.size())) lines[i] = text;
+  }
+  void ResizeBuffer(size_t n) override {
+    buffer_.Resize(n);
+    resizes.push_back(n);
+  }
+  void FormatGrid() override { ++grid_refreshes; }
+  bool LoadFile() override {
+    ++loads;
+    buffer_.Clear();
+    if (file_loads) buffer_.Assign(file);
+    return file_loads;
+  }
+  bool Check(int n) override { return !options_off.count(n); }
+  void ShowWarning(const std::string& text) override {
+    warnings.push_back(text);
+    if (on_warning) on_warning();
+  }
+
+  std::vector<Aspect> changes;
+  std::vector<std::string> lines;
+  std::vector<size_t> resizes;
+  int grid_refreshes = 0;
+  int loads = 0;
+  std::vector<uint8_t> file;
+  bool file_loads = true;
+  std::map<int, bool> options_off;
+  std::vector<std::string> warnings;
+  std::function<void()> on_warning;
+
+ private:
+  DataBuffer& buffer_;
+};
+
+// Answers commands as a programmer with one chip would.
+struct FakeDevice {
+  std::string name = "TAKT-M";
+  std::vector<std::string> info = {"v1", "v2"};
+  std::vector<std::string> chips = {"DEMO-8K", "DEMO-128K"};
+  uint32_t mask = 0x001FFFFF;  // codes 0..20
+  uint32_t flash_size = 448;
+  uint32_t eeprom_size = 224;
+  int lock_bits = 2;
+  int fuse_bits = 3;
+  uint8_t signature_verdict = 1;
+  int stuck_address = -1;  // a flash byte that writes do not change
+  std::vector<uint8_t> flash = std::vector<uint8_t>(448, 0xFF);
+  std::vector<uint8_t> eeprom = std::vector<uint8_t>(224, 0xFF);
+  std::vector<uint8_t> fuse_states = {1, 0, 1};
+
+  // Also stores writes and erases, so a verify compares with what was sent.
+  Bytes ReplyFor(const Bytes& command);
+};
+
+class ProgrammingTest : public ::testing::Test {
+ protected:
+  // Feeds one reply frame to the parser.
+  void Reply(const Bytes& payload) {
+    const Bytes frame = Frame(payload);
+    parser_.Comm321ReceiveData(frame.data(), frame.size());
+  }
+  // The device answers the head command.
+  void AnswerHead() { Reply(device_.ReplyFor(queue_.entry(0))); }
+  // The device answers until the queue is empty (or `limit` replies).
+  void AnswerAll(int limit = 100000) {
+    while (!queue_.empty() && limit-- > 0) AnswerHead();
+  }
+  std::vector<Bytes> Queued() const {
+    std::vector<Bytes> out;
+    for (size_t i = 0; i < queue_.count(); ++i) out.push_back(queue_.entry(i));
+    return out;
+  }
+  // The queue in short: opcode, then ":index" for two-byte commands and
+  // "@address+count" for memory commands.
+  std::string Summary() const;
+  // Discovery and selection of chip 0 with the device's answers.
+  void Discover() {
+    programmer_.FormShow();
+    AnswerAll();
+    programmer_.ListBox1Click(0);
+    AnswerAll();
+  }
+  // The operation list row of a code (-1 when not offered).
+  int RowOf(int code) const {
+    const auto& rows = programmer_.operation_rows();
+    for (size_t k = 0; k < rows.size(); ++k) {
+      if (programmer_.OperationCodes()[k] == code) return static_cast<int>(k);
+    }
+    return -1;
+  }
+  void Choose(int code) { programmer_.ListBox2Click(0, RowOf(code)); }
+
+  FakeLinkHost link_;
+  CommandQueue queue_{link_};
+  DataBuffer buffer_;
+  FakeProgrammingHost host_{buffer_};
+  ChipProgrammer programmer_{queue_, buffer_, host_};
+  ReceiveParser parser_{queue_, link_, programmer_};
+  FakeDevice device_;
+};
+
+}  // namespace taktm::testing
+
+#endif  // TAKT_TESTS_PROGRAMMING_PROGRAMMING_FIXTURE_H_

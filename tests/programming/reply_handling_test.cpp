@@ -1,0 +1,177 @@
+// Command bytes and the handling of each kind of reply.
+#include "programming/cp1251.h"
+#include "programming/programming_fixture.h"
+
+namespace taktm {
+namespace {
+
+using testing::Bytes;
+using testing::ProgrammingTest;
+
+using ReplyHandlingTest = ProgrammingTest;
+
+TEST_F(ReplyHandlingTest, BuildersLayOutTheCommandBytes) {
+  buffer_.Assign({1, 2, 3, 4, 5});
+  programmer_.QueueRead(OP_READ_FLASH, 448, 224);
+  programmer_.QueueBitState(OP_WRITE_FUSES, 3, true);
+  programmer_.QueueIndexed(SVC_SELECT_CHIP, 2);
+  programmer_.QueueCommand(SVC_END);
+  programmer_.QueueData(OP_WRITE_FLASH, 0, 3);
+  programmer_.QueueData(OP_VERIFY_EEPROM, 3, 200);  // cut at the buffer's end
+  buffer_.Set(0, 0xAA);  // later edits do not reach queued commands
+  EXPECT_EQ(Queued(), (std::vector<Bytes>{
+                          {0x09, 0xC0, 0x01, 0x00, 0x00, 0xE0},
+                          {0x04, 0x03, 0x01},
+                          {0xF9, 0x02},
+                          {0xFF},
+                          {0x0A, 0, 0, 0, 0, 3, 1, 2, 3},
+                          {0x0F, 3, 0, 0, 0, 2, 4, 5},
+                      }));
+}
+
+TEST_F(ReplyHandlingTest, DeviceTextsAreDecodedFromWindows1251) {
+  const uint8_t text[] = {0xCF, 0xF0, 0xEE, 0xE3, 'A', '1', 0xB8, 0xA8, 0x98};
+  EXPECT_EQ(DecodeCp1251(text, sizeof text), "ПрогA1ёЁ\uFFFD");
+  programmer_.QueueCommand(SVC_GET_NAME);
+  Reply({SVC_GET_NAME, 4, 0xD2, 0xC0, 0xCA, 0xD2});
+  EXPECT_EQ(programmer_.caption(), "ТАКТ");
+}
+
+TEST_F(ReplyHandlingTest, SignatureVerdicts) {
+  programmer_.QueueCommand(OP_READ_SIGNATURE);
+  programmer_.QueueCommand(SVC_END);
+  Reply({0x00, 3, 0x1E, 0x95, 0x0F, 1});
+  EXPECT_EQ(programmer_.status_text(), "Сигнатура: 1E 95 F верна");
+  EXPECT_FALSE(programmer_.status_error());
+  EXPECT_TRUE(programmer_.SignatureOk());
+  EXPECT_EQ(Summary(), "FF");
+  Reply({SVC_END});
+
+  programmer_.QueueCommand(OP_READ_SIGNATURE);
+  Reply({0x00, 0, 1});
+  EXPECT_EQ(programmer_.status_text(), "Сигнатура: верна");
+
+  programmer_.QueueCommand(OP_READ_SIGNATURE);
+  programmer_.QueueCommand(OP_ERASE_ALL);
+  Reply({0x00, 3, 0x1E, 0x95, 0x0F, 0});
+  EXPECT_EQ(programmer_.status_text(), "Сигнатура: 1E 95 F не верна!");
+  EXPECT_TRUE(programmer_.status_error());
+  EXPECT_FALSE(programmer_.SignatureOk());
+  EXPECT_TRUE(queue_.empty());
+}
+
+TEST_F(ReplyHandlingTest, SignatureWithoutItsVerdictIsNotConfirmed) {
+  programmer_.QueueCommand(OP_READ_SIGNATURE);
+  programmer_.QueueCommand(OP_ERASE_ALL);
+  Reply({0x00, 3, 0x1E, 0x95});  // claims 3 bytes, carries 2 and no verdict
+  EXPECT_EQ(programmer_.status_text(), "Сигнатура: 1E 95 не верна!");
+  EXPECT_TRUE(queue_.empty());
+}
+
+TEST_F(ReplyHandlingTest, VerifyMismatchStopsTheRun) {
+  programmer_.QueueRead(OP_VERIFY_FLASH, 0x1C0, 1);
+  programmer_.QueueRead(OP_VERIFY_FLASH, 0x1C0, 1);
+  programmer_.QueueCommand(SVC_END);
+  Reply({0x0B, 0xC0, 0x01, 0, 0, 1, 1});
+  EXPECT_EQ(programmer_.status_text(), "");
+  EXPECT_EQ(queue_.count(), 2u);
+  Reply({0x0B, 0xC0, 0x01, 0, 0, 1, 0});
+  EXPECT_EQ(programmer_.status_text(),
+            "Ошибка по адресу 1C0. Попробуйте программировать снова!");
+  EXPECT_TRUE(programmer_.status_error());
+  EXPECT_TRUE(queue_.empty());
+}
+
+TEST_F(ReplyHandlingTest, DataGoesWhereTheReplySaysWithinWhatExists) {
+  buffer_.Resize(8);
+  programmer_.QueueRead(OP_READ_FLASH, 0, 2);
+  Reply({0x09, 5, 0, 0, 0, 2, 0xAB, 0xCD});  // not where it was asked
+  EXPECT_EQ(buffer_.bytes(), (Bytes{0, 0, 0, 0, 0, 0xAB, 0xCD, 0}));
+  programmer_.QueueRead(OP_READ_EEPROM, 6, 5);
+  Reply({0x0D, 6, 0, 0, 0, 5, 1, 2, 3});  // count beyond the reply and buffer
+  EXPECT_EQ(buffer_.bytes(), (Bytes{0, 0, 0, 0, 0, 0xAB, 1, 2}));
+  programmer_.QueueRead(OP_READ_FLASH, 0, 0);
+  Reply({0x09, 0, 0, 0, 0, 0});
+  EXPECT_EQ(host_.grid_refreshes, 3);
+  EXPECT_FALSE(buffer_.modified());
+}
+
+TEST_F(ReplyHandlingTest, CalibrationAndSizes) {
+  programmer_.QueueCommand(OP_READ_CALIBRATION);
+  Reply({0x14, 4, 0xA0, 0x05, 0xFF});  // the fourth byte was not carried
+  EXPECT_EQ(programmer_.status_text(), "Калибровочные байты: A0 5 FF");
+  for (uint8_t op :
+       {SVC_GET_FLASH_SIZE, SVC_GET_EEPROM_SIZE, SVC_GET_SIZE_F1}) {
+    programmer_.QueueCommand(op);
+  }
+  Reply({0xF3, 0x00, 0x00, 0x02, 0x00});
+  Reply({0xF2, 0x00, 0x10, 0x00, 0x00});
+  Reply({0xF1, 0x78, 0x56, 0x34, 0x12});
+  EXPECT_EQ(programmer_.FlashSize(), 0x20000u);
+  EXPECT_EQ(programmer_.EepromSize(), 0x1000u);
+  EXPECT_EQ(programmer_.SizeF1(), 0x12345678u);
+}
+
+TEST_F(ReplyHandlingTest, OperationMaskFillsRowsInCodeOrder) {
+  EXPECT_FALSE(programmer_.IsOperationAllowed(0));
+  programmer_.QueueCommand(SVC_GET_OPERATIONS);
+  Reply({0xF8, 0x01, 0x06, 0x10, 0x02});  // bits 0, 9, 10, 20 and 25
+  EXPECT_EQ(programmer_.operation_rows(),
+            (std::vector<std::string>{
+                "Читать сигнатуру", "Читать память программ",
+                "Записать память программ", "Читать калибровочные байты", ""}));
+  const auto& codes = programmer_.OperationCodes();
+  EXPECT_EQ((Bytes{codes.begin(), codes.begin() + 5}),
+            (Bytes{0, 9, 10, 20, 25}));
+  EXPECT_TRUE(programmer_.IsOperationAllowed(25));
+  EXPECT_FALSE(programmer_.IsOperationAllowed(7));
+
+  programmer_.QueueCommand(SVC_GET_OPERATIONS);
+  Reply({0xF8, 0x00, 0x00, 0xE0, 0xFF});  // bits 21..31 only
+  EXPECT_EQ(programmer_.operation_rows(), std::vector<std::string>(11, ""));
+  EXPECT_EQ(codes[0], 21);
+  EXPECT_EQ(codes[10], 31);
+  EXPECT_FALSE(programmer_.IsOperationAllowed(0));  // stale slots do not count
+}
+
+TEST_F(ReplyHandlingTest, BitRowsTakeOnlyWhatExists) {
+  programmer_.QueueCommand(SVC_GET_LOCK_COUNT);
+  Reply({0xF5, 0});
+  EXPECT_EQ(programmer_.LockBitCount(), 0);
+  EXPECT_TRUE(queue_.empty());  // no name request
+
+  programmer_.QueueCommand(SVC_GET_FUSE_COUNT);
+  programmer_.QueueCommand(SVC_END);
+  Reply({0xF7, 2});
+  EXPECT_EQ(Summary(), "FF F6:0 F6:1");
+  Reply({SVC_END});
+  Reply({0xF6, 1, 5, 'S', 'U', 'T'});  // text longer than the reply
+  Reply({0xF6, 0, 4, 'C', 'K', 'S', 'E'});
+  programmer_.QueueIndexed(SVC_GET_FUSE_NAME, 7);
+  Reply({0xF6, 7, 2, 'X', 'X'});  // no such row
+  programmer_.QueueCommand(OP_READ_FUSES);
+  Reply({0x03, 4, 1, 0, 1, 1});  // more states than rows
+  const BitRows& fuses = programmer_.fuse_bits();
+  ASSERT_EQ(fuses.count(), 2);
+  EXPECT_EQ(fuses.row(0).caption, "CKSE");
+  EXPECT_EQ(fuses.row(1).caption, "SUT");
+  EXPECT_TRUE(fuses.row(0).ticked);
+  EXPECT_FALSE(fuses.row(1).ticked);
+
+  programmer_.QueueCommand(SVC_GET_FUSE_COUNT);
+  Reply({0xF7, 2});  // a new count replaces rows, captions and ticks
+  EXPECT_EQ(fuses.row(0).caption, "");
+  EXPECT_FALSE(fuses.row(0).ticked);
+}
+
+TEST_F(ReplyHandlingTest, AboutLinesBeyondTheCountAreIgnored) {
+  programmer_.QueueCommand(SVC_GET_INFO_COUNT);
+  Reply({0xFD, 1});
+  Reply({0xFC, 0, 2, 'v', '1'});
+  programmer_.QueueIndexed(SVC_GET_INFO_LINE, 1);
+  Reply({0xFC, 1, 2, 'v', '2'});
+  EXPECT_EQ(host_.lines, (std::vector<std::string>{"v1"}));
+}
+
+}  // namespace
+}  // namespace taktm
