@@ -5,8 +5,7 @@
 
 namespace taktm {
 
-size_t DataBuffer::WriteAt(size_t address, const uint8_t* bytes,
-                           size_t count) {
+size_t DataBuffer::WriteAt(size_t address, const uint8_t* bytes, size_t count) {
   if (address >= bytes_.size()) return 0;
   const size_t n = std::min(count, bytes_.size() - address);
   if (n > 0) std::memcpy(bytes_.data() + address, bytes, n);

@@ -11,6 +11,9 @@ namespace taktm {
 
 // Streams and images of this many bytes or more are refused.
 inline constexpr size_t kBufferLimit = 0x80000;
+// The warning that refuses them.
+inline constexpr char kTooLongWarning[] =
+    "Вряд ли Вы хотите запрограммировать\n\rфайл такой длины!";
 
 class DataBuffer {
  public:

@@ -1,0 +1,74 @@
+// A fresh folder under the system's temporary folder, removed with its
+// content when the test ends.
+#ifndef TAKT_TESTS_BUFFER_TEMP_DIR_H_
+#define TAKT_TESTS_BUFFER_TEMP_DIR_H_
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace taktm::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    static int counter = 0;
+    path_ = std::filesystem::temp_directory_path() /
+            ("takt-buffer-" + std::to_string(::getpid()) + "-" +
+             std::to_string(++counter));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::string File(const std::string& name) const {
+    return (path_ / name).string();
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+inline void WriteFile(const std::string& path,
+                      const std::vector<uint8_t>& content) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(content.data()),
+             static_cast<std::streamsize>(content.size()));
+}
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                              std::istreambuf_iterator<char>());
+}
+
+// Reproducible pseudo-random bytes.
+inline std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
+  std::vector<uint8_t> bytes(n);
+  uint32_t x = seed | 1;
+  for (auto& b : bytes) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    b = static_cast<uint8_t>(x >> 24);
+  }
+  return bytes;
+}
+
+}  // namespace taktm::testing
+
+#endif  // TAKT_TESTS_BUFFER_TEMP_DIR_H_
