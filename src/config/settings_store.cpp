@@ -1,0 +1,95 @@
+#include "config/settings_store.h"
+
+#include <QVariant>
+
+#include "config/options.h"
+#include "ui/error_report.h"
+#include "ui/int_text.h"
+
+namespace taktm {
+
+SettingsStore::SettingsStore(QWidget* report_parent)
+    : settings_(QSettings::NativeFormat, QSettings::UserScope,
+                QString::fromUtf8(kStoreOrganisation),
+                QString::fromUtf8(kStoreApplication)),
+      report_parent_(report_parent) {
+  if (settings_.status() == QSettings::FormatError) {
+    ShowErrorReport(report_parent_,
+                    QStringLiteral("Хранилище настроек %1 повреждено и не "
+                                   "читается; действуют значения по умолчанию")
+                        .arg(Location()));
+  }
+}
+
+SettingsStore::~SettingsStore() { Close(); }
+
+QString SettingsStore::Location() const { return settings_.fileName(); }
+
+void SettingsStore::ReportWrongType(const char* name, const QString& expected) {
+  ShowErrorReport(report_parent_,
+                  QStringLiteral("Значение \"%1\" в хранилище настроек %2 "
+                                 "имеет неверный тип (нужна %3) и пропущено")
+                      .arg(QString::fromUtf8(name), Location(), expected));
+}
+
+StoreRead SettingsStore::ReadString(const char* name, QString* value) {
+  const QString key = QString::fromUtf8(name);
+  if (!settings_.contains(key)) return StoreRead::kMissing;
+  const QVariant stored = settings_.value(key);
+  if (stored.typeId() != QMetaType::QString) {
+    ReportWrongType(name, QStringLiteral("строка"));
+    return StoreRead::kWrongType;
+  }
+  *value = stored.toString();
+  return StoreRead::kRead;
+}
+
+StoreRead SettingsStore::ReadInt(const char* name, int32_t* value) {
+  const QString key = QString::fromUtf8(name);
+  if (!settings_.contains(key)) return StoreRead::kMissing;
+  const QVariant stored = settings_.value(key);
+  switch (stored.typeId()) {
+    case QMetaType::Int:
+      *value = stored.toInt();
+      return StoreRead::kRead;
+    case QMetaType::UInt:  // a 32-bit registry number read unsigned
+      *value = static_cast<int32_t>(stored.toUInt());
+      return StoreRead::kRead;
+    case QMetaType::QString:
+      // File-based stores keep numbers as text: only a whole number counts.
+      if (auto parsed = ParseInt32(stored.toString().toStdString())) {
+        *value = *parsed;
+        return StoreRead::kRead;
+      }
+      break;
+    default:
+      break;
+  }
+  ReportWrongType(name, QStringLiteral("32-битное целое число"));
+  return StoreRead::kWrongType;
+}
+
+void SettingsStore::WriteString(const char* name, const QString& value) {
+  settings_.setValue(QString::fromUtf8(name), value);
+  written_ << QString::fromUtf8(name);
+}
+
+void SettingsStore::WriteInt(const char* name, int32_t value) {
+  settings_.setValue(QString::fromUtf8(name), static_cast<int>(value));
+  written_ << QString::fromUtf8(name);
+}
+
+void SettingsStore::Close() {
+  if (closed_) return;
+  closed_ = true;
+  settings_.sync();
+  if (written_.isEmpty()) return;
+  if (settings_.status() != QSettings::NoError) {
+    ShowErrorReport(report_parent_,
+                    QStringLiteral("Не удалось записать в хранилище настроек "
+                                   "%1 значения: %2")
+                        .arg(Location(), written_.join(QStringLiteral(", "))));
+  }
+}
+
+}  // namespace taktm
