@@ -11,6 +11,7 @@ void BitRows::ClearRows() {
 
 void BitRows::RebuildRows(int n) {
   rows_.assign(n > 0 ? static_cast<size_t>(n) : 0, Row{});
+  ++rebuilds_;
   host_.Changed(rows_aspect_);
 }
 
@@ -29,6 +30,7 @@ void BitRows::SetRowTicked(int i, bool ticked) {
 void BitRows::Show(bool write_enabled) {
   shown_ = true;
   write_enabled_ = write_enabled;
+  ++show_requests_;
   host_.Changed(dialog_aspect_);
 }
 

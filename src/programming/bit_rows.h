@@ -36,19 +36,26 @@ class BitRows {
   int count() const { return static_cast<int>(rows_.size()); }
   const Row& row(int i) const { return rows_[static_cast<size_t>(i)]; }
 
+  // Counts the rebuilds, so that a view notices one that kept the count.
+  int rebuilds() const { return rebuilds_; }
+
   // Shows the dialog (non-modal) with "Записать" enabled or disabled.
   void Show(bool write_enabled);
   void Hide();
   bool shown() const { return shown_; }
   bool write_enabled() const { return write_enabled_; }
+  // Counts the show requests, so that a view raises a dialog already shown.
+  int show_requests() const { return show_requests_; }
 
  private:
   ProgrammingHost& host_;
   const Aspect rows_aspect_;
   const Aspect dialog_aspect_;
   std::vector<Row> rows_;
+  int rebuilds_ = 0;
   bool shown_ = false;
   bool write_enabled_ = true;
+  int show_requests_ = 0;
 };
 
 }  // namespace taktm
