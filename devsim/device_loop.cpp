@@ -1,0 +1,247 @@
+#include "device_loop.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "link/frame.h"
+
+namespace taktm::devsim {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::nanoseconds;
+
+// Paced output goes out in slices of about this much wire time.
+constexpr nanoseconds kSliceTime = milliseconds(2);
+// How often a port nobody holds open is checked for the program's arrival.
+constexpr milliseconds kConnectCheck = milliseconds(50);
+// After --hangup-after, the time the program gets to read the last reply.
+constexpr milliseconds kHangupGrace = milliseconds(100);
+
+}  // namespace
+
+DeviceLoop::Clock::duration DeviceLoop::WireTime(size_t bytes) const {
+  if (options_.baud == 0) return Clock::duration::zero();
+  const auto ns = static_cast<int64_t>(bytes) * options_.bits_per_byte *
+                  1'000'000'000LL / options_.baud;
+  return std::chrono::duration_cast<Clock::duration>(nanoseconds(ns));
+}
+
+DeviceLoop::Clock::time_point DeviceLoop::WireEnd(Clock::time_point now) const {
+  if (options_.baud == 0) return now;
+  return std::max(wire_free_, now) + WireTime(out_.size());
+}
+
+bool DeviceLoop::Idle() const {
+  return connected_ && !silent_ && !hangup_pending_ && !pending_ &&
+         inbound_.empty() && out_.empty();
+}
+
+void DeviceLoop::CheckConnected(Clock::time_point now) {
+  pollfd p{fd_, POLLIN, 0};
+  const bool hung_up = ::poll(&p, 1, 0) >= 0 && (p.revents & POLLHUP) != 0;
+  if (hung_up) {
+    if (connected_) Disconnect();
+    next_connect_check_ =
+        now +
+        std::min<Clock::duration>(kConnectCheck, milliseconds(options_.ack_ms));
+    return;
+  }
+  if (!connected_) {
+    connected_ = true;
+    next_ack_ = now;  // greet the program at once
+  }
+}
+
+void DeviceLoop::Disconnect() {
+  // What was on its way is lost, as on a cable with nobody listening.
+  connected_ = false;
+  write_blocked_ = false;
+  out_.clear();
+  reader_.Clear();
+}
+
+void DeviceLoop::ReadInput(Clock::time_point now) {
+  uint8_t buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return;
+    if (n <= 0) {  // EIO: the program closed the port
+      Disconnect();
+      next_connect_check_ = now;
+      return;
+    }
+    if (silent_) continue;  // unplugged: nothing reaches the device
+    Clock::time_point ready = now;
+    if (options_.baud != 0) {
+      rx_wire_end_ =
+          std::max(rx_wire_end_, now) + WireTime(static_cast<size_t>(n));
+      ready = rx_wire_end_;
+    }
+    for (ReceivedFrame& frame : reader_.Feed(buffer, static_cast<size_t>(n))) {
+      if (!frame.sum_ok) {
+        log_.Frame("RX", "BADSUM", frame.payload);
+        continue;
+      }
+      log_.Frame("RX", "", frame.payload);
+      inbound_.push_back({std::move(frame.payload), ready});
+    }
+  }
+}
+
+void DeviceLoop::QueueFrame(const std::vector<uint8_t>& payload, bool corrupt,
+                            Clock::time_point now) {
+  if (!connected_) return;
+  TransmitFrame frame;
+  const size_t size =
+      LayOutFrame(payload.data(), static_cast<uint8_t>(payload.size()), frame);
+  if (corrupt)
+    frame.bytes[size - 1] = faults_.CorruptSum(frame.bytes[size - 1]);
+  if (out_.empty()) wire_free_ = std::max(wire_free_, now);
+  out_.insert(out_.end(), frame.bytes.begin(), frame.bytes.begin() + size);
+}
+
+void DeviceLoop::QueueAck(Clock::time_point now) {
+  QueueFrame({}, false, now);
+  if (options_.log_acks) log_.Line("TX ACK");
+  next_ack_ = WireEnd(now) + milliseconds(options_.ack_ms);
+}
+
+void DeviceLoop::EmitReply(Clock::time_point now) {
+  const std::vector<uint8_t> payload = std::move(pending_->payload);
+  pending_.reset();
+  const ReplyFate fate = faults_.NextReply();
+  if (!fate.noise.empty()) {
+    log_.Frame("TX", "NOISE", fate.noise);
+    if (connected_) {
+      if (out_.empty()) wire_free_ = std::max(wire_free_, now);
+      out_.insert(out_.end(), fate.noise.begin(), fate.noise.end());
+    }
+  }
+  if (fate.drop) {
+    log_.Frame("TX", "DROPPED", payload);
+  } else {
+    log_.Frame("TX", fate.corrupt ? "CORRUPT" : "", payload);
+    QueueFrame(payload, fate.corrupt, now);
+  }
+  if (fate.hangup_after) {
+    hangup_pending_ = true;
+    return;
+  }
+  if (fate.silence_after) {
+    silent_ = true;
+    if (options_.silent_for_ms > 0) {
+      silent_until_ = WireEnd(now) + milliseconds(options_.silent_for_ms);
+    }
+    inbound_.clear();
+    reader_.Clear();
+    log_.Line("SILENT");
+    return;
+  }
+  QueueAck(now);  // reply, then acknowledgement: ready for the next command
+}
+
+void DeviceLoop::Step(Clock::time_point now) {
+  if (silent_ && silent_until_ && now >= *silent_until_) {
+    silent_ = false;
+    silent_until_.reset();
+    log_.Line("TALKING");
+    next_ack_ = now;
+  }
+  if (!pending_ && !inbound_.empty() && now >= inbound_.front().ready_at) {
+    const Command command = std::move(inbound_.front());
+    inbound_.pop_front();
+    pending_ = Reply{
+        model_.HandleCommand(command.payload.data(), command.payload.size()),
+        now + milliseconds(options_.latency_ms)};
+  }
+  if (pending_ && now >= pending_->due) EmitReply(now);
+  if (Idle() && now >= next_ack_) QueueAck(now);
+}
+
+void DeviceLoop::Flush(Clock::time_point now) {
+  if (!connected_ || write_blocked_) return;
+  const size_t slice =
+      options_.baud == 0
+          ? out_.size()
+          : std::max<size_t>(1, static_cast<size_t>(
+                                    kSliceTime.count() * options_.baud /
+                                    options_.bits_per_byte / 1'000'000'000LL));
+  uint8_t chunk[4096];
+  while (!out_.empty()) {
+    const size_t k = std::min({slice, out_.size(), sizeof chunk});
+    const Clock::time_point due = wire_free_ + WireTime(k);
+    if (options_.baud != 0 && now < due) return;
+    std::copy_n(out_.begin(), k, chunk);
+    const ssize_t n = ::write(fd_, chunk, k);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      write_blocked_ =
+          errno == EAGAIN;  // anything else shows up as EIO on read
+      return;
+    }
+    out_.erase(out_.begin(), out_.begin() + n);
+    wire_free_ += WireTime(static_cast<size_t>(n));
+    if (static_cast<size_t>(n) < k) {
+      write_blocked_ = true;
+      return;
+    }
+  }
+}
+
+int DeviceLoop::PollTimeoutMs(Clock::time_point now) const {
+  std::optional<Clock::time_point> wake;
+  const auto consider = [&wake](Clock::time_point t) {
+    if (!wake || t < *wake) wake = t;
+  };
+  if (Idle()) consider(next_ack_);
+  if (pending_) consider(pending_->due);
+  if (!pending_ && !inbound_.empty()) consider(inbound_.front().ready_at);
+  if (connected_ && !out_.empty() && !write_blocked_ && options_.baud != 0) {
+    consider(wire_free_ + WireTime(1));
+  }
+  if (!connected_) consider(next_connect_check_);
+  if (silent_until_) consider(*silent_until_);
+  if (hangup_at_) consider(*hangup_at_);
+  if (hangup_pending_ && out_.empty() && !hangup_at_) consider(now);
+  if (!wake) return -1;  // nothing to do until input or a signal
+  if (*wake <= now) return 0;
+  // Rounded up, so the loop never wakes just before its deadline and spins.
+  const auto wait = std::chrono::ceil<milliseconds>(*wake - now).count();
+  return static_cast<int>(std::min<int64_t>(wait, 60'000));
+}
+
+bool DeviceLoop::Run(int master_fd, int stop_fd) {
+  fd_ = master_fd;
+  CheckConnected(Clock::now());
+  for (;;) {
+    Clock::time_point now = Clock::now();
+    if (!connected_ && now >= next_connect_check_) CheckConnected(now);
+    Step(now);
+    Flush(now);
+    if (hangup_pending_ && out_.empty()) {
+      if (!hangup_at_) hangup_at_ = now + kHangupGrace;
+      if (now >= *hangup_at_) {
+        log_.Line("HANGUP");
+        return true;
+      }
+    }
+    short events = POLLIN;
+    if (write_blocked_) events |= POLLOUT;
+    pollfd fds[2] = {{stop_fd, POLLIN, 0}, {connected_ ? fd_ : -1, events, 0}};
+    if (::poll(fds, 2, PollTimeoutMs(now)) < 0 && errno != EINTR) return false;
+    if (fds[0].revents != 0) return false;
+    now = Clock::now();
+    if (fds[1].revents & POLLOUT) write_blocked_ = false;
+    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+      ReadInput(now);
+      if (connected_ && (fds[1].revents & POLLHUP)) CheckConnected(now);
+    }
+  }
+}
+
+}  // namespace taktm::devsim

@@ -1,0 +1,81 @@
+// The emulator's event loop on the master end of the pseudo-terminal: reads
+// commands, answers them through the device model, acknowledges after every
+// reply and every --ack-ms while idle, and applies the fault options. It
+// blocks in poll() between events, so an idle device costs no CPU.
+#ifndef TAKT_DEVSIM_DEVICE_LOOP_H_
+#define TAKT_DEVSIM_DEVICE_LOOP_H_
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "device_model.h"
+#include "devsim_options.h"
+#include "fault_plan.h"
+#include "frame_log.h"
+#include "frame_reader.h"
+
+namespace taktm::devsim {
+
+class DeviceLoop {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  DeviceLoop(const DevsimOptions& options, DeviceModel& model, FrameLog& log)
+      : options_(options), model_(model), log_(log), faults_(options.faults) {}
+
+  // Runs until `stop_fd` becomes readable (a signal arrived) or the port is
+  // hung up by --hangup-after. Returns true when it stopped by a hang-up.
+  bool Run(int master_fd, int stop_fd);
+
+ private:
+  struct Command {
+    std::vector<uint8_t> payload;
+    Clock::time_point ready_at;  // when the last byte is in, on a paced wire
+  };
+  struct Reply {
+    std::vector<uint8_t> payload;
+    Clock::time_point due;
+  };
+
+  void CheckConnected(Clock::time_point now);
+  void Disconnect();
+  void ReadInput(Clock::time_point now);
+  void Step(Clock::time_point now);
+  void EmitReply(Clock::time_point now);
+  void QueueFrame(const std::vector<uint8_t>& payload, bool corrupt,
+                  Clock::time_point now);
+  void QueueAck(Clock::time_point now);
+  void Flush(Clock::time_point now);
+  Clock::time_point WireEnd(Clock::time_point now) const;
+  Clock::duration WireTime(size_t bytes) const;
+  bool Idle() const;
+  int PollTimeoutMs(Clock::time_point now) const;
+
+  const DevsimOptions& options_;
+  DeviceModel& model_;
+  FrameLog& log_;
+  FaultPlan faults_;
+  FrameReader reader_;
+
+  int fd_ = -1;
+  bool connected_ = false;  // someone holds the port open
+  bool write_blocked_ = false;
+  std::deque<Command> inbound_;
+  std::optional<Reply> pending_;
+  std::deque<uint8_t> out_;
+  Clock::time_point wire_free_{};    // paced output: end of the last slice
+  Clock::time_point rx_wire_end_{};  // paced input: end of the last byte
+  Clock::time_point next_ack_{};
+  Clock::time_point next_connect_check_{};
+  bool silent_ = false;
+  std::optional<Clock::time_point> silent_until_;
+  bool hangup_pending_ = false;
+  std::optional<Clock::time_point> hangup_at_;
+};
+
+}  // namespace taktm::devsim
+
+#endif  // TAKT_DEVSIM_DEVICE_LOOP_H_

@@ -1,0 +1,147 @@
+#include "devsim_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+namespace taktm::devsim {
+namespace {
+
+bool ToNumber(const std::string& text, uint64_t min, uint64_t max,
+              uint64_t& value) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  errno = 0;
+  const unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
+  if (errno != 0 || v < min || v > max) return false;
+  value = v;
+  return true;
+}
+
+}  // namespace
+
+bool ParseDevsimOptions(const std::vector<std::string>& args,
+                        DevsimOptions& options, std::string& error) {
+  using Setter = std::function<bool(const std::string&)>;
+  const auto number = [&](auto& field, uint64_t min, uint64_t max) {
+    return Setter([&field, min, max](const std::string& v) {
+      uint64_t n;
+      if (!ToNumber(v, min, max, n)) return false;
+      field = static_cast<std::remove_reference_t<decltype(field)>>(n);
+      return true;
+    });
+  };
+  const auto text = [](std::string& field) {
+    return Setter([&field](const std::string& v) {
+      field = v;
+      return !v.empty();
+    });
+  };
+  constexpr uint64_t kMany = UINT64_MAX;
+  // Options that take a value, with the range the value must lie in.
+  std::map<std::string, std::pair<Setter, std::string>> valued = {
+      {"--link", {text(options.link_path), "a path"}},
+      {"--chips", {text(options.chips_path), "a file"}},
+      {"--memory-dir", {text(options.memory_dir), "a folder"}},
+      {"--log", {text(options.log_path), "a file"}},
+      {"--ack-ms", {number(options.ack_ms, 1, kMaxAckMs), "1 to 4999"}},
+      {"--latency-ms", {number(options.latency_ms, 0, 600000), "0 to 600000"}},
+      {"--silent-for",
+       {number(options.silent_for_ms, 1, 3600000), "1 to 3600000"}},
+      {"--baud", {number(options.baud, 50, 4000000), "50 to 4000000"}},
+      {"--seed", {number(options.faults.seed, 0, kMany), "a number"}},
+      {"--silent-after",
+       {number(options.faults.silent_after, 1, kMany), "a count from 1"}},
+      {"--hangup-after",
+       {number(options.faults.hangup_after, 1, kMany), "a count from 1"}},
+      {"--drop-replies",
+       {number(options.faults.drop_every, 1, kMany), "a count from 1"}},
+      {"--corrupt-replies",
+       {number(options.faults.corrupt_every, 1, kMany), "a count from 1"}},
+      {"--noise",
+       {number(options.faults.noise_every, 1, kMany), "a count from 1"}},
+      {"--parity",
+       {Setter([&](const std::string& v) {
+          if (v == "none")
+            options.bits_per_byte = 10;
+          else if (v == "odd" || v == "even" || v == "mark" || v == "space")
+            options.bits_per_byte = 11;
+          else
+            return false;
+          return true;
+        }),
+        "none, odd, even, mark or space"}},
+  };
+  const std::map<std::string, std::function<void()>> flags = {
+      {"--flash-needs-erase", [&] { options.model.flash_needs_erase = true; }},
+      {"--no-flash-needs-erase",
+       [&] { options.model.flash_needs_erase = false; }},
+      {"--wrong-signature", [&] { options.model.wrong_signature = true; }},
+      {"--log-acks", [&] { options.log_acks = true; }},
+      {"--help", [&] { options.help = true; }},
+      {"-h", [&] { options.help = true; }},
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::string value;
+    bool has_value = false;
+    if (const size_t eq = name.find('=');
+        name.rfind("--", 0) == 0 && eq != std::string::npos) {
+      value = name.substr(eq + 1), name = name.substr(0, eq), has_value = true;
+    }
+    if (auto flag = flags.find(name); flag != flags.end() && !has_value) {
+      flag->second();
+      continue;
+    }
+    auto option = valued.find(name);
+    if (option == valued.end()) {
+      error = "unknown option " + args[i];
+      return false;
+    }
+    if (!has_value) {
+      if (i + 1 >= args.size()) {
+        error = name + " needs a value (" + option->second.second + ")";
+        return false;
+      }
+      value = args[++i];
+    }
+    if (!option->second.first(value)) {
+      error = name + ": \"" + value + "\" is not " + option->second.second;
+      return false;
+    }
+  }
+  return true;
+}
+
+const char* DevsimUsage() {
+  return R"(usage: takt-m-devsim [options]
+A virtual programmer on a pseudo-terminal. The first line printed is the name
+of the port to open. See docs/devsim.md.
+
+  --link PATH            also make PATH a symbolic link to the port
+  --chips FILE           chip catalogue to use instead of the built-in one
+  --memory-dir DIR       keep the memories in DIR (read at start, written
+                         after every change)
+  --[no-]flash-needs-erase
+                         program memory writes only clear bits until an erase
+                         (default on)
+  --ack-ms MS            acknowledgement period while idle, 1..4999 (200)
+  --log FILE             one line per frame received and sent
+  --log-acks             also log acknowledgements as "TX ACK"
+faults (replies are counted from 1; deterministic under --seed):
+  --silent-after N       send nothing after the N-th reply (unplugged)
+  --silent-for MS        ... and talk again after MS milliseconds
+  --hangup-after N       close the port after the N-th reply and exit
+  --drop-replies N       withhold every N-th reply
+  --corrupt-replies N    send every N-th reply with a wrong payload sum
+  --noise N              garbage bytes before every N-th reply
+  --wrong-signature      the chip answers with a wrong signature
+  --latency-ms MS        wait MS milliseconds before each reply
+  --baud RATE            pace output (and input) at RATE bit/s
+  --parity MODE          none (10 bits a byte) or odd/even/mark/space (11)
+  --seed N               seed of the noise generator (1)
+)";
+}
+
+}  // namespace taktm::devsim

@@ -1,0 +1,94 @@
+#include "devsim_options.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "fault_plan.h"
+
+namespace taktm::devsim {
+namespace {
+
+TEST(DevsimOptionsTest, DefaultsAndBothValueForms) {
+  DevsimOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseDevsimOptions({}, o, error));
+  EXPECT_EQ(o.ack_ms, 200u);
+  EXPECT_TRUE(o.model.flash_needs_erase);
+  EXPECT_EQ(o.bits_per_byte, 10);
+
+  ASSERT_TRUE(ParseDevsimOptions(
+      {"--ack-ms=4999", "--link", "/tmp/x", "--no-flash-needs-erase",
+       "--parity", "even", "--baud=9600", "--drop-replies", "3", "--seed=7",
+       "--wrong-signature"},
+      o, error))
+      << error;
+  EXPECT_EQ(o.ack_ms, 4999u);
+  EXPECT_EQ(o.link_path, "/tmp/x");
+  EXPECT_FALSE(o.model.flash_needs_erase);
+  EXPECT_TRUE(o.model.wrong_signature);
+  EXPECT_EQ(o.bits_per_byte, 11);
+  EXPECT_EQ(o.baud, 9600u);
+  EXPECT_EQ(o.faults.drop_every, 3u);
+  EXPECT_EQ(o.faults.seed, 7u);
+}
+
+TEST(DevsimOptionsTest, RejectsWhatTheDeviceCannotDo) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--ack-ms", "5000"},  // the program would take the device as lost
+      {"--ack-ms", "0"},       {"--ack-ms"},         {"--drop-replies", "0"},
+      {"--baud", "fast"},      {"--parity", "odd2"}, {"--latency-ms", "-5"},
+      {"--wrong-signature=1"}, {"--frobnicate"},
+  };
+  for (const auto& args : bad) {
+    DevsimOptions o;
+    std::string error;
+    EXPECT_FALSE(ParseDevsimOptions(args, o, error)) << args[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(FaultPlanTest, FaultsFallOnTheSameRepliesEveryRun) {
+  FaultOptions options;
+  options.drop_every = 3;
+  options.corrupt_every = 2;
+  options.silent_after = 5;
+  options.hangup_after = 4;
+  FaultPlan plan(options);
+  std::vector<int> dropped, corrupted;
+  for (int i = 1; i <= 6; ++i) {
+    const ReplyFate fate = plan.NextReply();
+    if (fate.drop) dropped.push_back(i);
+    if (fate.corrupt) corrupted.push_back(i);
+    EXPECT_EQ(fate.silence_after, i == 5);
+    EXPECT_EQ(fate.hangup_after, i == 4);
+    EXPECT_TRUE(fate.noise.empty());
+  }
+  EXPECT_EQ(dropped, (std::vector<int>{3, 6}));
+  EXPECT_EQ(corrupted, (std::vector<int>{2, 4}));  // 6 is dropped instead
+}
+
+TEST(FaultPlanTest, NoiseDependsOnlyOnTheSeedAndNeverStartsAFrame) {
+  FaultOptions options;
+  options.noise_every = 1;
+  options.seed = 42;
+  FaultPlan a(options), b(options);
+  options.seed = 43;
+  FaultPlan c(options);
+  bool differs = false;
+  for (int i = 0; i < 200; ++i) {
+    const ReplyFate fa = a.NextReply();
+    EXPECT_EQ(fa.noise, b.NextReply().noise);
+    differs |= fa.noise != c.NextReply().noise;
+    EXPECT_GE(fa.noise.size(), 1u);
+    EXPECT_LE(fa.noise.size(), 16u);
+    for (uint8_t byte : fa.noise) EXPECT_NE(byte, 0xD1);
+  }
+  EXPECT_TRUE(differs);
+  for (int sum = 0; sum < 256; ++sum) {
+    EXPECT_NE(a.CorruptSum(static_cast<uint8_t>(sum)), sum);
+  }
+}
+
+}  // namespace
+}  // namespace taktm::devsim
