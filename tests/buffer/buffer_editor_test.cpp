@@ -215,7 +215,9 @@ TEST_F(BufferEditorTest, OnlyHexDigitsPassTheKeyFilter) {
   for (char32_t c : std::u32string(U"GgxX -:\b\x1b\t\r\u0416")) {
     const KeyPressResult r = editor.StringGrid1KeyPress(c, GridCell{1, 1}, "");
     EXPECT_FALSE(r.pass) << static_cast<uint32_t>(c);
-    if (c != kEnterKey) EXPECT_FALSE(r.move_to.has_value());
+    if (c != kEnterKey) {
+      EXPECT_FALSE(r.move_to.has_value());
+    }
   }
   EXPECT_EQ(buffer.at(0), 0);  // only the Enter above stored (the empty text)
 }

@@ -1,0 +1,50 @@
+// Paints the hex grid's cells and gives them their in-place editor: at most
+// two hex digits, where only Enter commits (through the grid) and leaving the
+// cell any other way stores nothing.
+#ifndef TAKT_BUFFER_HEX_CELL_DELEGATE_H_
+#define TAKT_BUFFER_HEX_CELL_DELEGATE_H_
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QStyledItemDelegate>
+
+namespace taktm {
+
+class HexGrid;
+
+class HexCellDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  explicit HexCellDelegate(HexGrid* grid);
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override;
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+  // Deliberately empty: the view calls it whenever an editor loses the cell
+  // (arrow keys, a click elsewhere, focus going away), and none of those
+  // may store anything.
+  void setModelData(QWidget* editor, QAbstractItemModel* model,
+                    const QModelIndex& index) const override;
+  void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const override;
+  // Plain text two pixels from the left, never elided: two digits must fit
+  // columns as narrow as 17 pixels.
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
+
+  // The open cell editor, or nullptr.
+  QLineEdit* active_editor() const { return editor_.data(); }
+
+ protected:
+  // The key filter of the cell editor.
+  bool eventFilter(QObject* object, QEvent* event) override;
+
+ private:
+  HexGrid* grid_;
+  mutable QPointer<QLineEdit> editor_;
+};
+
+}  // namespace taktm
+
+#endif  // TAKT_BUFFER_HEX_CELL_DELEGATE_H_

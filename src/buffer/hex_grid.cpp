@@ -1,0 +1,205 @@
+#include "buffer/hex_grid.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <algorithm>
+
+#include "buffer/hex_cell_delegate.h"
+#include "buffer/hex_grid_model.h"
+
+namespace taktm {
+
+namespace {
+
+constexpr char kFixedCellStyle[] =
+    "QHeaderView::section { background-color: rgb(255, 255, 166);"
+    " color: black; padding: 0px; border: none;"
+    " border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; }"
+    "QTableCornerButton::section { background-color: rgb(255, 255, 166);"
+    " border: none; border-right: 1px solid #a0a0a0;"
+    " border-bottom: 1px solid #a0a0a0; }";
+
+}  // namespace
+
+KeyVerdict ClassifyKey(const QKeyEvent& event, bool in_editor,
+                       BufferEditor& editor) {
+  switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return KeyVerdict::kCommit;
+    case Qt::Key_Escape:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return KeyVerdict::kPass;
+    case Qt::Key_Delete:
+      return in_editor ? KeyVerdict::kPass : KeyVerdict::kDrop;
+    default:
+      break;
+  }
+  if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) {
+    return event.matches(QKeySequence::Copy) ||
+                   event.matches(QKeySequence::SelectAll) ||
+                   event.text().isEmpty()
+               ? KeyVerdict::kPass
+               : KeyVerdict::kDrop;
+  }
+  const QString text = event.text();
+  if (text.isEmpty()) return KeyVerdict::kPass;
+  const QList<uint> chars = text.toUcs4();
+  if (chars.size() != 1) return KeyVerdict::kDrop;
+  const KeyPressResult r = editor.StringGrid1KeyPress(
+      static_cast<char32_t>(chars[0]), GridCell{}, std::string_view());
+  return r.pass ? KeyVerdict::kPass : KeyVerdict::kDrop;
+}
+
+HexGrid::HexGrid(QGroupBox* parent, BufferEditor& editor)
+    : QTableView(parent),
+      editor_(editor),
+      model_(new HexGridModel(editor, this)),
+      delegate_(new HexCellDelegate(this)) {
+  setModel(model_);
+  setItemDelegate(delegate_);
+  setStyleSheet(kFixedCellStyle);
+
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setEditTriggers(QAbstractItemView::DoubleClicked |
+                  QAbstractItemView::EditKeyPressed |
+                  QAbstractItemView::AnyKeyPressed);
+  setShowGrid(true);
+  setWordWrap(false);
+  setTextElideMode(Qt::ElideNone);
+  setTabKeyNavigation(false);
+  setCornerButtonEnabled(false);
+
+  for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
+    header->setMinimumSectionSize(0);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  }
+  verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+  verticalHeader()->setFixedWidth(kRowLabelWidth);
+  horizontalHeader()->setFixedHeight(kGridRowHeight);
+
+  FormatGrid();
+  setCurrentIndex(model_->index(0, 0));
+  constructed_ = true;
+}
+
+void HexGrid::FormatGrid() {
+  const QWidget* box = parentWidget();
+  geometry_ = FormatGridGeometry(box->width(), box->height());
+  const QRect rect(geometry_.left, geometry_.top, std::max(geometry_.width, 0),
+                   std::max(geometry_.height, 0));
+  if (geometry() != rect) setGeometry(rect);
+  const int column_width = std::max(geometry_.data_column_width, 0);
+  if (horizontalHeader()->defaultSectionSize() != column_width) {
+    horizontalHeader()->setDefaultSectionSize(column_width);
+    for (int c = 0; c < kBytesPerRow; ++c) setColumnWidth(c, column_width);
+  }
+  model_->SyncRowCount();
+  if (!currentIndex().isValid() && model_->rowCount() > 0) {
+    setCurrentIndex(model_->index(0, 0));
+  }
+  RefreshGrid();
+}
+
+GridWindow HexGrid::VisibleWindow() const {
+  const int rows = model_->rowCount();
+  const int first = rowAt(0);
+  if (rows == 0 || first < 0) return GridWindow{1, 0};
+  int last = rowAt(std::max(viewport()->height() - 1, 0));
+  if (last < 0) last = rows - 1;
+  return GridWindow{first + 1, last - first + 1};
+}
+
+void HexGrid::RefreshGrid() {
+  const GridRefresh refresh = editor_.RefreshGrid(VisibleWindow());
+  if (refresh.whole_window) {
+    viewport()->update();
+    return;
+  }
+  for (const GridCell& cell : refresh.cells) {
+    update(model_->index(static_cast<int>(cell.row) - 1,
+                         static_cast<int>(cell.col) - 1));
+  }
+}
+
+GridCell HexGrid::CurrentCell() const {
+  const QModelIndex index = currentIndex();
+  if (!index.isValid()) return GridCell{};
+  return GridCell{static_cast<size_t>(index.column()) + 1,
+                  static_cast<size_t>(index.row()) + 1};
+}
+
+void HexGrid::SetCurrentCell(GridCell cell) {
+  setCurrentIndex(model_->index(static_cast<int>(cell.row) - 1,
+                                static_cast<int>(cell.col) - 1));
+}
+
+QLineEdit* HexGrid::cell_editor() const {
+  // A closed editor lives on until its deferred deletion.
+  return state() == EditingState ? delegate_->active_editor() : nullptr;
+}
+
+void HexGrid::CommitCurrentCell(const QString& text) {
+  if (!currentIndex().isValid()) return;
+  const GridCell cell = CurrentCell();
+  const KeyPressResult r =
+      editor_.StringGrid1KeyPress(kEnterKey, cell, text.toStdString());
+  if (QLineEdit* open = cell_editor()) {
+    closeEditor(open, QAbstractItemDelegate::NoHint);
+  }
+  if (r.move_to && !(*r.move_to == cell)) {
+    SetCurrentCell(*r.move_to);  // the selection refreshes the grid
+  } else {
+    editor_.StringGrid1SelectCell(cell);
+  }
+  // The host routes the refresh here; doing it directly as well keeps the
+  // committed cell right even before the main window is wired.
+  RefreshGrid();
+}
+
+void HexGrid::keyPressEvent(QKeyEvent* event) {
+  switch (ClassifyKey(*event, false, editor_)) {
+    case KeyVerdict::kCommit:
+      CommitCurrentCell(
+          model_->data(currentIndex(), Qt::DisplayRole).toString());
+      event->accept();
+      return;
+    case KeyVerdict::kDrop:
+      event->accept();
+      return;
+    case KeyVerdict::kPass:
+      QTableView::keyPressEvent(event);
+      return;
+  }
+}
+
+void HexGrid::currentChanged(const QModelIndex& current,
+                             const QModelIndex& previous) {
+  QTableView::currentChanged(current, previous);
+  if (current.isValid() && constructed_) {
+    editor_.StringGrid1SelectCell(CurrentCell());
+  }
+  RefreshGrid();
+}
+
+void HexGrid::scrollContentsBy(int dx, int dy) {
+  QTableView::scrollContentsBy(dx, dy);
+  RefreshGrid();
+}
+
+void HexGrid::resizeEvent(QResizeEvent* event) {
+  QTableView::resizeEvent(event);
+  RefreshGrid();
+}
+
+}  // namespace taktm
