@@ -42,6 +42,19 @@ void TysCustomEdit::SetAlignment(TAlignment alignment) {
 // ---------------------------------------------------------------------------
 // TysNumEdit
 
+QAction* TysNumEdit::FindPasteAction(const QMenu& menu) {
+  // The line edit's own menu names its paste action by its (translated)
+  // caption, followed by the shortcut.
+  const QString caption = QLineEdit::tr("&Paste");
+  for (QAction* action : menu.actions()) {
+    if (action->objectName() == QLatin1String("edit-paste") ||
+        action->text().startsWith(caption)) {
+      return action;
+    }
+  }
+  return nullptr;
+}
+
 TysNumEdit::TysNumEdit(QWidget* parent) : TysCustomEdit(parent) {
   SetAlignment(taRightJustify);
   // A drop would insert text past the key filter.
@@ -145,7 +158,7 @@ void TysNumEdit::mouseReleaseEvent(QMouseEvent* event) {
 
 void TysNumEdit::contextMenuEvent(QContextMenuEvent* event) {
   std::unique_ptr<QMenu> menu(createStandardContextMenu());
-  if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+  if (QAction* paste = FindPasteAction(*menu)) {
     disconnect(paste, &QAction::triggered, nullptr, nullptr);
     connect(paste, &QAction::triggered, this, [this] { Paste(); });
   }

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <functional>
 
+class QAction;
+class QMenu;
+
 namespace taktm {
 
 // A single-line edit box with an alignment (left when created). Under a
@@ -53,6 +56,10 @@ class TysNumEdit : public TysCustomEdit {
   // not one); the clipboard text itself never enters the box. Ignored while
   // the box is disabled.
   void Paste(QClipboard::Mode mode = QClipboard::Clipboard);
+
+  // The paste entry of a standard edit menu, which the box reroutes to
+  // Paste; nullptr when there is none.
+  static QAction* FindPasteAction(const QMenu& menu);
 
  protected:
   virtual bool IsValidChar(QChar c) const = 0;
