@@ -1,12 +1,8 @@
 #include "ui/layout.h"
 
+#include "buffer/grid_geometry.h"
+
 namespace taktm {
-
-Rect GridRectIn(int group_width, int group_height) {
-  return {5, 15, group_width - 10, group_height - 20};
-}
-
-int GridColumnWidth(int grid_width) { return (grid_width - 17 - 32) / 16 - 1; }
 
 MainLayout ComputeLayout(const LayoutInput& in) {
   const int w = in.client_width;
@@ -36,8 +32,10 @@ MainLayout ComputeLayout(const LayoutInput& in) {
 
   l.group_data = {l.group_chip.right() + 5, b + 5,
                   w - l.group_chip.right() - 10, h - s - t - 10};
-  l.grid = GridRectIn(l.group_data.width, l.group_data.height);
-  l.grid_column_width = GridColumnWidth(l.grid.width);
+  const GridGeometry grid =
+      FormatGridGeometry(l.group_data.width, l.group_data.height);
+  l.grid = {grid.left, grid.top, grid.width, grid.height};
+  l.grid_column_width = grid.data_column_width;
   return l;
 }
 

@@ -42,13 +42,6 @@ struct MainLayout {
 
 MainLayout ComputeLayout(const LayoutInput& in);
 
-// Geometry of the hex grid inside a group box of the given outer size:
-// left 5, top 15, 10 narrower and 20 lower than the box.
-Rect GridRectIn(int group_width, int group_height);
-// Width of the sixteen data columns of a grid `grid_width` wide (column 0 is
-// 32 wide, 17 are left for the scroll bar and borders, lines are 1 wide).
-int GridColumnWidth(int grid_width);
-
 }  // namespace taktm
 
 #endif  // TAKT_UI_LAYOUT_H_

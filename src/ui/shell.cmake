@@ -1,10 +1,16 @@
 target_sources(takt_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/layout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app_core.cpp
 )
 
 if(TAKT_BUILD_QT)
   target_sources(takt_qt PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/progress_window.h
     ${CMAKE_CURRENT_LIST_DIR}/progress_window.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/toolbar_icons.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/shell_browser.h
+    ${CMAKE_CURRENT_LIST_DIR}/shell_browser.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/main_window.h
+    ${CMAKE_CURRENT_LIST_DIR}/main_window.cpp
   )
 endif()
