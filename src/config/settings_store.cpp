@@ -26,10 +26,11 @@ SettingsStore::~SettingsStore() { Close(); }
 QString SettingsStore::Location() const { return settings_.fileName(); }
 
 void SettingsStore::ReportWrongType(const char* name, const QString& expected) {
-  ShowErrorReport(report_parent_,
-                  QStringLiteral("Значение \"%1\" в хранилище настроек %2 "
-                                 "имеет неверный тип (нужна %3) и пропущено")
-                      .arg(QString::fromUtf8(name), Location(), expected));
+  ShowErrorReport(
+      report_parent_,
+      QStringLiteral("Значение \"%1\" в хранилище настроек %2 имеет "
+                     "неверный тип (ожидается %3) и пропущено")
+          .arg(QString::fromUtf8(name), Location(), expected));
 }
 
 StoreRead SettingsStore::ReadString(const char* name, QString* value) {
@@ -65,7 +66,7 @@ StoreRead SettingsStore::ReadInt(const char* name, int32_t* value) {
     default:
       break;
   }
-  ReportWrongType(name, QStringLiteral("32-битное целое число"));
+  ReportWrongType(name, QStringLiteral("целое 32-битное число"));
   return StoreRead::kWrongType;
 }
 
