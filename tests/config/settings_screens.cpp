@@ -63,9 +63,11 @@ int main(int argc, char** argv) {
 
   taktm::TForm7 about;
   about.RebuildLines(3);
-  about.SetLineText(0, QStringLiteral("Программатор ТАКТ-М, версия 2.1"));
-  about.SetLineText(1, QStringLiteral("Связь: 56000 бит/с"));
-  about.SetLineText(2, QStringLiteral("Микросхем в каталоге: 4"));
+  // The lines the virtual programmer sends.
+  about.SetLineText(0, QStringLiteral("Виртуальный программатор ТАКТ-М"));
+  about.SetLineText(1,
+                    QStringLiteral("Эмулятор устройства на псевдотерминале"));
+  about.SetLineText(2, QStringLiteral("takt-m-devsim 0.1"));
   ok = Save(about, out + "/about.png") && ok;
   return ok ? 0 : 1;
 }
