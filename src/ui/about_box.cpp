@@ -1,5 +1,6 @@
 #include "ui/about_box.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPalette>
@@ -18,6 +19,7 @@ constexpr int kClientHeight = 250;
 constexpr int kLineLeft = 30;
 constexpr int kLineTop = 40;
 constexpr int kLineSpacing = 30;
+constexpr int kLineRightMargin = 10;
 constexpr int kButtonTopBelowLines = 60;
 constexpr int kButtonHeight = 25;
 constexpr int kHeightBelowButton = 45;
@@ -56,7 +58,10 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
   FormCreate();
 }
 
-void TForm7::FormCreate() { lines_.clear(); }
+void TForm7::FormCreate() {
+  lines_.clear();
+  line_texts_.clear();
+}
 
 QLabel* TForm7::Line(int i) const {
   if (i < 0 || i >= LineCount()) return nullptr;
@@ -69,6 +74,7 @@ void TForm7::RebuildLines(int n) {
     delete line;
   }
   lines_.clear();
+  line_texts_.clear();
   if (n <= 0) return;
 
   lines_.reserve(static_cast<size_t>(n));
@@ -78,6 +84,7 @@ void TForm7::RebuildLines(int n) {
     line->adjustSize();
     line->show();
     lines_.push_back(line);
+    line_texts_.push_back(line->text());
   }
   const int button_top = kButtonTopBelowLines + kLineSpacing * n;
   ok_button_->move(ok_button_->x(), button_top);
@@ -87,9 +94,25 @@ void TForm7::RebuildLines(int n) {
 
 void TForm7::SetLineText(int i, const QString& text) {
   if (i < 0 || i >= LineCount()) return;
+  line_texts_[static_cast<size_t>(i)] = text;
   QLabel* line = lines_[static_cast<size_t>(i)];
-  line->setText(text);
+  // A device line wider than the box is shortened with an ellipsis rather
+  // than cut by the edge; the whole text shows as the line's tooltip.
+  const int room = kClientWidth - kLineLeft - kLineRightMargin;
+  const QFontMetrics metrics(line->font());
+  if (metrics.horizontalAdvance(text) > room) {
+    line->setText(metrics.elidedText(text, Qt::ElideRight, room));
+    line->setToolTip(text);
+  } else {
+    line->setText(text);
+    line->setToolTip(QString());
+  }
   line->adjustSize();
+}
+
+QString TForm7::LineText(int i) const {
+  if (i < 0 || i >= LineCount()) return QString();
+  return line_texts_[static_cast<size_t>(i)];
 }
 
 int TForm7::FrameExtraHeight() const {

@@ -33,6 +33,9 @@ class TForm7 : public QDialog {
 
   int LineCount() const { return static_cast<int>(lines_.size()); }
   QLabel* Line(int i) const;
+  // The whole text of line i (its label may show it shortened); empty when
+  // line i does not exist.
+  QString LineText(int i) const;
   QPushButton* OkButton() const { return ok_button_; }
   TUrl* HelpLink() const { return help_link_; }
   // The window's height with its frame: as the last rebuild with lines set
@@ -49,6 +52,7 @@ class TForm7 : public QDialog {
   void CentreOnScreen();
 
   std::vector<QLabel*> lines_;
+  std::vector<QString> line_texts_;
   QPushButton* ok_button_ = nullptr;
   TUrl* help_link_ = nullptr;
   int outer_height_ = 0;

@@ -65,6 +65,23 @@ TEST(AboutBoxTest, TwoLinesPlaceTheButtonAndTheLinkUnderThem) {
   EXPECT_EQ(AboutLines(box).size(), 2u);
 }
 
+TEST(AboutBoxTest, ALineWiderThanTheBoxIsShortenedNotCut) {
+  TForm7 box;
+  box.RebuildLines(1);
+  const QString long_line =
+      QString("Очень длинная строка сведений. ").repeated(6);
+  box.SetLineText(0, long_line);
+  QLabel* line = box.Line(0);
+  EXPECT_LE(line->x() + line->width(), box.width());
+  EXPECT_TRUE(line->text().endsWith(QChar(0x2026))) << "ends in an ellipsis";
+  EXPECT_EQ(line->toolTip(), long_line);
+  EXPECT_EQ(box.LineText(0), long_line);
+
+  box.SetLineText(0, "коротко");
+  EXPECT_EQ(line->text(), "коротко");
+  EXPECT_EQ(line->toolTip(), "");
+}
+
 TEST(AboutBoxTest, ZeroLinesAfterThreeRemoveTheLinesOnly) {
   TForm7 box;
   box.RebuildLines(3);
