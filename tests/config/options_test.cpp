@@ -4,28 +4,8 @@
 
 #include <set>
 
-#include "config/parity.h"
-
 namespace taktm {
 namespace {
-
-TEST(ParityMappingTest, EachIndexGivesTheTablesParityCrossingsIncluded) {
-  EXPECT_EQ(ParityCodeForIndex(0), kParityCodeNone);
-  EXPECT_EQ(ParityCodeForIndex(1), kParityCodeOdd);    // "Чет"
-  EXPECT_EQ(ParityCodeForIndex(2), kParityCodeEven);   // "Нечет"
-  EXPECT_EQ(ParityCodeForIndex(3), kParityCodeSpace);  // "0"
-  EXPECT_EQ(ParityCodeForIndex(4), kParityCodeMark);   // "1"
-  for (int other : {-1, 5, 7, -2147483647 - 1, 2147483647}) {
-    EXPECT_EQ(ParityCodeForIndex(other), std::nullopt) << other;
-  }
-}
-
-TEST(OptionsTest, ValueNamesAreCheck1ToCheck13) {
-  EXPECT_EQ(OptionValueName(1), "Check1");
-  EXPECT_EQ(OptionValueName(13), "Check13");
-  EXPECT_EQ(OptionValueName(0), "");
-  EXPECT_EQ(OptionValueName(14), "");
-}
 
 TEST(OptionsTest, EveryOptionHasExactlyOnePlaceAndGroupsKeepTheirOrder) {
   std::set<int> seen;
@@ -54,14 +34,6 @@ TEST(OptionsTest, EveryOptionHasExactlyOnePlaceAndGroupsKeepTheirOrder) {
   EXPECT_STREQ(FindOptionPlace(2)->caption, "стирать все");
   EXPECT_STREQ(FindOptionPlace(4)->caption, "понимать HEX-файлы");
   EXPECT_EQ(FindOptionPlace(12)->group, OptionGroup::kFileFormats);
-}
-
-TEST(OptionsTest, AnyNonZeroStoredValueIsTickedAndATickIsStoredAsOne) {
-  EXPECT_TRUE(OptionTickedFromStored(5));
-  EXPECT_TRUE(OptionTickedFromStored(-1));
-  EXPECT_FALSE(OptionTickedFromStored(0));
-  EXPECT_EQ(StoredFromOptionTicked(true), 1);
-  EXPECT_EQ(StoredFromOptionTicked(false), 0);
 }
 
 }  // namespace
