@@ -99,7 +99,9 @@ std::error_code WriteFileAtomically(const std::string& path,
   }
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  const std::string stem = "." + target.filename().string() + ".";
+  std::string stem(1, '.');
+  stem += target.filename().string();
+  stem += '.';
 
   fs::path temp;
   int raw_fd = -1;

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QRegularExpressionValidator>
 
+#include "buffer/grid_text.h"
 #include "buffer/hex_grid.h"
 
 namespace taktm {
@@ -47,9 +48,29 @@ void HexCellDelegate::paint(QPainter* painter,
   if (selected) painter->fillRect(option.rect, option.palette.highlight());
   painter->setPen(selected ? option.palette.highlightedText().color()
                            : option.palette.text().color());
-  painter->drawText(option.rect.adjusted(2, 0, 0, 0),
-                    Qt::AlignLeft | Qt::AlignVCenter,
-                    index.data(Qt::DisplayRole).toString());
+  const QString text = index.data(Qt::DisplayRole).toString();
+  const std::optional<uint32_t> value =
+      text.size() == 2 ? HexTextToInt(text.toStdString()) : std::nullopt;
+  if (value) {
+    if (byte_font_ != option.font) {
+      byte_font_ = option.font;
+      for (QStaticText& t : byte_texts_) t = QStaticText();
+    }
+    QStaticText& cached = byte_texts_[*value & 0xFF];
+    if (cached.text().isEmpty()) {
+      cached.setText(text);
+      cached.setTextFormat(Qt::PlainText);
+      cached.prepare(QTransform(), option.font);
+    }
+    const int y =
+        option.rect.top() +
+        (option.rect.height() - static_cast<int>(cached.size().height())) / 2;
+    painter->setFont(option.font);
+    painter->drawStaticText(option.rect.left() + 2, y, cached);
+  } else if (!text.isEmpty()) {
+    painter->drawText(option.rect.adjusted(2, 0, 0, 0),
+                      Qt::AlignLeft | Qt::AlignVCenter, text);
+  }
   if (option.state & QStyle::State_HasFocus) {
     painter->setPen(QPen(option.palette.text().color(), 1, Qt::DotLine));
     painter->drawRect(option.rect.adjusted(0, 0, -1, -1));

@@ -6,7 +6,9 @@
 
 #include <QLineEdit>
 #include <QPointer>
+#include <QStaticText>
 #include <QStyledItemDelegate>
+#include <array>
 
 namespace taktm {
 
@@ -43,6 +45,9 @@ class HexCellDelegate : public QStyledItemDelegate {
  private:
   HexGrid* grid_;
   mutable QPointer<QLineEdit> editor_;
+  // The 256 two-digit texts, laid out once: a cell is then one glyph run.
+  mutable std::array<QStaticText, 256> byte_texts_;
+  mutable QFont byte_font_;
 };
 
 }  // namespace taktm

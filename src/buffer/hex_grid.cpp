@@ -1,5 +1,6 @@
 #include "buffer/hex_grid.h"
 
+#include <QAbstractButton>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -13,13 +14,15 @@ namespace taktm {
 
 namespace {
 
-constexpr char kFixedCellStyle[] =
+// Only the headers and the corner carry the style sheet: a style sheet on
+// the view itself would route the painting of every cell through it.
+constexpr char kHeaderStyle[] =
     "QHeaderView::section { background-color: rgb(255, 255, 166);"
     " color: black; padding: 0px; border: none;"
-    " border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; }"
-    "QTableCornerButton::section { background-color: rgb(255, 255, 166);"
-    " border: none; border-right: 1px solid #a0a0a0;"
-    " border-bottom: 1px solid #a0a0a0; }";
+    " border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; }";
+constexpr char kCornerStyle[] =
+    "background-color: rgb(255, 255, 166); border: none;"
+    " border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0;";
 
 }  // namespace
 
@@ -61,7 +64,12 @@ HexGrid::HexGrid(QGroupBox* parent, BufferEditor& editor)
       delegate_(new HexCellDelegate(this)) {
   setModel(model_);
   setItemDelegate(delegate_);
-  setStyleSheet(kFixedCellStyle);
+  horizontalHeader()->setStyleSheet(kHeaderStyle);
+  verticalHeader()->setStyleSheet(kHeaderStyle);
+  // The corner cell above the row labels is the view's only button.
+  if (auto* corner = findChild<QAbstractButton*>()) {
+    corner->setStyleSheet(kCornerStyle);
+  }
 
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -126,10 +134,23 @@ void HexGrid::RefreshGrid() {
     viewport()->update();
     return;
   }
+  // One repaint request for the span of changed cells; the event loop
+  // paints it once, however many replies arrived meanwhile.
+  if (refresh.cells.empty()) return;
+  size_t first_row = refresh.cells.front().row, last_row = first_row;
+  size_t first_col = refresh.cells.front().col, last_col = first_col;
   for (const GridCell& cell : refresh.cells) {
-    update(model_->index(static_cast<int>(cell.row) - 1,
-                         static_cast<int>(cell.col) - 1));
+    first_row = std::min(first_row, cell.row);
+    last_row = std::max(last_row, cell.row);
+    first_col = std::min(first_col, cell.col);
+    last_col = std::max(last_col, cell.col);
   }
+  const QRect changed =
+      visualRect(model_->index(static_cast<int>(first_row) - 1,
+                               static_cast<int>(first_col) - 1)) |
+      visualRect(model_->index(static_cast<int>(last_row) - 1,
+                               static_cast<int>(last_col) - 1));
+  if (!changed.isEmpty()) viewport()->update(changed);
 }
 
 GridCell HexGrid::CurrentCell() const {

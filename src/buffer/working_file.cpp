@@ -68,7 +68,14 @@ LoadOutcome WorkingFileController::LoadFile() {
     return LoadOutcome::kNoSuchFile;
   }
 
-  FileRead file = ReadWholeFile(working_file_, kBufferLimit);
+  // The format decides the size test, which still comes before any byte
+  // is read: a raw file becomes the image byte for byte, while Intel HEX
+  // text is more than twice as long as the image it describes.
+  const std::string ext = UpperExtension(working_file_);
+  const bool intel_hex =
+      (ext == ".HEX" && host_.Check4()) || (ext == ".EEP" && host_.Check12());
+  FileRead file =
+      ReadWholeFile(working_file_, intel_hex ? kHexFileLimit : kBufferLimit);
   if (file.error) {
     host_.ReportError(
         FailureText("Не удалось открыть файл", working_file_, file.error));
@@ -76,9 +83,6 @@ LoadOutcome WorkingFileController::LoadFile() {
   }
   if (file.too_large) return LoadOutcome::kTooLarge;
 
-  const std::string ext = UpperExtension(working_file_);
-  const bool intel_hex =
-      (ext == ".HEX" && host_.Check4()) || (ext == ".EEP" && host_.Check12());
   if (!intel_hex) {
     return editor_.LoadBufferFromImage(std::move(file.bytes)) ==
                    StreamLoad::kLoaded

@@ -5,6 +5,7 @@
 #define TAKT_BUFFER_WORKING_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "buffer/buffer_editor.h"
@@ -16,6 +17,10 @@ inline constexpr char kUnsavedDataPrompt[] =
     "Данные в буфере изменены!\n\rХотите сохранить изменения?";
 inline constexpr char kOverwritePrompt[] = "Перезаписать существующий файл?";
 inline constexpr char kWorkingFileStatus[] = "Рабочий файл: ";
+// Intel HEX files up to this size are read; the image they describe must
+// still stay below kBufferLimit. 16 MiB holds an image just below the limit
+// even in records of one byte each (about 15 characters a byte).
+inline constexpr uint64_t kHexFileLimit = 16u << 20;
 
 // What the pick needs of the file list: its items in order, each item's full
 // path and whether it is selected.
@@ -56,10 +61,10 @@ class WorkingFileController {
   // The last selected item becomes WorkingFile (none selected: it stays),
   // the status bar names it, and LoadFile runs.
   LoadOutcome Timer1Timer(const FileList& list);
-  // Empties the buffer and loads WorkingFile into it. The size test comes
-  // before the format choice; ".HEX" (with Check4) and ".EEP" (with Check12)
-  // are read as Intel HEX, everything else raw. BufferModified is not
-  // touched.
+  // Empties the buffer and loads WorkingFile into it. ".HEX" (with Check4)
+  // and ".EEP" (with Check12) are read as Intel HEX, everything else raw. A
+  // file larger than kBufferLimit (raw) or kHexFileLimit (Intel HEX) is left
+  // unread without a message. BufferModified is not touched.
   LoadOutcome LoadFile();
   // Saves the buffer's bytes under a name from the save dialog, asking before
   // it replaces a file. A failed save leaves the old file intact and is

@@ -91,13 +91,33 @@ TEST_F(WorkingFileTest, ExtensionAndSettingsChooseTheFormat) {
   EXPECT_EQ(UpperExtension("name."), ".");
 }
 
-TEST_F(WorkingFileTest, SizeTestComesBeforeTheFormat) {
-  WriteFile(dir.File("big.hex"), std::string(600000, ':'));
+TEST_F(WorkingFileTest, OversizedFilesAreLeftUnreadWithoutAMessage) {
+  WriteFile(dir.File("big.bin"), std::string(600000, 'x'));
   buffer.Assign({1, 2, 3});
-  EXPECT_EQ(Load("big.hex"), LoadOutcome::kTooLarge);
+  EXPECT_EQ(Load("big.bin"), LoadOutcome::kTooLarge);
   EXPECT_TRUE(buffer.empty());
+  // Read raw when the option is off, so the raw limit applies.
+  WriteFile(dir.File("big.hex"), std::string(600000, ':'));
+  host.check4 = false;
+  EXPECT_EQ(Load("big.hex"), LoadOutcome::kTooLarge);
+  host.check4 = true;
+  WriteFile(dir.File("huge.hex"), std::string(kHexFileLimit + 1, ' '));
+  EXPECT_EQ(Load("huge.hex"), LoadOutcome::kTooLarge);
   EXPECT_TRUE(host.warnings.empty());
+  EXPECT_TRUE(host.errors.empty());
+}
 
+TEST_F(WorkingFileTest, HexFilesLongerThanTheRawLimitLoadTheirImage) {
+  // 0x60000 bytes in 16-byte records: about 1.7 MB of text.
+  const Bytes image = testing::RandomBytes(0x60000, 4);
+  const std::string text = testing::ImageToHex(image);
+  ASSERT_GT(text.size(), kBufferLimit);
+  WriteFile(dir.File("large.hex"), text);
+  EXPECT_EQ(Load("large.hex"), LoadOutcome::kLoaded);
+  EXPECT_TRUE(buffer.bytes() == image);
+}
+
+TEST_F(WorkingFileTest, RawFilesAtTheLimitAreRefusedWithTheWarning) {
   WriteFile(dir.File("limit.bin"), std::string(0x80000, 'x'));
   EXPECT_EQ(Load("limit.bin"), LoadOutcome::kRefused);
   EXPECT_TRUE(buffer.empty());
