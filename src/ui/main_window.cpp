@@ -45,7 +45,10 @@ void AddGap(QToolBar* bar, int width) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), core_(*this) {
+TForm1::TForm1(QWidget* parent, std::unique_ptr<TComm32> comm)
+    : QMainWindow(parent),
+      core_(*this),
+      comm321_(comm ? std::move(comm) : std::make_unique<TComm32>()) {
   setWindowTitle(kNoProgrammer);
   resize(800, 600);
   move(219, 122);
@@ -90,8 +93,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), core_(*this) {
   timer2_.setInterval(5000);
   connect(&timer2_, &QTimer::timeout, this, &TForm1::Timer2Timer);
 
-  comm321_.SetFlowControl(fcNone);
-  comm321_.OnReceiveData = [this](const uint8_t* bytes, uint16_t count) {
+  comm321_->SetFlowControl(fcNone);
+  comm321_->OnReceiveData = [this](const uint8_t* bytes, uint16_t count) {
     core_.parser().Comm321ReceiveData(bytes, count);
   };
 
@@ -222,8 +225,8 @@ bool TForm1::FormClose() {
     delete form3_;
     form3_ = nullptr;
   }
-  comm321_.SetLineSignal(kClearRts);
-  comm321_.SetLineSignal(kClearDtr);
+  comm321_->SetLineSignal(kClearRts);
+  comm321_->SetLineSignal(kClearDtr);
   QThread::msleep(500);
   timer2_.stop();
   layout_enabled_ = false;
@@ -329,7 +332,7 @@ void TForm1::RenderList(QListWidget* list,
 // ---- LinkHost ----
 
 bool TForm1::WriteData(const uint8_t* bytes, uint16_t count) {
-  return comm321_.WriteData(bytes, count);
+  return comm321_->WriteData(bytes, count);
 }
 
 void TForm1::RestartWatchdog() {

@@ -31,7 +31,9 @@ class TForm1 : public QMainWindow, public AppHost {
   Q_OBJECT
 
  public:
-  explicit TForm1(QWidget* parent = nullptr);
+  // `comm` replaces the serial port component (tests record its calls).
+  explicit TForm1(QWidget* parent = nullptr,
+                  std::unique_ptr<TComm32> comm = nullptr);
   ~TForm1() override;
 
   // The windows created after this one, in start-up order; the main window
@@ -41,7 +43,7 @@ class TForm1 : public QMainWindow, public AppHost {
                      TForm7* form7);
 
   AppCore& core() { return core_; }
-  TComm32& Comm321() { return comm321_; }
+  TComm32& Comm321() { return *comm321_; }
   QTimer& Timer1() { return timer1_; }
   QTimer& Timer2() { return timer2_; }
   ShellBrowser& Browser() { return *browser_; }
@@ -100,7 +102,7 @@ class TForm1 : public QMainWindow, public AppHost {
   void RenderList(QListWidget* list, const std::vector<std::string>& rows);
 
   AppCore core_;
-  TComm32 comm321_;
+  std::unique_ptr<TComm32> comm321_;
   QTimer timer1_;
   QTimer timer2_;
 
