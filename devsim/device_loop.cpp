@@ -16,8 +16,6 @@ using std::chrono::nanoseconds;
 
 // Paced output goes out in slices of about this much wire time.
 constexpr nanoseconds kSliceTime = milliseconds(2);
-// How often a port nobody holds open is checked for the program's arrival.
-constexpr milliseconds kConnectCheck = milliseconds(50);
 // After --hangup-after, the time the program gets to read the last reply.
 constexpr milliseconds kHangupGrace = milliseconds(100);
 
@@ -45,9 +43,9 @@ void DeviceLoop::CheckConnected(Clock::time_point now) {
   const bool hung_up = ::poll(&p, 1, 0) >= 0 && (p.revents & POLLHUP) != 0;
   if (hung_up) {
     if (connected_) Disconnect();
-    next_connect_check_ =
-        now +
-        std::min<Clock::duration>(kConnectCheck, milliseconds(options_.ack_ms));
+    // Look for the program once per acknowledgement period: it sends
+    // nothing before its first acknowledgement anyway.
+    next_connect_check_ = now + milliseconds(options_.ack_ms);
     return;
   }
   if (!connected_) {

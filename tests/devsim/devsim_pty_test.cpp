@@ -305,7 +305,7 @@ TEST_F(DevsimPtyTest, SilentAfterStopsAllOutputUntilSilentForEnds) {
   const size_t bytes_when_silent = link_->raw().size();
   link_->RunFor(milliseconds(500));
   EXPECT_EQ(link_->raw().size(), bytes_when_silent);  // not even acks
-  ASSERT_TRUE(link_->RunUntilDone(std::chrono::seconds(5)));
+  ASSERT_TRUE(link_->RunUntilDone(std::chrono::seconds(5))) << ReadText(log_);
   EXPECT_EQ(link_->replies().back(), (Bytes{0xFD, 3}));
   const auto lines = ReadLines(log_);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "SILENT"), lines.end());
