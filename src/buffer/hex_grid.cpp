@@ -103,7 +103,8 @@ HexGrid::HexGrid(QGroupBox* parent, BufferEditor& editor)
 
 void HexGrid::FormatGrid() {
   const QWidget* box = parentWidget();
-  geometry_ = FormatGridGeometry(box->width(), box->height());
+  geometry_ = box ? FormatGridGeometry(box->width(), box->height())
+                  : FormatGridGeometry(width() + 10, height() + 20);
   const QRect rect(geometry_.left, geometry_.top, std::max(geometry_.width, 0),
                    std::max(geometry_.height, 0));
   if (geometry() != rect) setGeometry(rect);
