@@ -2,6 +2,7 @@
 // loop. The settings dialog's creation opens the serial port; errors raised
 // while a window is created are shown and the program goes on.
 #include <QApplication>
+#include <QLocale>
 #include <memory>
 
 #include "config/settings_dialog.h"
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("ZARVENTIK"));
   QApplication::setApplicationName(QStringLiteral("TAKT-M"));
   QApplication::setApplicationDisplayName(QStringLiteral("TAKT-M"));
+  // Dates and sizes in the file list read as the rest of the window does.
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 
   taktm::TForm1 form1;
   // The settings dialog starts the watchdog and opens the port.

@@ -5,13 +5,32 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QTimer>
 
 namespace taktm {
+namespace {
+
+// The file system model with the column titles of this program.
+class RussianFileModel : public QFileSystemModel {
+ public:
+  using QFileSystemModel::QFileSystemModel;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role) const override {
+    static const char* const kTitles[] = {"Имя", "Размер", "Тип", "Изменён"};
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole &&
+        section >= 0 && section < 4) {
+      return QString::fromUtf8(kTitles[section]);
+    }
+    return QFileSystemModel::headerData(section, orientation, role);
+  }
+};
+
+}  // namespace
 
 ShellBrowser::ShellBrowser(QWidget* group_box)
     : QObject(group_box),
-      folders_(new QFileSystemModel(this)),
-      files_(new QFileSystemModel(this)),
+      folders_(new RussianFileModel(this)),
+      files_(new RussianFileModel(this)),
       combo_(new QComboBox(group_box)),
       tree_(new QTreeView(group_box)),
       list_(new QTreeView(group_box)) {
@@ -24,6 +43,23 @@ ShellBrowser::ShellBrowser(QWidget* group_box)
   connect(combo_, &QComboBox::activated, this,
           [this](int i) { ShowFolder(combo_->itemData(i).toString()); });
 
+  // The model reads folders in the background and adds their rows later: a
+  // folder asked for before that is revealed as the rows above it arrive,
+  // for a few seconds or until the user picks another folder.
+  auto reveal_pending = [this] {
+    if (pending_folder_.isEmpty()) return;
+    if (pending_since_.hasExpired(3000)) {
+      pending_folder_.clear();
+      return;
+    }
+    QTimer::singleShot(0, this, [this] {
+      const QModelIndex index = folders_->index(pending_folder_);
+      if (!pending_folder_.isEmpty() && index.isValid()) RevealInTree(index);
+    });
+  };
+  connect(folders_, &QFileSystemModel::directoryLoaded, this, reveal_pending);
+  connect(folders_, &QFileSystemModel::rowsInserted, this, reveal_pending);
+
   tree_->setModel(folders_);
   tree_->setRootIndex(folders_->index(QDir::rootPath()));
   tree_->setHeaderHidden(true);
@@ -32,7 +68,10 @@ ShellBrowser::ShellBrowser(QWidget* group_box)
   tree_->setItemsExpandable(true);
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
-            if (current.isValid()) ShowFolder(folders_->filePath(current));
+            if (!current.isValid()) return;
+            const QString path = folders_->filePath(current);
+            if (path != pending_folder_) pending_folder_.clear();
+            ShowFolder(path);
           });
 
   list_->setModel(files_);
@@ -44,6 +83,7 @@ ShellBrowser::ShellBrowser(QWidget* group_box)
   list_->setAllColumnsShowFocus(true);
   list_->header()->setStretchLastSection(false);
   list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  list_->hideColumn(2);  // the type column: descriptions in English
   list_->installEventFilter(this);
   list_->viewport()->installEventFilter(this);
 
@@ -55,8 +95,9 @@ bool ShellBrowser::SelectFolder(const QString& path) {
   if (path.isEmpty() || !info.isDir()) return false;
   const QModelIndex index = folders_->index(info.absoluteFilePath());
   if (!index.isValid()) return false;
-  tree_->setCurrentIndex(index);  // ShowFolder runs through currentChanged
-  tree_->scrollTo(index);
+  pending_folder_ = info.absoluteFilePath();
+  pending_since_.start();
+  RevealInTree(index);  // ShowFolder runs through currentChanged
   ShowFolder(info.absoluteFilePath());
   return true;
 }
@@ -79,6 +120,14 @@ std::string ShellBrowser::ItemPath(size_t i) const {
 bool ShellBrowser::ItemSelected(size_t i) const {
   return list_->selectionModel()->isRowSelected(static_cast<int>(i),
                                                 list_->rootIndex());
+}
+
+void ShellBrowser::RevealInTree(const QModelIndex& index) {
+  for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) {
+    tree_->expand(up);
+  }
+  tree_->setCurrentIndex(index);
+  tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 void ShellBrowser::ShowFolder(const QString& path) {

@@ -6,6 +6,7 @@
 #define TAKT_UI_SHELL_BROWSER_H_
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QObject>
 #include <QString>
@@ -47,6 +48,8 @@ class ShellBrowser : public QObject, public FolderTree, public FileList {
 
  private:
   void ShowFolder(const QString& path);
+  // Expands the folders above `index`, selects it and scrolls to it.
+  void RevealInTree(const QModelIndex& index);
   void FillCombo(const QString& path);
 
   QFileSystemModel* folders_;
@@ -54,6 +57,8 @@ class ShellBrowser : public QObject, public FolderTree, public FileList {
   QComboBox* combo_;
   QTreeView* tree_;
   QTreeView* list_;
+  QString pending_folder_;  // asked for before the model had read it
+  QElapsedTimer pending_since_;
 };
 
 }  // namespace taktm

@@ -5,3 +5,8 @@ if(TAKT_BUILD_QT)
   takt_add_test(main_window_test LABEL ui QT
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp)
 endif()
+
+if(TAKT_BUILD_QT)
+  takt_add_test(shell_browser_test LABEL ui QT
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_browser_test.cpp)
+endif()
