@@ -7,7 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "cp1251.h"
+#include "programming/cp1251.h"
 
 namespace taktm::devsim {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "cp1251.h"
+#include "programming/cp1251.h"
 #include "opcodes.h"
 
 namespace taktm::devsim {

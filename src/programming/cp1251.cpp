@@ -37,6 +37,49 @@ void AppendUtf8(char16_t c, std::string& out) {
   }
 }
 
+bool EncodeCodePoint(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+    return true;
+  }
+  if (c >= 0x0410 && c <= 0x044F) {  // А..я in one run from 0xC0
+    out.push_back(static_cast<char>(0xC0 + (c - 0x0410)));
+    return true;
+  }
+  for (size_t i = 0; i < kHighHalf.size(); ++i) {
+    if (kHighHalf[i] != 0xFFFD && kHighHalf[i] == c) {
+      out.push_back(static_cast<char>(0x80 + i));
+      return true;
+    }
+  }
+  return false;
+}
+
+// Decodes one UTF-8 sequence at `pos`; false on malformed input.
+bool NextCodePoint(std::string_view s, size_t& pos, char32_t& c) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
+  const uint8_t lead = byte(pos);
+  size_t extra;
+  if (lead < 0x80) {
+    c = lead, extra = 0;
+  } else if ((lead & 0xE0) == 0xC0) {
+    c = lead & 0x1F, extra = 1;
+  } else if ((lead & 0xF0) == 0xE0) {
+    c = lead & 0x0F, extra = 2;
+  } else if ((lead & 0xF8) == 0xF0) {
+    c = lead & 0x07, extra = 3;
+  } else {
+    return false;
+  }
+  if (pos + extra >= s.size()) return false;  // sequence cut short
+  for (size_t i = 1; i <= extra; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) return false;
+    c = (c << 6) | (byte(pos + i) & 0x3F);
+  }
+  pos += extra + 1;
+  return true;
+}
+
 }  // namespace
 
 std::string DecodeCp1251(const uint8_t* bytes, size_t count) {
@@ -47,6 +90,16 @@ std::string DecodeCp1251(const uint8_t* bytes, size_t count) {
     AppendUtf8(b < 0x80 ? char16_t{b} : kHighHalf[b - 0x80], out);
   }
   return out;
+}
+
+bool EncodeCp1251(std::string_view utf8, std::string& out) {
+  out.clear();
+  size_t pos = 0;
+  while (pos < utf8.size()) {
+    char32_t c;
+    if (!NextCodePoint(utf8, pos, c) || !EncodeCodePoint(c, out)) return false;
+  }
+  return true;
 }
 
 }  // namespace taktm

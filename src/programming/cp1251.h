@@ -6,12 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace taktm {
 
 // Decodes `count` Windows-1251 bytes to UTF-8. The one unassigned code, 0x98,
 // becomes U+FFFD.
 std::string DecodeCp1251(const uint8_t* bytes, size_t count);
+
+// Encodes UTF-8 as Windows-1251 (the virtual programmer's texts). Returns
+// false, with `out` partly filled, on malformed UTF-8 or a character the code
+// page lacks.
+bool EncodeCp1251(std::string_view utf8, std::string& out);
 
 }  // namespace taktm
 
