@@ -17,8 +17,11 @@
 // appear only when the program is slow to answer one. Bytes are counted from
 // the emulator's frame log, which records every frame it received and sent.
 // The ratio limit / elapsed tells how close the program comes to the line:
-// 1 would mean it adds no time at all.
+// 1 would mean nothing but the line takes time. The time above the limit is
+// then split per command into the program's share (acknowledgement received
+// to command written) and the rest (the emulator, the pty, the scheduler).
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -59,24 +62,30 @@ struct WireCount {
   }
 };
 
-// Counts the frames of the log lines from `from` on: every command, every
-// reply, and each acknowledgement directly followed by a command.
+bool IsReply(const std::string& line) {
+  return line.rfind("TX ", 0) == 0 && line != "TX ACK";
+}
+
+// Counts the frames of the log lines from `from` to the last reply: every
+// command, every reply, and each acknowledgement directly followed by a
+// command. (No faults are injected, so every line is a whole frame.)
 WireCount CountFrames(const std::vector<std::string>& lines, size_t from) {
   WireCount count;
-  for (size_t i = from; i < lines.size(); ++i) {
+  size_t end = lines.size();
+  while (end > from && !IsReply(lines[end - 1])) --end;
+  for (size_t i = from; i < end; ++i) {
     const std::string& line = lines[i];
     if (line.rfind("RX ", 0) == 0) {
       ++count.commands;
       count.command_bytes += PayloadBytes(line.substr(3)) + kFrameOverhead;
     } else if (line == "TX ACK") {
-      const bool releases =
-          i + 1 < lines.size() && lines[i + 1].rfind("RX ", 0) == 0;
-      if (releases && count.commands > 0) {
+      if (count.commands == 0) continue;  // before the operation started
+      if (lines[i + 1].rfind("RX ", 0) == 0) {
         ++count.releasing_acks;
-      } else if (count.commands > 0 && i + 1 < lines.size()) {
+      } else {
         ++count.idle_acks;  // sent while the program had not yet answered
       }
-    } else if (line.rfind("TX ", 0) == 0) {
+    } else if (IsReply(line)) {
       ++count.replies;
       count.reply_bytes += PayloadBytes(line.substr(3)) + kFrameOverhead;
     }
@@ -84,13 +93,82 @@ WireCount CountFrames(const std::vector<std::string>& lines, size_t from) {
   return count;
 }
 
+double Mean(const std::vector<double>& v) {
+  double sum = 0;
+  for (double x : v) sum += x;
+  return v.empty() ? 0 : sum / static_cast<double>(v.size());
+}
+
+double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+// Splits each command's round trip, as the program sees it, into the
+// program's share (from the chunk that completed the acknowledgement to the
+// port having written the command it released; the serial port writes from
+// the event loop) and the device's (from the command written to the next
+// acknowledgement complete), the latter with its bytes.
+class LinkTimeline {
+ public:
+  void Received(uint16_t count) {
+    last_receive_ = Clock::now();
+    received_ += count;
+  }
+  void WriteCalled(uint16_t count) {
+    if (first_write_ == Clock::time_point{}) first_write_ = Clock::now();
+    if (written_ != Clock::time_point{}) {  // the previous round trip ended
+      device_ms_.push_back(Ms(last_receive_ - written_));
+      device_bytes_.push_back(sent_ + received_);
+    }
+    pending_ = true;
+    sent_ = count;
+  }
+  void Written() {
+    if (!pending_) return;
+    pending_ = false;
+    written_ = Clock::now();
+    program_ms_.push_back(Ms(written_ - last_receive_));
+    received_ = 0;
+  }
+
+  Clock::time_point first_write() const { return first_write_; }
+  const std::vector<double>& program_ms() const { return program_ms_; }
+  std::vector<double> device_excess_ms(int baud) const {
+    std::vector<double> excess;
+    for (size_t i = 0; i < device_ms_.size(); ++i) {
+      const double wire =
+          baud ? device_bytes_[i] * kBitsPerByte * 1000 / baud : 0;
+      excess.push_back(device_ms_[i] - wire);
+    }
+    return excess;
+  }
+
+ private:
+  static double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+  }
+
+  Clock::time_point first_write_{};
+  Clock::time_point last_receive_{};
+  Clock::time_point written_{};
+  bool pending_ = false;
+  size_t sent_ = 0;
+  size_t received_ = 0;
+  std::vector<double> program_ms_;
+  std::vector<double> device_ms_;
+  std::vector<size_t> device_bytes_;
+};
+
 struct RunResult {
   bool ok = false;
   double elapsed_s = 0;
   WireCount wire;
-  double mean_reaction_ms = 0;
-  double max_reaction_ms = 0;
-  double reaction_total_s = 0;
+  // Per command: the program's time from the acknowledgement to the
+  // command written, and the rest of the round trip beyond its wire time.
+  std::vector<double> program_ms;
+  std::vector<double> device_excess_ms;
 };
 
 // One write plus verify of the whole chip; `baud` 0 runs unpaced.
@@ -136,31 +214,14 @@ RunResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
   }
   if (write_row < 0) return result;
 
-  // The program's own share of each command: from the received chunk that
-  // completed the acknowledgement to the moment the port has written the
-  // command it released (the serial port writes from the event loop).
-  Clock::time_point last_receive{};
-  Clock::time_point first_write{};
-  Clock::time_point write_called{};
-  double reaction_sum = 0;
-  size_t reactions = 0;
-  host.on_receive = [&](const uint8_t*, uint16_t) {
-    last_receive = Clock::now();
+  LinkTimeline timeline;
+  host.on_receive = [&](const uint8_t*, uint16_t count) {
+    timeline.Received(count);
   };
-  host.on_write = [&](const uint8_t*, uint16_t) {
-    write_called = Clock::now();
-    if (first_write == Clock::time_point{}) first_write = write_called;
+  host.on_write = [&](const uint8_t*, uint16_t count) {
+    timeline.WriteCalled(count);
   };
-  host.comm().OnTXEMPTY = [&](TComm32*) {
-    if (write_called == Clock::time_point{}) return;
-    const double ms =
-        std::chrono::duration<double, std::milli>(Clock::now() - last_receive)
-            .count();
-    write_called = {};
-    reaction_sum += ms;
-    ++reactions;
-    if (ms > result.max_reaction_ms) result.max_reaction_ms = ms;
-  };
+  host.comm().OnTXEMPTY = [&](TComm32*) { timeline.Written(); };
 
   const size_t log_before = ReadLines(log).size();
   programmer.ListBox2Click(0, write_row);
@@ -170,10 +231,10 @@ RunResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
   host.on_write = nullptr;
   host.comm().OnTXEMPTY = nullptr;
 
-  result.elapsed_s = Seconds(end - first_write);
+  result.elapsed_s = Seconds(end - timeline.first_write());
   result.wire = CountFrames(ReadLines(log), log_before);
-  result.mean_reaction_ms = reactions ? reaction_sum / reactions : 0;
-  result.reaction_total_s = reaction_sum / 1000;
+  result.program_ms = timeline.program_ms();
+  result.device_excess_ms = timeline.device_excess_ms(baud);
   const Bytes chip =
       ReadBytes(dir.File(baud ? "paced" : "unpaced") + "/DEMO-128K.flash");
   result.ok = done && programmer.status_text() == "Все верно." && chip == image;
@@ -183,6 +244,12 @@ RunResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
                  chip == image ? "equals" : "differs from");
   }
   return result;
+}
+
+void PrintShare(const char* what, const std::vector<double>& ms) {
+  std::printf(
+      "    %s: mean %.3f ms, median %.3f ms, 90%% %.3f ms, max %.3f ms\n", what,
+      Mean(ms), Percentile(ms, 0.5), Percentile(ms, 0.9), Percentile(ms, 1.0));
 }
 
 int Main() {
@@ -218,15 +285,11 @@ int Main() {
   std::printf("  elapsed               %.3f s\n", paced.elapsed_s);
   std::printf("  ratio limit/elapsed   %.4f (target >= 0.98)\n",
               limit_s / paced.elapsed_s);
-  std::printf("  time above the limit  %.3f ms per command, of which\n",
+  std::printf("  time above the limit  %.3f ms per command (mean), of which\n",
               (paced.elapsed_s - limit_s) * 1000 / w.commands);
-  std::printf(
-      "    the program's       %.3f ms (mean; max %.3f ms, from the "
-      "acknowledgement received to the command written)\n",
-      paced.mean_reaction_ms, paced.max_reaction_ms);
-  std::printf(
-      "    the emulator's and the system's %.3f ms\n",
-      (paced.elapsed_s - limit_s - paced.reaction_total_s) * 1000 / w.commands);
+  PrintShare("the program's", paced.program_ms);
+  PrintShare("the device's and the system's, beyond the wire time",
+             paced.device_excess_ms);
 
   const RunResult unpaced = WriteAndVerify(dir, image, 0);
   if (!unpaced.ok) return 1;
@@ -236,8 +299,8 @@ int Main() {
   std::printf("  round trips per second %.0f (%.1f us each)\n",
               unpaced.wire.commands / unpaced.elapsed_s,
               unpaced.elapsed_s * 1e6 / unpaced.wire.commands);
-  std::printf("  program's reaction    mean %.3f ms, max %.3f ms\n",
-              unpaced.mean_reaction_ms, unpaced.max_reaction_ms);
+  PrintShare("the program's", unpaced.program_ms);
+  PrintShare("the device's and the system's", unpaced.device_excess_ms);
   return 0;
 }
 

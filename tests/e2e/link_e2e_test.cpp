@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "e2e/e2e_fixture.h"
 #include "programming/programming_texts.h"
@@ -144,6 +146,80 @@ TEST_F(LinkE2eTest, SilentDeviceIsLostMidWriteAndFoundAgain) {
   EXPECT_THAT(rediscovery, ElementsAreArray(kDiscoveryCommands.begin() + 1,
                                             kDiscoveryCommands.end()));
   EXPECT_THAT(host().status_history(), Not(Contains(kAllRight)));
+  EXPECT_THAT(host().warnings(), IsEmpty());
+}
+
+// Garbage before replies, replies with a wrong sum and replies that never
+// come: the parser skips the garbage and drops the bad frames, the head
+// command goes out again, and the chip is read and verified all the same.
+TEST_F(LinkE2eTest, NoisyLineStillReadsAndVerifiesTheChip) {
+  const Bytes flash = RandomBytes(8192, 7);
+  ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
+  WriteBytes(MemoryFile("DEMO-8K.flash"), flash);
+  Start({"--noise", "3", "--corrupt-replies", "5", "--drop-replies", "7",
+         "--ack-ms", "50"});
+  ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
+  EXPECT_THAT(programmer().chip_rows(),
+              ElementsAre("DEMO-1K", "DEMO-4K", "DEMO-8K", "DEMO-128K"));
+
+  ASSERT_NO_FATAL_FAILURE(Run("Читать память программ"));
+  EXPECT_EQ(host().core().buffer().bytes(), flash);
+  ASSERT_NO_FATAL_FAILURE(Run("Сверить память программ"));
+  EXPECT_EQ(programmer().status_text(), kAllRight);
+  EXPECT_FALSE(programmer().status_error());
+
+  const std::vector<std::string> lines = LogLines();
+  const auto count = [&lines](const char* prefix) {
+    return std::count_if(
+        lines.begin(), lines.end(),
+        [prefix](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+  };
+  EXPECT_GT(count("TX NOISE"), 10);
+  EXPECT_GT(count("TX CORRUPT"), 10);
+  EXPECT_GT(count("TX DROPPED"), 5);
+  EXPECT_THAT(host().warnings(), IsEmpty());
+}
+
+// DISABLED: shows a fault of the receive parser, to be fixed in
+// src/link/receive_parser.cpp. The main thread pauses for 300 ms (a slow
+// repaint, a loaded machine: anything longer than the device's idle
+// acknowledgement period) while a read runs. The idle acknowledgements that
+// piled up send the head command a second time, so two commands are in
+// flight from then on; the device's frames then come as reply,
+// acknowledgement, reply, acknowledgement in one chunk, the first
+// acknowledgement empties the receive buffer and discards the second reply,
+// and since replies are matched by opcode alone, a reply to chunk k has
+// already removed chunk k+1 from the queue. The discarded reply's data never
+// reaches the buffer and the command is never sent again; the reply to the
+// last chunk, arriving when SVC_END is at the head, may be ignored too. The
+// read ends without any message and some 224-byte chunks of the buffer hold
+// zeros instead of the chip's bytes (1 to 8 of the 37 chunks, on every run).
+TEST_F(LinkE2eTest, DISABLED_ReadAfterAPausedMainThreadEqualsTheChip) {
+  const Bytes flash = RandomBytes(8192, 7);
+  ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
+  WriteBytes(MemoryFile("DEMO-8K.flash"), flash);
+  Start({"--ack-ms", "50"});
+  ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
+
+  int chunks = 0;
+  host().on_receive = [&chunks](const uint8_t*, uint16_t) {
+    if (++chunks == 5)
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  };
+  ASSERT_NO_FATAL_FAILURE(Run("Читать память программ"));
+  host().on_receive = nullptr;
+
+  const Bytes& buffer = host().core().buffer().bytes();
+  ASSERT_EQ(buffer.size(), flash.size());
+  std::vector<size_t> wrong_chunks;
+  for (size_t a = 0; a < flash.size(); a += 224) {
+    const size_t end = std::min(flash.size(), a + 224);
+    if (!std::equal(flash.begin() + a, flash.begin() + end,
+                    buffer.begin() + a)) {
+      wrong_chunks.push_back(a);
+    }
+  }
+  EXPECT_THAT(wrong_chunks, IsEmpty()) << "addresses of chunks not read";
   EXPECT_THAT(host().warnings(), IsEmpty());
 }
 
