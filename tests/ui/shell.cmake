@@ -3,7 +3,8 @@ takt_add_test(layout_test LABEL ui
 
 if(TAKT_BUILD_QT)
   takt_add_test(main_window_test LABEL ui QT
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp)
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/progress_window_test.cpp)
 endif()
 
 if(TAKT_BUILD_QT)
