@@ -1,0 +1,99 @@
+// The command line of takt-m-cli: commands, port settings, the write options
+// of the settings dialog as flags, output modes. Pure: words in, options or a
+// usage error out.
+#ifndef TAKT_CLI_CLI_ARGS_H_
+#define TAKT_CLI_CLI_ARGS_H_
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace taktm {
+
+enum class CliCommand {
+  kHelp,
+  kInfo,
+  kChips,
+  kOps,
+  kReadFlash,
+  kReadEeprom,
+  kWriteFlash,
+  kWriteEeprom,
+  kVerifyFlash,
+  kVerifyEeprom,
+  kErase,
+  kEraseEeprom,
+  kSignature,
+  kCalibration,
+  kReadFuses,
+  kWriteFuses,
+  kReadLocks,
+  kWriteLocks,
+};
+
+// What a command needs and which operation of the device list carries it out.
+struct CommandSpec {
+  CliCommand command;
+  const char* name;
+  int operation;    // operation code, -1 for none
+  bool needs_chip;  // the chip must be selected first
+  bool takes_file;  // FILE argument
+  bool takes_bits;  // BITS argument
+  bool file_is_input;
+};
+
+const std::vector<CommandSpec>& CommandSpecs();
+const CommandSpec& SpecOf(CliCommand command);
+// The command word carrying out operation `code`, or nullptr.
+const char* CommandForOperation(int code);
+
+inline constexpr uint32_t kDefaultTimeoutSeconds = 600;
+
+struct CliOptions {
+  CliCommand command = CliCommand::kHelp;
+  std::string file;  // read-*, write-*, verify-*
+  std::string bits;  // write-fuses, write-locks
+  std::optional<std::string> port;
+  std::optional<int32_t> baud;
+  // Index of the settings dialog's "Девятый бит" list giving the parity asked
+  // for, so that it goes through the same mapping as a stored value.
+  std::optional<int32_t> parity_index;
+  std::optional<std::string> chip;
+  // Overrides of the options Check1 .. Check13 (index = option number).
+  std::array<std::optional<bool>, 14> checks;
+  bool quiet = false;
+  bool json = false;
+  uint32_t timeout_seconds = kDefaultTimeoutSeconds;
+};
+
+struct ParsedArgs {
+  std::optional<CliOptions> options;  // empty on a usage error
+  std::string error;                  // the usage error
+};
+
+// `args` without the program name.
+ParsedArgs ParseCliArgs(const std::vector<std::string>& args);
+
+// The list index whose mapping gives the parity named `name` (none, odd,
+// even, mark, space), or nothing for another word.
+std::optional<int32_t> ParityIndexForName(const std::string& name);
+
+// The row of the chip list that `spec` names: a decimal index below the row
+// count, else a name (exact, then ignoring ASCII case); -1 when none does.
+int FindChipRow(const std::string& spec, const std::vector<std::string>& rows);
+
+// The ticks that BITS asks for, one per bit: a comma-separated list of bit
+// names or indices to tick (the rest unticked), or "-" for none ticked.
+// Nothing, with `error` set, for a word that names no bit.
+std::optional<std::vector<bool>> ParseBitTicks(
+    const std::string& spec, const std::vector<std::string>& names,
+    std::string* error);
+
+// The usage text printed by --help and after a usage error.
+std::string UsageText();
+
+}  // namespace taktm
+
+#endif  // TAKT_CLI_CLI_ARGS_H_

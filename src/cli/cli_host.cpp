@@ -1,0 +1,101 @@
+#include "cli/cli_host.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+
+#include "config/parity.h"
+
+namespace taktm {
+
+CliHost::CliHost(const std::array<bool, 14>& checks)
+    : core_(*this), checks_(checks) {
+  watchdog_.setInterval(kWatchdogIntervalMs);
+  QObject::connect(&watchdog_, &QTimer::timeout, [this] {
+    ++watchdog_firings_;
+    core_.programmer().Timer2Timer();
+  });
+  comm_.OnReceiveData = [this](const uint8_t* bytes, uint16_t count) {
+    core_.parser().Comm321ReceiveData(bytes, count);
+  };
+  comm_.OnRequestHangup = [this](TComm32*) { port_failed_ = true; };
+  comm_.OnError = [this](uint32_t) { port_failed_ = true; };
+}
+
+void CliHost::Open(const PortSettings& settings) {
+  comm_.SetCommPort(settings.port);
+  comm_.SetBaudRate(settings.baud);
+  if (const auto code = ParityCodeForIndex(settings.parity_index)) {
+    comm_.SetParity(static_cast<TParity>(*code));
+  }
+  comm_.SetFlowControl(fcNone);
+  watchdog_.start();
+  comm_.OpenPort();
+  comm_.SetLineSignal(kSetRts);
+  comm_.SetLineSignal(kClearDtr);
+}
+
+bool CliHost::RunUntil(const std::function<bool()>& done, int64_t ms) {
+  const QDeadlineTimer deadline(ms);
+  QTimer wake;  // ends the last wait at the deadline
+  wake.setSingleShot(true);
+  wake.start(static_cast<int>(std::min<int64_t>(ms, INT32_MAX)));
+  const int firings = watchdog_firings_;
+  while (!done()) {
+    if (deadline.hasExpired() || watchdog_firings_ != firings || port_failed_) {
+      return false;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents |
+                                    QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
+  if (first_write_ms_ < 0 && since_ != nullptr) {
+    first_write_ms_ = since_->elapsed();
+  }
+  return comm_.WriteData(bytes, count);
+}
+
+void CliHost::RestartWatchdog() {
+  watchdog_.stop();
+  watchdog_.start();
+}
+
+void CliHost::ShowWarning(const std::string& text) {
+  warnings_.push_back(text);
+  if (on_warning) on_warning(text);
+}
+
+void CliHost::ProgressChanged() {
+  if (on_progress) {
+    const ProgressModel& p = core_.queue().progress();
+    on_progress(p.maximum, p.position);
+  }
+}
+
+Answer CliHost::AskYesNoCancel(const std::string&) { return Answer::kNo; }
+Answer CliHost::AskYesNo(const std::string&) { return Answer::kNo; }
+
+void CliHost::ReportError(const std::string& text) {
+  error_reports_.push_back(text);
+}
+
+void CliHost::ShowStatus(const std::string& text) {
+  core_.programmer().SetStatusText(text);
+}
+
+void CliHost::ResetStatusColor() { core_.programmer().ResetStatusColour(); }
+
+void CliHost::RebuildLines(int n) {
+  about_lines_.assign(static_cast<size_t>(n), std::string());
+}
+
+void CliHost::SetLineText(int i, const std::string& text) {
+  if (i >= 0 && i < static_cast<int>(about_lines_.size())) {
+    about_lines_[static_cast<size_t>(i)] = text;
+  }
+}
+
+}  // namespace taktm

@@ -1,0 +1,111 @@
+// The front-end of takt-m-cli around the program core: AppCore on the serial
+// port component TComm32 with a 5,000 ms QTimer as the link watchdog, as the
+// main window has them, but no windows. Warning boxes and error reports are
+// collected for the verdict and printed; questions are answered "No" (the
+// command line never saves the buffer behind the user's back). The options
+// Check1 .. Check13 are fixed for the run.
+#ifndef TAKT_CLI_CLI_HOST_H_
+#define TAKT_CLI_CLI_HOST_H_
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/comm32.h"
+#include "ui/app_core.h"
+
+namespace taktm {
+
+inline constexpr int kWatchdogIntervalMs = 5000;
+
+struct PortSettings {
+  QString port;
+  uint32_t baud = 0;
+  int32_t parity_index = -1;  // the settings dialog's list index
+};
+
+class CliHost : public AppHost {
+ public:
+  explicit CliHost(const std::array<bool, 14>& checks);
+  CliHost(const CliHost&) = delete;
+  CliHost& operator=(const CliHost&) = delete;
+
+  // Opens the port as the settings dialog does at start-up (RTS on, DTR
+  // off) and starts the watchdog. Throws ECommsError.
+  void Open(const PortSettings& settings);
+
+  AppCore& core() { return core_; }
+  ChipProgrammer& programmer() { return core_.programmer(); }
+  CommandQueue& queue() { return core_.queue(); }
+  TComm32& comm() { return comm_; }
+
+  // Spins the event loop until `done` holds (true), or `ms` pass, the
+  // watchdog fires or the port fails (false).
+  bool RunUntil(const std::function<bool()>& done, int64_t ms);
+
+  int watchdog_firings() const { return watchdog_firings_; }
+  bool port_failed() const { return port_failed_; }
+  const std::vector<std::string>& warnings() const { return warnings_; }
+  const std::vector<std::string>& error_reports() const {
+    return error_reports_;
+  }
+  // Milliseconds from `since` to the first frame handed to the port, or -1.
+  int64_t first_write_ms() const { return first_write_ms_; }
+  void set_clock(const QElapsedTimer* since) { since_ = since; }
+
+  // Called with the queue's progress model when it changes.
+  std::function<void(int maximum, int position)> on_progress;
+  // Called with every warning box's text as it is shown.
+  std::function<void(const std::string&)> on_warning;
+
+  // ---- LinkHost ----
+  bool WriteData(const uint8_t* bytes, uint16_t count) override;
+  void RestartWatchdog() override;
+  void ShowWarning(const std::string& text) override;
+  void ProgressChanged() override;
+
+  // ---- BufferHost ----
+  Answer AskYesNoCancel(const std::string& text) override;
+  Answer AskYesNo(const std::string& text) override;
+  std::optional<std::string> PromptSaveFileName(const std::string&) override {
+    return std::nullopt;
+  }
+  void ReportError(const std::string& text) override;
+  bool Check4() override { return checks_[4]; }
+  bool Check12() override { return checks_[12]; }
+  void ShowStatus(const std::string& text) override;
+  void ResetStatusColor() override;
+  void GridNeedsLayout() override {}
+  void GridNeedsRefresh() override {}
+
+  // ---- AppHost ----
+  void Changed(Aspect) override {}
+  void RebuildLines(int n) override;
+  void SetLineText(int i, const std::string& text) override;
+  bool Check(int n) override { return n >= 1 && n <= 13 && checks_[n]; }
+
+  const std::vector<std::string>& about_lines() const { return about_lines_; }
+
+ private:
+  AppCore core_;
+  TComm32 comm_;
+  QTimer watchdog_;
+  std::array<bool, 14> checks_;
+  int watchdog_firings_ = 0;
+  bool port_failed_ = false;
+  std::vector<std::string> warnings_;
+  std::vector<std::string> error_reports_;
+  std::vector<std::string> about_lines_;
+  const QElapsedTimer* since_ = nullptr;
+  int64_t first_write_ms_ = -1;
+};
+
+}  // namespace taktm
+
+#endif  // TAKT_CLI_CLI_HOST_H_

@@ -1,0 +1,32 @@
+// takt-m-cli: the programmer from the command line, on the program's own core
+// and serial port component, without windows.
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_args.h"
+#include "cli/cli_runner.h"
+
+int main(int argc, char** argv) {
+  QElapsedTimer clock;
+  clock.start();
+  QCoreApplication app(argc, argv);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const taktm::ParsedArgs parsed = taktm::ParseCliArgs(args);
+  if (!parsed.options) {
+    std::cerr << "takt-m-cli: " << parsed.error
+              << "\nСправка: takt-m-cli --help\n";
+    return static_cast<int>(taktm::ExitStatus::kUsage);
+  }
+  if (parsed.options->command == taktm::CliCommand::kHelp) {
+    std::cout << taktm::UsageText();
+    return 0;
+  }
+  const taktm::CliStreams streams{std::cout, std::cerr,
+                                  ::isatty(STDERR_FILENO) == 1};
+  return static_cast<int>(taktm::RunCli(*parsed.options, streams, clock));
+}

@@ -1,0 +1,53 @@
+// Exit statuses of takt-m-cli and the verdict on a finished run, judged from
+// the core's state the same way the window shows it: the status line and its
+// error colour, the warnings shown, the watchdog and the port.
+#ifndef TAKT_CLI_RUN_VERDICT_H_
+#define TAKT_CLI_RUN_VERDICT_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace taktm {
+
+enum class ExitStatus : int {
+  kOk = 0,
+  kDeviceFailure = 1,  // retry limit, deadline passed, unexpected outcome
+  kUsage = 2,          // command line, unknown chip, operation not allowed
+  kNoDevice = 3,       // port not opened, device silent or gone
+  kWrongSignature = 4,
+  kVerifyMismatch = 5,
+  kFileError = 6,
+};
+
+// The word the JSON output gives each status.
+const char* ExitStatusName(ExitStatus status);
+
+// What is known when the wait for a run ends.
+struct RunState {
+  bool drained = false;               // the queue emptied
+  bool timed_out = false;             // the deadline passed first
+  bool device_lost = false;           // the watchdog fired
+  bool port_failed = false;           // the port reported an error or a hangup
+  std::string status_text;            // the status line
+  bool status_error = false;          // painted in the error colour
+  std::vector<std::string> warnings;  // warning boxes shown meanwhile
+  bool verify_expected = false;       // a verify run was queued
+};
+
+struct RunVerdict {
+  ExitStatus status = ExitStatus::kOk;
+  std::string message;                     // empty on success
+  std::optional<uint32_t> verify_address;  // first chunk that did not verify
+};
+
+RunVerdict JudgeRun(const RunState& state);
+
+// The address in a verify error text ("Ошибка по адресу 1C0. ..."), or
+// nothing when the text is not one.
+std::optional<uint32_t> VerifyErrorAddress(const std::string& status_text);
+
+}  // namespace taktm
+
+#endif  // TAKT_CLI_RUN_VERDICT_H_
