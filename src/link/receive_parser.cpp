@@ -65,7 +65,8 @@ void ReceiveParser::Parse() {
       continue;
     }
     std::memcpy(reply_record_.data(), payload, length);
-    if (!queue_.empty() && queue_.HeadOpcode() == reply_record_[0]) {
+    if (!queue_.empty() &&
+        handler_.AnswersHead(reply_record_, length, queue_.entry(0))) {
       queue_.ResetUnansweredSends();
       handler_.DispatchReply(reply_record_, length);
       queue_.RemoveHead();

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "link/command_queue.h"
 #include "link/link_host.h"
@@ -27,6 +28,12 @@ class ReplyHandler {
   // Acts on a reply matched to the head command; `length` is the number of
   // payload bytes the reply carried (1..255).
   virtual void DispatchReply(const ReplyRecord& reply, uint8_t length) = 0;
+  // Whether a reply answers the head command. The opcode decides; a handler
+  // may look further (an address) to turn away a late duplicate.
+  virtual bool AnswersHead(const ReplyRecord& reply, uint8_t /*length*/,
+                           const std::vector<uint8_t>& head) const {
+    return head.front() == reply[0];
+  }
 };
 
 class ReceiveParser {

@@ -83,6 +83,21 @@ void ChipProgrammer::QueueData(uint8_t opcode, uint32_t address,
 
 // ---- Reply handling -------------------------------------------------------
 
+bool ChipProgrammer::AnswersHead(const ReplyRecord& reply, uint8_t length,
+                                 const std::vector<uint8_t>& head) const {
+  if (head.front() != reply[0]) return false;
+  switch (reply[0]) {
+    case OP_READ_FLASH:
+    case OP_READ_EEPROM:
+    case OP_VERIFY_FLASH:
+    case OP_VERIFY_EEPROM:
+      return length >= 5 && head.size() >= 5 &&
+             std::equal(head.begin() + 1, head.begin() + 5, reply.begin() + 1);
+    default:
+      return true;
+  }
+}
+
 void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
   queue_.ResetUnansweredSends();
   // Verify runs whose closing SVC_END has left the queue unanswered are over.

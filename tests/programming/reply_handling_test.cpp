@@ -82,10 +82,25 @@ TEST_F(ReplyHandlingTest, VerifyMismatchStopsTheRun) {
   EXPECT_TRUE(queue_.empty());
 }
 
-TEST_F(ReplyHandlingTest, DataGoesWhereTheReplySaysWithinWhatExists) {
+TEST_F(ReplyHandlingTest, DuplicateVerdictCannotPassTheNextChunk) {
+  programmer_.QueueData(OP_VERIFY_FLASH, 0, 0);
+  programmer_.QueueData(OP_VERIFY_FLASH, 224, 0);
+  Reply({0x0B, 0, 0, 0, 0, 0, 1});
+  Reply({0x0B, 0, 0, 0, 0, 0, 1});  // the first chunk's, sent twice
+  ASSERT_EQ(queue_.count(), 1u);
+  Reply({0x0B, 0xE0, 0, 0, 0, 0, 0});
+  EXPECT_EQ(programmer_.status_text(),
+            "Ошибка по адресу E0. Попробуйте программировать снова!");
+}
+
+TEST_F(ReplyHandlingTest, DataGoesWhereAskedWithinWhatExists) {
   buffer_.Resize(8);
-  programmer_.QueueRead(OP_READ_FLASH, 0, 2);
-  Reply({0x09, 5, 0, 0, 0, 2, 0xAB, 0xCD});  // not where it was asked
+  programmer_.QueueRead(OP_READ_FLASH, 5, 2);
+  // A late duplicate for another chunk neither lands nor completes this one.
+  Reply({0x09, 0, 0, 0, 0, 2, 0x11, 0x22});
+  EXPECT_EQ(buffer_.bytes(), (Bytes(8, 0)));
+  ASSERT_EQ(queue_.count(), 1u);
+  Reply({0x09, 5, 0, 0, 0, 2, 0xAB, 0xCD});
   EXPECT_EQ(buffer_.bytes(), (Bytes{0, 0, 0, 0, 0, 0xAB, 0xCD, 0}));
   programmer_.QueueRead(OP_READ_EEPROM, 6, 5);
   Reply({0x0D, 6, 0, 0, 0, 5, 1, 2, 3});  // count beyond the reply and buffer
@@ -93,6 +108,7 @@ TEST_F(ReplyHandlingTest, DataGoesWhereTheReplySaysWithinWhatExists) {
   programmer_.QueueRead(OP_READ_FLASH, 0, 0);
   Reply({0x09, 0, 0, 0, 0, 0});
   EXPECT_EQ(host_.grid_refreshes, 3);
+  EXPECT_TRUE(queue_.empty());
   EXPECT_FALSE(buffer_.modified());
 }
 
