@@ -161,14 +161,16 @@ void DeviceLoop::Step(Clock::time_point now) {
   if (Idle() && now >= next_ack_) QueueAck(now);
 }
 
+size_t DeviceLoop::SliceBytes() const {
+  if (options_.baud == 0) return out_.size();
+  return std::max<size_t>(
+      1, static_cast<size_t>(kSliceTime.count() * options_.baud /
+                             options_.bits_per_byte / 1'000'000'000LL));
+}
+
 void DeviceLoop::Flush(Clock::time_point now) {
   if (!connected_ || write_blocked_) return;
-  const size_t slice =
-      options_.baud == 0
-          ? out_.size()
-          : std::max<size_t>(1, static_cast<size_t>(
-                                    kSliceTime.count() * options_.baud /
-                                    options_.bits_per_byte / 1'000'000'000LL));
+  const size_t slice = SliceBytes();
   uint8_t chunk[4096];
   while (!out_.empty()) {
     const size_t k = std::min({slice, out_.size(), sizeof chunk});
@@ -191,7 +193,8 @@ void DeviceLoop::Flush(Clock::time_point now) {
   }
 }
 
-int DeviceLoop::PollTimeoutMs(Clock::time_point now) const {
+std::optional<std::chrono::nanoseconds> DeviceLoop::PollTimeout(
+    Clock::time_point now) const {
   std::optional<Clock::time_point> wake;
   const auto consider = [&wake](Clock::time_point t) {
     if (!wake || t < *wake) wake = t;
@@ -200,17 +203,20 @@ int DeviceLoop::PollTimeoutMs(Clock::time_point now) const {
   if (pending_) consider(pending_->due);
   if (!pending_ && !inbound_.empty()) consider(inbound_.front().ready_at);
   if (connected_ && !out_.empty() && !write_blocked_ && options_.baud != 0) {
-    consider(wire_free_ + WireTime(1));
+    // The next slice leaves when its last byte's wire time has come.
+    consider(wire_free_ +
+             WireTime(std::min({SliceBytes(), out_.size(), size_t{4096}})));
   }
   if (!connected_) consider(next_connect_check_);
   if (silent_until_) consider(*silent_until_);
   if (hangup_at_) consider(*hangup_at_);
   if (hangup_pending_ && out_.empty() && !hangup_at_) consider(now);
-  if (!wake) return -1;  // nothing to do until input or a signal
-  if (*wake <= now) return 0;
-  // Rounded up, so the loop never wakes just before its deadline and spins.
-  const auto wait = std::chrono::ceil<milliseconds>(*wake - now).count();
-  return static_cast<int>(std::min<int64_t>(wait, 60'000));
+  if (!wake) return std::nullopt;  // nothing to do until input or a signal
+  if (*wake <= now) return std::chrono::nanoseconds(0);
+  // The exact time left: rounding to whole milliseconds would add up to a
+  // millisecond to every paced command and reply.
+  return std::min<std::chrono::nanoseconds>(*wake - now,
+                                            std::chrono::seconds(60));
 }
 
 bool DeviceLoop::Run(int master_fd, int stop_fd) {
@@ -231,7 +237,15 @@ bool DeviceLoop::Run(int master_fd, int stop_fd) {
     short events = POLLIN;
     if (write_blocked_) events |= POLLOUT;
     pollfd fds[2] = {{stop_fd, POLLIN, 0}, {connected_ ? fd_ : -1, events, 0}};
-    if (::poll(fds, 2, PollTimeoutMs(now)) < 0 && errno != EINTR) return false;
+    const std::optional<std::chrono::nanoseconds> wait = PollTimeout(now);
+    timespec ts{};
+    if (wait) {
+      ts.tv_sec = static_cast<time_t>(wait->count() / 1'000'000'000);
+      ts.tv_nsec = static_cast<long>(wait->count() % 1'000'000'000);
+    }
+    if (::ppoll(fds, 2, wait ? &ts : nullptr, nullptr) < 0 && errno != EINTR) {
+      return false;
+    }
     if (fds[0].revents != 0) return false;
     now = Clock::now();
     if (fds[1].revents & POLLOUT) write_blocked_ = false;

@@ -52,7 +52,10 @@ class DeviceLoop {
   Clock::time_point WireEnd(Clock::time_point now) const;
   Clock::duration WireTime(size_t bytes) const;
   bool Idle() const;
-  int PollTimeoutMs(Clock::time_point now) const;
+  // Bytes written to the port at once when output is paced.
+  size_t SliceBytes() const;
+  std::optional<std::chrono::nanoseconds> PollTimeout(
+      Clock::time_point now) const;
 
   const DevsimOptions& options_;
   DeviceModel& model_;
