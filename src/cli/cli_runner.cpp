@@ -163,22 +163,27 @@ ExitStatus Runner::Discover() {
                                              ")");
   }
   programmer().FormShow();
-  const bool found = host_.RunUntil(
-      [&] {
-        return programmer().caption() != kNotConnectedCaption &&
-               host_.queue().empty();
-      },
-      timeout_ms());
-  if (!found) {
-    if (host_.port_failed()) {
-      return Finish(ExitStatus::kNoDevice,
-                    "Порт закрыт: программатор отключён");
-    }
-    return Finish(ExitStatus::kNoDevice, "Программатор не отвечает на порту " +
-                                             settings_.port.port.toStdString());
+  // Discovery is over when the queue has drained: the name, the about lines
+  // and the chip list have arrived, or the retry limit emptied the queue.
+  const bool drained =
+      host_.RunUntil([&] { return host_.queue().empty(); }, timeout_ms());
+  if (drained && programmer().caption() != kNotConnectedCaption) {
+    json_.Add("device", programmer().caption());
+    return ExitStatus::kOk;
   }
-  json_.Add("device", programmer().caption());
-  return ExitStatus::kOk;
+  RunState state;
+  state.drained = drained;
+  state.timed_out = !drained;
+  state.port_failed = host_.port_failed();
+  state.warnings = host_.warnings();
+  const RunVerdict verdict = JudgeRun(state);
+  // The retry limit and a closed port say more than silence does.
+  if (verdict.status == ExitStatus::kDeviceFailure && drained) {
+    return Finish(verdict.status, verdict.message);
+  }
+  if (state.port_failed) return Finish(ExitStatus::kNoDevice, verdict.message);
+  return Finish(ExitStatus::kNoDevice, "Программатор не отвечает на порту " +
+                                           settings_.port.port.toStdString());
 }
 
 ExitStatus Runner::SelectChip() {
@@ -200,13 +205,16 @@ ExitStatus Runner::SelectChip() {
             "; есть: " + known);
   }
   programmer().ListBox1Click(chip_row_);
-  if (!host_.RunUntil([&] { return host_.queue().empty(); }, timeout_ms())) {
-    RunState state;
-    state.device_lost = host_.watchdog_firings() > 0;
-    state.port_failed = host_.port_failed();
-    state.warnings = host_.warnings();
-    state.timed_out = true;
-    return Finish(JudgeRun(state).status, JudgeRun(state).message);
+  RunState state;
+  state.drained =
+      host_.RunUntil([&] { return host_.queue().empty(); }, timeout_ms());
+  state.timed_out = !state.drained;
+  state.device_lost = host_.watchdog_firings() > 0;
+  state.port_failed = host_.port_failed();
+  state.warnings = host_.warnings();
+  const RunVerdict verdict = JudgeRun(state);
+  if (verdict.status != ExitStatus::kOk) {
+    return Finish(verdict.status, verdict.message);
   }
   json_.Add("chip", rows[static_cast<size_t>(chip_row_)])
       .AddNumber("chip_index", chip_row_);

@@ -1,0 +1,122 @@
+#include "cli/cli_args.h"
+
+#include <gtest/gtest.h>
+
+namespace taktm {
+namespace {
+
+CliOptions Parse(const std::vector<std::string>& args) {
+  const ParsedArgs parsed = ParseCliArgs(args);
+  EXPECT_TRUE(parsed.options) << parsed.error;
+  return parsed.options.value_or(CliOptions{});
+}
+
+std::string ErrorOf(const std::vector<std::string>& args) {
+  const ParsedArgs parsed = ParseCliArgs(args);
+  EXPECT_FALSE(parsed.options);
+  return parsed.error;
+}
+
+TEST(CliArgsTest, CommandsWithTheirArgumentsAndPortSettings) {
+  const CliOptions o =
+      Parse({"--port", "/dev/ttyUSB0", "--baud=115200", "--parity", "odd",
+             "--chip", "DEMO-8K", "write-flash", "image.hex"});
+  EXPECT_EQ(o.command, CliCommand::kWriteFlash);
+  EXPECT_EQ(o.file, "image.hex");
+  EXPECT_EQ(o.port, "/dev/ttyUSB0");
+  EXPECT_EQ(o.baud, 115200);
+  EXPECT_EQ(o.chip, "DEMO-8K");
+  // Options may follow the command; BITS keeps its blanks.
+  const CliOptions bits =
+      Parse({"write-fuses", "CLK0, Сохранять EEPROM", "--json", "--quiet"});
+  EXPECT_EQ(bits.command, CliCommand::kWriteFuses);
+  EXPECT_EQ(bits.bits, "CLK0, Сохранять EEPROM");
+  EXPECT_TRUE(bits.json);
+  EXPECT_TRUE(bits.quiet);
+  // "--" ends the options: a file may start with dashes.
+  EXPECT_EQ(Parse({"read-flash", "--", "--odd.bin"}).file, "--odd.bin");
+  EXPECT_EQ(Parse({"info", "--help"}).command, CliCommand::kHelp);
+}
+
+// Parity names map to the list index whose (crossed) mapping gives them.
+TEST(CliArgsTest, ParityNamesGoThroughTheListIndex) {
+  EXPECT_EQ(ParityIndexForName("none"), 0);
+  EXPECT_EQ(ParityIndexForName("odd"), 1);  // "Чет"
+  EXPECT_EQ(ParityIndexForName("EVEN"), 2);
+  EXPECT_EQ(ParityIndexForName("space"), 3);  // "0"
+  EXPECT_EQ(ParityIndexForName("mark"), 4);   // "1"
+  EXPECT_FALSE(ParityIndexForName("parity"));
+}
+
+TEST(CliArgsTest, WriteOptionFlagsTouchOnlyTheirOptions) {
+  const CliOptions o =
+      Parse({"--no-erase", "--no-verify", "--skip-ff", "--set-locks",
+             "--no-signature", "--reload", "write-eeprom", "x.eep"});
+  auto is = [&](int n, bool v) {
+    return o.checks[n].has_value() && *o.checks[n] == v;
+  };
+  EXPECT_TRUE(is(2, false) && is(6, false));  // erase
+  EXPECT_TRUE(is(3, false) && is(7, false));  // verify
+  EXPECT_TRUE(is(13, false));                 // write FF chunks
+  EXPECT_TRUE(is(11, true));                  // lock bits
+  EXPECT_TRUE(is(10, false) && is(8, false) && is(9, false));
+  EXPECT_TRUE(is(1, true) && is(5, true));    // reload
+  EXPECT_FALSE(o.checks[4] || o.checks[12]);  // file formats: stored ones
+  // Without flags every option comes from the store.
+  for (const auto& c : Parse({"info"}).checks) EXPECT_FALSE(c);
+  // The later flag wins.
+  EXPECT_EQ(Parse({"--no-verify", "--verify", "info"}).checks[3], true);
+}
+
+TEST(CliArgsTest, UsageErrors) {
+  EXPECT_EQ(ErrorOf({}), "Не задана команда");
+  EXPECT_EQ(ErrorOf({"flash"}), "Неизвестная команда flash");
+  EXPECT_EQ(ErrorOf({"--force", "info"}), "Неизвестный ключ --force");
+  EXPECT_EQ(ErrorOf({"info", "--port"}), "Ключу --port нужно значение");
+  EXPECT_NE(ErrorOf({"--baud", "56k", "info"}), "");
+  EXPECT_NE(ErrorOf({"--baud", "-5", "info"}), "");
+  EXPECT_NE(ErrorOf({"--parity", "1", "info"}), "");
+  EXPECT_NE(ErrorOf({"--timeout", "0", "info"}), "");
+  EXPECT_NE(ErrorOf({"--quiet=yes", "info"}), "");
+  EXPECT_EQ(ErrorOf({"read-flash"}), "Команде read-flash нужен аргумент ФАЙЛ");
+  EXPECT_EQ(ErrorOf({"write-locks"}),
+            "Команде write-locks нужен аргумент БИТЫ");
+  EXPECT_EQ(ErrorOf({"erase", "now"}), "Лишний аргумент now");
+}
+
+TEST(CliArgsTest, ChipByIndexOrName) {
+  const std::vector<std::string> rows = {"DEMO-1K", "Demo-4K", "7", "ATX"};
+  EXPECT_EQ(FindChipRow("1", rows), 1);
+  EXPECT_EQ(FindChipRow("Demo-4K", rows), 1);
+  EXPECT_EQ(FindChipRow("demo-1k", rows), 0);  // ASCII case ignored
+  EXPECT_EQ(FindChipRow("7", rows), 2);        // no row 7: the name
+  EXPECT_EQ(FindChipRow("4", rows), -1);
+  EXPECT_EQ(FindChipRow("DEMO", rows), -1);
+}
+
+TEST(CliArgsTest, BitTicksByNameOrIndex) {
+  const std::vector<std::string> names = {"CLK0", "CLK1", "Сброс по питанию"};
+  std::string error;
+  EXPECT_EQ(ParseBitTicks("CLK1, Сброс по питанию", names, &error),
+            (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(ParseBitTicks("0,2", names, &error),
+            (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(ParseBitTicks("-", names, &error),
+            (std::vector<bool>{false, false, false}));
+  EXPECT_FALSE(ParseBitTicks("CLK2", names, &error));
+  EXPECT_EQ(error, "Нет бита \"CLK2\"");
+  EXPECT_FALSE(ParseBitTicks("3", names, &error));
+  EXPECT_FALSE(ParseBitTicks("CLK0,,CLK1", names, &error));
+  EXPECT_FALSE(ParseBitTicks("", names, &error));
+}
+
+TEST(CliArgsTest, EveryOperationCommandHasItsOperation) {
+  EXPECT_STREQ(CommandForOperation(9), "read-flash");
+  EXPECT_STREQ(CommandForOperation(7), "erase");
+  EXPECT_EQ(CommandForOperation(1), nullptr);  // no sequence carries it out
+  EXPECT_TRUE(SpecOf(CliCommand::kVerifyEeprom).file_is_input);
+  EXPECT_FALSE(SpecOf(CliCommand::kReadEeprom).file_is_input);
+}
+
+}  // namespace
+}  // namespace taktm

@@ -1,0 +1,362 @@
+// takt-m-cli as a user runs it, against takt-m-devsim on a pseudo-terminal:
+// every command, every exit status, the stored settings as defaults, and a
+// HEX file written by the program read back by objcopy.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "buffer/intel_hex.h"
+#include "buffer/intel_hex_writer.h"
+#include "cli/cli_process.h"
+#include "devsim/devsim_process.h"
+#include "devsim/test_files.h"
+
+namespace taktm::testing {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes RandomBytes(size_t n, uint32_t seed) {
+  std::mt19937 random(seed);
+  Bytes bytes(n);
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
+  return bytes;
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class CliE2eTest : public ::testing::Test {
+ protected:
+  void Start(std::vector<std::string> args = {}) {
+    args.insert(args.end(), {"--log", File("frames.log"), "--memory-dir",
+                             File("mem"), "--ack-ms", "20"});
+    devsim_ = std::make_unique<DevsimProcess>(args);
+    ASSERT_FALSE(devsim_->port().empty()) << "takt-m-devsim did not start";
+  }
+  void TearDown() override { devsim_.reset(); }
+
+  std::string File(const std::string& name) const { return dir_.File(name); }
+  std::string Memory(const std::string& name) const {
+    return File("mem/" + name);
+  }
+  void MakeMemoryDir() const {
+    ASSERT_EQ(::mkdir(File("mem").c_str(), 0700), 0);
+  }
+
+  // The command line on the emulator's port.
+  CliResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--port", devsim_->port()});
+    return RunCliProcess(args, File("cfg"));
+  }
+  // Without --port: the stored settings decide.
+  CliResult CliStored(const std::vector<std::string>& args) {
+    return RunCliProcess(args, File("cfg"));
+  }
+  void WriteStore(const std::string& ini) {
+    ASSERT_EQ(std::system(("mkdir -p '" + File("cfg/ZARVENTIK") + "'").c_str()),
+              0);
+    std::ofstream(File("cfg/ZARVENTIK/TAKT-M.conf")) << ini;
+  }
+
+  // Commands the emulator received, payload text ("0A 00 ...").
+  std::vector<std::string> Received() const {
+    std::vector<std::string> commands;
+    for (const std::string& line : ReadLines(File("frames.log"))) {
+      if (line.rfind("RX ", 0) == 0) commands.push_back(line.substr(3));
+    }
+    return commands;
+  }
+  bool ReceivedOpcode(const std::string& opcode) const {
+    const std::vector<std::string> r = Received();
+    return std::any_of(r.begin(), r.end(), [&](const std::string& c) {
+      return c.rfind(opcode, 0) == 0;
+    });
+  }
+
+  // objcopy's reading of a HEX file as a flat binary image.
+  Bytes Objcopy(const std::string& hex) {
+    const std::string bin = hex + ".objcopy.bin";
+    const std::string command = std::string(TAKT_OBJCOPY) +
+                                " -I ihex -O binary '" + hex + "' '" + bin +
+                                "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return ReadBytes(bin);
+  }
+
+  TempDir dir_;
+  std::unique_ptr<DevsimProcess> devsim_;
+};
+
+TEST_F(CliE2eTest, InfoChipsAndOperations) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const CliResult info = Cli({"info"});
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_EQ(info.out,
+            "ТАКТ-М (виртуальный)\nВиртуальный программатор ТАКТ-М\n"
+            "Эмулятор устройства на псевдотерминале\ntakt-m-devsim 0.1\n");
+  const CliResult chips = Cli({"chips"});
+  EXPECT_EQ(chips.status, 0);
+  EXPECT_EQ(chips.out, "0\tDEMO-1K\n1\tDEMO-4K\n2\tDEMO-8K\n3\tDEMO-128K\n");
+  const CliResult ops = Cli({"--chip", "demo-4k", "--json", "ops"});
+  EXPECT_EQ(ops.status, 0) << ops.err;
+  EXPECT_TRUE(Contains(ops.out, "\"chip\":\"DEMO-4K\",\"chip_index\":1"));
+  EXPECT_TRUE(Contains(ops.out, "\"flash_size\":4096,\"eeprom_size\":256"));
+  EXPECT_TRUE(Contains(ops.out,
+                       "{\"code\":9,\"name\":\"Читать память "
+                       "программ\",\"command\":\"read-flash\"}"));
+  EXPECT_FALSE(Contains(ops.out, "\"command\":\"erase\""));  // not allowed
+  EXPECT_TRUE(Contains(ops.out,
+                       "\"locks\":[\"LOCK\"],\"fuses\":[\"CLK\","
+                       "\"WDT\"],\"status\":\"ok\",\"exit\":0"));
+  EXPECT_EQ(ops.out.back(), '\n');
+}
+
+TEST_F(CliE2eTest, WriteVerifyAndReadBackAsHexAndRaw) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const Bytes image = RandomBytes(5000, 1);
+  WriteBytes(File("image.bin"), image);
+  const CliResult write =
+      Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")});
+  ASSERT_EQ(write.status, 0) << write.err;
+  EXPECT_EQ(write.out, "Все верно.\n");
+  // Not a terminal: plain progress lines, no carriage returns.
+  EXPECT_TRUE(Contains(write.err, "Записать память программ: 100%"));
+  EXPECT_FALSE(Contains(write.err, "\r"));
+  Bytes chip = ReadBytes(Memory("DEMO-8K.flash"));
+  ASSERT_EQ(chip.size(), 8192u);
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), chip.begin()));
+  EXPECT_TRUE(std::all_of(chip.begin() + 5000, chip.end(),
+                          [](uint8_t b) { return b == 0xFF; }));
+
+  EXPECT_EQ(
+      Cli({"--chip", "2", "--quiet", "verify-flash", File("image.bin")}).status,
+      0);
+  const CliResult hex =
+      Cli({"--chip", "2", "--quiet", "read-flash", File("read.hex")});
+  ASSERT_EQ(hex.status, 0) << hex.err;
+  EXPECT_EQ(hex.out + hex.err, "");  // --quiet says nothing on success
+  EXPECT_EQ(Objcopy(File("read.hex")), chip);
+  const IntelHexResult ours = ReadIntelHex(ReadText(File("read.hex")));
+  EXPECT_EQ(ours.image, chip);
+  ASSERT_EQ(Cli({"--chip", "2", "read-flash", File("read.bin")}).status, 0);
+  EXPECT_EQ(ReadBytes(File("read.bin")), chip);
+}
+
+TEST_F(CliE2eTest, HexOfThe128KiBChipEqualsItsMemory) {
+  ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
+  const Bytes chip = RandomBytes(131072, 2);
+  WriteBytes(Memory("DEMO-128K.flash"), chip);
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const CliResult read =
+      Cli({"--chip", "DEMO-128K", "--json", "read-flash", File("big.hex")});
+  ASSERT_EQ(read.status, 0) << read.err;
+  EXPECT_TRUE(Contains(read.out, "\"bytes\":131072"));
+  const std::string text = ReadText(File("big.hex"));
+  EXPECT_TRUE(Contains(text, ":020000040001F9\r\n"));
+  EXPECT_EQ(Objcopy(File("big.hex")), chip);
+}
+
+TEST_F(CliE2eTest, EepromThroughEepFiles) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const Bytes image = RandomBytes(300, 3);
+  const std::string hex = WriteIntelHex(image.data(), image.size());
+  std::ofstream(File("data.eep"), std::ios::binary) << hex;
+  const CliResult write =
+      Cli({"--chip", "DEMO-8K", "write-eeprom", File("data.eep")});
+  ASSERT_EQ(write.status, 0) << write.err;
+  const Bytes eeprom = ReadBytes(Memory("DEMO-8K.eeprom"));
+  ASSERT_EQ(eeprom.size(), 512u);
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), eeprom.begin()));
+  EXPECT_EQ(
+      Cli({"--chip", "DEMO-8K", "verify-eeprom", File("data.eep")}).status, 0);
+  ASSERT_EQ(Cli({"--chip", "DEMO-8K", "read-eeprom", File("back.eep")}).status,
+            0);
+  EXPECT_EQ(Objcopy(File("back.eep")), eeprom);
+}
+
+TEST_F(CliE2eTest, FuseAndLockBits) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const CliResult fuses =
+      Cli({"--chip", "DEMO-8K", "write-fuses", "CLK1, WDT"});
+  ASSERT_EQ(fuses.status, 0) << fuses.err;
+  EXPECT_EQ(ReadBytes(Memory("DEMO-8K.fuses")), (Bytes{0, 1, 0, 1, 0, 0}));
+  const CliResult read = Cli({"--chip", "DEMO-8K", "read-fuses"});
+  EXPECT_EQ(read.out,
+            "0\tCLK0\t0\n1\tCLK1\t1\n2\tBOOT\t0\n3\tWDT\t1\n"
+            "4\tСохранять EEPROM\t0\n5\tСброс по питанию\t0\n");
+  ASSERT_EQ(Cli({"--chip", "DEMO-8K", "write-locks", "Запрет записи"}).status,
+            0);
+  EXPECT_EQ(ReadBytes(Memory("DEMO-8K.locks")), (Bytes{0, 1}));
+  const CliResult locks = Cli({"--chip", "DEMO-8K", "--json", "read-locks"});
+  EXPECT_TRUE(Contains(locks.out,
+                       "\"bits\":[{\"index\":0,\"name\":\"Запрет чтения\","
+                       "\"ticked\":false},{\"index\":1,\"name\":\"Запрет "
+                       "записи\",\"ticked\":true}]"));
+  // A bit the chip does not have is a usage error; nothing is written.
+  const size_t before = Received().size();
+  const CliResult wrong = Cli({"--chip", "DEMO-8K", "write-locks", "LOCK9"});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_TRUE(Contains(wrong.err, "Нет бита \"LOCK9\""));
+  for (size_t i = before; i < Received().size(); ++i) {
+    EXPECT_NE(Received()[i].substr(0, 2), "06");
+  }
+}
+
+TEST_F(CliE2eTest, SignatureCalibrationAndErase) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(Cli({"--chip", "DEMO-8K", "signature"}).out,
+            "Сигнатура: 5A 8 3 верна\n");
+  EXPECT_EQ(Cli({"--chip", "DEMO-8K", "calibration"}).out,
+            "Калибровочные байты: 9E 9F A0 A1\n");
+  WriteBytes(File("image.bin"), RandomBytes(1000, 4));
+  ASSERT_EQ(Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")}).status,
+            0);
+  const CliResult erase = Cli({"--chip", "DEMO-8K", "erase"});
+  EXPECT_EQ(erase.status, 0) << erase.err;
+  const Bytes chip = ReadBytes(Memory("DEMO-8K.flash"));
+  EXPECT_TRUE(std::all_of(chip.begin(), chip.end(),
+                          [](uint8_t b) { return b == 0xFF; }));
+}
+
+TEST_F(CliE2eTest, UsageErrorsExitWithTwo) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(Cli({}).status, 2);
+  EXPECT_EQ(Cli({"--parity", "parity", "info"}).status, 2);
+  const CliResult chip = Cli({"--chip", "NOPE", "signature"});
+  EXPECT_EQ(chip.status, 2);
+  EXPECT_TRUE(Contains(chip.err, "Нет микросхемы \"NOPE\"; есть: 0 DEMO-1K"));
+  EXPECT_EQ(Cli({"signature"}).status, 2);  // four chips: which one?
+  const CliResult op = Cli({"--chip", "DEMO-1K", "read-fuses"});
+  EXPECT_EQ(op.status, 2);
+  EXPECT_TRUE(Contains(op.err, "\"Читать FUSE биты\" не разрешена"));
+}
+
+TEST_F(CliE2eTest, NoDeviceExitsWithThree) {
+  const CliResult missing =
+      RunCliProcess({"--port", File("no-such-port"), "info"}, File("cfg"));
+  EXPECT_EQ(missing.status, 3);
+  EXPECT_TRUE(Contains(missing.err, "Невозможно открыть порт!"));
+  // The device answers SVC_END and then falls silent: the watchdog.
+  ASSERT_NO_FATAL_FAILURE(Start({"--silent-after", "1"}));
+  const CliResult silent = Cli({"--json", "info"});
+  EXPECT_EQ(silent.status, 3);
+  EXPECT_TRUE(Contains(silent.out, "\"status\":\"no-device\",\"exit\":3"));
+  EXPECT_TRUE(Contains(silent.out, "Программатор не отвечает"));
+}
+
+TEST_F(CliE2eTest, DeviceGoneDuringAReadExitsWithThree) {
+  // Discovery and the chip selection take about 30 replies.
+  ASSERT_NO_FATAL_FAILURE(Start({"--hangup-after", "40"}));
+  const CliResult read =
+      Cli({"--chip", "DEMO-8K", "read-flash", File("r.bin")});
+  EXPECT_EQ(read.status, 3) << read.err;
+  EXPECT_FALSE(std::ifstream(File("r.bin")).good());  // nothing half-saved
+}
+
+TEST_F(CliE2eTest, WrongSignatureExitsWithFourBeforeAnyWrite) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--wrong-signature"}));
+  const CliResult signature = Cli({"--chip", "DEMO-8K", "signature"});
+  EXPECT_EQ(signature.status, 4);
+  EXPECT_TRUE(Contains(signature.err, "не верна!"));
+  WriteBytes(File("image.bin"), RandomBytes(1000, 5));
+  EXPECT_EQ(Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")}).status,
+            4);
+  EXPECT_FALSE(ReceivedOpcode("07"));  // no erase
+  EXPECT_FALSE(ReceivedOpcode("0A"));  // no write
+}
+
+TEST_F(CliE2eTest, VerifyMismatchExitsWithFiveAndTheAddress) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Bytes image = RandomBytes(2000, 6);
+  WriteBytes(File("image.bin"), image);
+  ASSERT_EQ(Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")}).status,
+            0);
+  image[1000] ^= 0x01;  // in the chunk at 896 = 0x380
+  WriteBytes(File("other.bin"), image);
+  const CliResult text =
+      Cli({"--chip", "DEMO-8K", "verify-flash", File("other.bin")});
+  EXPECT_EQ(text.status, 5);
+  EXPECT_TRUE(Contains(text.err, "Ошибка по адресу 380."));
+  const CliResult json =
+      Cli({"--chip", "DEMO-8K", "--json", "verify-flash", File("other.bin")});
+  EXPECT_EQ(json.status, 5);
+  EXPECT_TRUE(Contains(json.out, "\"address\":896,\"address_hex\":\"380\""));
+  EXPECT_TRUE(Contains(json.out, "\"status\":\"verify-mismatch\",\"exit\":5"));
+  // DEMO-4K cannot be erased: a second write that must set bits fails its
+  // verify, and the write command says so.
+  WriteBytes(File("zero.bin"), Bytes(100, 0x00));
+  WriteBytes(File("ones.bin"), Bytes(100, 0x0F));
+  ASSERT_EQ(Cli({"--chip", "DEMO-4K", "write-flash", File("zero.bin")}).status,
+            0);
+  EXPECT_EQ(Cli({"--chip", "DEMO-4K", "write-flash", File("ones.bin")}).status,
+            5);
+}
+
+TEST_F(CliE2eTest, FileErrorsExitWithSix) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(Cli({"--chip", "2", "write-flash", File("none.bin")}).status, 6);
+  std::ofstream(File("cut.hex")) << ":0400000001020304F2\r\n";  // no EOF record
+  EXPECT_EQ(Cli({"--chip", "2", "write-flash", File("cut.hex")}).status, 6);
+  std::ofstream(File("bad.hex")) << ":04000000010203040F\r\n:00000001FF\r\n";
+  const CliResult bad = Cli({"--chip", "2", "verify-flash", File("bad.hex")});
+  EXPECT_EQ(bad.status, 6);
+  EXPECT_TRUE(Contains(bad.err, "bad.hex"));
+  // Larger than the chip: refused before anything reaches it.
+  WriteBytes(File("big.bin"), RandomBytes(8193, 7));
+  const CliResult big = Cli({"--chip", "2", "write-flash", File("big.bin")});
+  EXPECT_EQ(big.status, 6);
+  EXPECT_TRUE(Contains(big.err, "Запишу только то, что войдет в микросхему!"));
+  EXPECT_FALSE(ReceivedOpcode("07"));
+  EXPECT_FALSE(ReceivedOpcode("0A"));
+  // A read that cannot be saved.
+  EXPECT_EQ(
+      Cli({"--chip", "2", "read-eeprom", File("no/such/dir/e.bin")}).status, 6);
+}
+
+TEST_F(CliE2eTest, RetryLimitExitsWithOne) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--drop-replies", "1"}));
+  const CliResult r = Cli({"info"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Contains(r.err, "Не могу выполнить команду!"));
+}
+
+// The window's stored port and options are the defaults; flags override.
+TEST_F(CliE2eTest, StoredSettingsAreTheDefaults) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WriteStore("[General]\nComPort=" + devsim_->port() +
+                                     "\nBitrate=56000\nParity=-1\nCheck2=0\n"
+                                     "Check3=0\nCheck11=0\n"));
+  WriteBytes(File("image.bin"), RandomBytes(500, 8));
+  const CliResult plain = CliStored(
+      {"--chip", "DEMO-8K", "--json", "write-flash", File("image.bin")});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_TRUE(Contains(plain.out, "\"verified\":false"));
+  EXPECT_FALSE(ReceivedOpcode("07"));  // "стирать все" off
+  EXPECT_FALSE(ReceivedOpcode("0B"));  // "верифицировать" off
+  EXPECT_FALSE(ReceivedOpcode("06"));  // "ставить биты защиты" off
+  const CliResult verified =
+      CliStored({"--chip", "DEMO-8K", "--verify", "--json", "write-flash",
+                 File("image.bin")});
+  ASSERT_EQ(verified.status, 0) << verified.err;
+  EXPECT_TRUE(Contains(verified.out, "\"verified\":true"));
+  EXPECT_TRUE(ReceivedOpcode("0B"));
+  EXPECT_FALSE(ReceivedOpcode("07"));
+}
+
+}  // namespace
+}  // namespace taktm::testing

@@ -1,0 +1,91 @@
+// Runs the takt-m-cli binary as a child process for the end-to-end tests:
+// arguments, an environment that points the settings store at a temporary
+// folder, captured standard output and error, the exit status, and a bound
+// on the time it may take.
+#ifndef TAKT_TESTS_CLI_CLI_PROCESS_H_
+#define TAKT_TESTS_CLI_CLI_PROCESS_H_
+
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace taktm::testing {
+
+struct CliResult {
+  int status = -1;  // exit status; -1 when killed or not started
+  std::string out;
+  std::string err;
+};
+
+// `config_home` becomes XDG_CONFIG_HOME: the store lives in
+// config_home/ZARVENTIK/TAKT-M.conf.
+inline CliResult RunCliProcess(const std::vector<std::string>& args,
+                               const std::string& config_home,
+                               int timeout_ms = 120000) {
+  CliResult result;
+  int out[2], err[2];
+  if (::pipe(out) != 0 || ::pipe(err) != 0) return result;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], STDOUT_FILENO);
+    ::dup2(err[1], STDERR_FILENO);
+    for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
+    ::setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv;
+    std::string program = TAKT_CLI_PATH;
+    argv.push_back(program.data());
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  ::close(err[1]);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open_pipes = 2;
+  bool killed = false;
+  while (open_pipes > 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) {
+      ::kill(pid, SIGKILL);
+      killed = true;
+      break;
+    }
+    if (::poll(fds, 2, static_cast<int>(left)) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<size_t>(n));
+      } else {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_pipes;
+      }
+    }
+  }
+  for (const pollfd& p : fds) {
+    if (p.fd >= 0) ::close(p.fd);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (!killed && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  return result;
+}
+
+}  // namespace taktm::testing
+
+#endif  // TAKT_TESTS_CLI_CLI_PROCESS_H_
