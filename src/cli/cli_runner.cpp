@@ -357,6 +357,8 @@ ExitStatus Runner::RunOperation() {
     progress_.End();
     Note("предупреждение: " + OneLine(text));
   };
+  QElapsedTimer operation_clock;
+  operation_clock.start();
   p.ListBox2Click(chip_row_, operation_row);
   if (bit_write) {
     BitRows& rows = p.bits(kind);
@@ -377,6 +379,7 @@ ExitStatus Runner::RunOperation() {
   RunState state;
   state.drained =
       host_.RunUntil([&] { return host_.queue().empty(); }, timeout_ms());
+  json_.AddNumber("operation_ms", operation_clock.elapsed());
   state.timed_out = !state.drained;
   state.device_lost = host_.watchdog_firings() > 0;
   state.port_failed = host_.port_failed();
