@@ -1,0 +1,90 @@
+// The command line reads the window's settings store: what the settings
+// dialog stores is what the command line uses, and nothing is written back.
+#include "cli/stored_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "config/options.h"
+
+namespace taktm {
+namespace {
+
+class StoredSettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       dir_.path());
+  }
+  // The store as the settings dialog writes it.
+  QSettings Store() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                     kStoreOrganisation, kStoreApplication);
+  }
+  QTemporaryDir dir_;
+};
+
+TEST_F(StoredSettingsTest, FirstRunDefaultsAndNothingWritten) {
+  const StoredSettings s = ReadStoredSettings();
+  EXPECT_EQ(s.port.port, "COM1");
+  EXPECT_EQ(s.port.baud, 56000u);
+  EXPECT_EQ(s.port.parity_index, -1);
+  for (int n = 1; n <= 13; ++n) EXPECT_TRUE(s.checks[n]) << n;
+  EXPECT_TRUE(s.problems.empty());
+  EXPECT_TRUE(Store().allKeys().isEmpty());
+}
+
+TEST_F(StoredSettingsTest, StoredValuesThenTheCommandLinesOverrides) {
+  {
+    QSettings store = Store();
+    store.setValue("ComPort", "/dev/ttyUSB3");
+    store.setValue("Bitrate", 115200);
+    store.setValue("Parity", 4);
+    store.setValue("Check2", 0);
+    store.setValue("Check7", 5);  // any non-zero value is ticked
+    store.setValue("Check13", 0);
+  }
+  StoredSettings s = ReadStoredSettings();
+  EXPECT_EQ(s.port.port, "/dev/ttyUSB3");
+  EXPECT_EQ(s.port.baud, 115200u);
+  EXPECT_EQ(s.port.parity_index, 4);
+  EXPECT_FALSE(s.checks[2]);
+  EXPECT_TRUE(s.checks[7]);
+  EXPECT_FALSE(s.checks[13]);
+
+  CliOptions options;
+  options.port = "/dev/pts/9";
+  options.parity_index = 0;
+  options.checks[2] = true;
+  options.checks[3] = false;
+  s = ApplyOverrides(s, options);
+  EXPECT_EQ(s.port.port, "/dev/pts/9");
+  EXPECT_EQ(s.port.baud, 115200u);  // not overridden
+  EXPECT_EQ(s.port.parity_index, 0);
+  EXPECT_TRUE(s.checks[2]);
+  EXPECT_FALSE(s.checks[3]);
+  EXPECT_FALSE(s.checks[13]);
+}
+
+TEST_F(StoredSettingsTest, UnusableValuesAreNamedAndSkipped) {
+  {
+    QSettings store = Store();
+    store.setValue("Bitrate", "fast");
+    store.setValue("Check4", "yes");
+    store.setValue("ComPort", QStringList{"a", "b"});
+  }
+  const StoredSettings s = ReadStoredSettings();
+  EXPECT_EQ(s.port.baud, 56000u);
+  EXPECT_TRUE(s.checks[4]);
+  EXPECT_EQ(s.port.port, "COM1");
+  ASSERT_EQ(s.problems.size(), 3u);
+  EXPECT_NE(s.problems[0].find("\"ComPort\""), std::string::npos);
+  EXPECT_NE(s.problems[1].find("\"Bitrate\""), std::string::npos);
+  EXPECT_NE(s.problems[2].find("\"Check4\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace taktm
