@@ -99,6 +99,10 @@ ExitStatus Runner::Finish(ExitStatus status, const std::string& message) {
     json_.Add("status", ExitStatusName(status))
         .AddNumber("exit", static_cast<int>(status));
     if (!message.empty()) json_.Add("message", OneLine(message));
+    std::vector<std::string> warnings = settings_.problems;
+    for (const std::string& w : host_.warnings())
+      warnings.push_back(OneLine(w));
+    if (!warnings.empty()) json_.Add("warnings", warnings);
     json_.AddNumber("first_frame_ms", host_.first_write_ms());
     streams_.out << json_.Text() << '\n';
   } else if (status != ExitStatus::kOk && !message.empty()) {

@@ -333,6 +333,11 @@ TEST_F(CliE2eTest, RetryLimitExitsWithOne) {
   const CliResult r = Cli({"info"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Contains(r.err, "Не могу выполнить команду!"));
+  const CliResult json = Cli({"--json", "info"});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_TRUE(Contains(json.out,
+                       "\"warnings\":[\"Не могу выполнить команду! "
+                       "Очередь команд очищена.\"]"));
 }
 
 // The window's stored port and options are the defaults; flags override.
