@@ -89,6 +89,12 @@ bool ChipProgrammer::AnswersHead(const ReplyRecord& reply, uint8_t length,
   switch (reply[0]) {
     case OP_READ_FLASH:
     case OP_READ_EEPROM:
+      // The chunk asked for, whole: a short answer would leave old bytes in
+      // the image without a word.
+      return length >= 6 && head.size() >= 6 &&
+             std::equal(head.begin() + 1, head.begin() + 6,
+                        reply.begin() + 1) &&
+             length >= 6 + reply[5];
     case OP_VERIFY_FLASH:
     case OP_VERIFY_EEPROM:
       return length >= 5 && head.size() >= 5 &&

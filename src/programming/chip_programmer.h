@@ -54,9 +54,10 @@ class ChipProgrammer : public ReplyHandler {
   // Fields beyond them read as 0, texts and lists stop at them.
   void DispatchReply(const ReplyRecord& reply, uint8_t length) override;
   // Data and verify replies answer the head only when they carry its
-  // address: an idle acknowledgement that crossed a command on the line makes
-  // the device run it twice, and the second reply must not complete the next
-  // chunk, whose own data or verdict would then be lost.
+  // address (and a data reply its whole chunk): an idle acknowledgement that
+  // crossed a command on the line makes the device run it twice, and the second
+  // reply must not complete the next chunk, whose own data or verdict would
+  // then be lost.
   bool AnswersHead(const ReplyRecord& reply, uint8_t length,
                    const std::vector<uint8_t>& head) const override;
 

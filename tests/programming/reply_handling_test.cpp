@@ -103,7 +103,10 @@ TEST_F(ReplyHandlingTest, DataGoesWhereAskedWithinWhatExists) {
   Reply({0x09, 5, 0, 0, 0, 2, 0xAB, 0xCD});
   EXPECT_EQ(buffer_.bytes(), (Bytes{0, 0, 0, 0, 0, 0xAB, 0xCD, 0}));
   programmer_.QueueRead(OP_READ_EEPROM, 6, 5);
-  Reply({0x0D, 6, 0, 0, 0, 5, 1, 2, 3});  // count beyond the reply and buffer
+  Reply({0x0D, 6, 0, 0, 0, 5, 1, 2, 3});        // fewer bytes than it counts
+  Reply({0x0D, 6, 0, 0, 0, 4, 1, 2, 3, 4});     // less than was asked
+  EXPECT_EQ(queue_.count(), 1u);                // neither completes the read
+  Reply({0x0D, 6, 0, 0, 0, 5, 1, 2, 3, 4, 5});  // beyond the buffer's end
   EXPECT_EQ(buffer_.bytes(), (Bytes{0, 0, 0, 0, 0, 0xAB, 1, 2}));
   programmer_.QueueRead(OP_READ_FLASH, 0, 0);
   Reply({0x09, 0, 0, 0, 0, 0});
