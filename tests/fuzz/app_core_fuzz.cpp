@@ -107,16 +107,28 @@ std::string TempFolder() {
   return folder;
 }
 
+// Every queued command is 1 to 255 bytes.
+void CheckCommand(const std::vector<uint8_t>& command) {
+  Require(!command.empty() && command.size() <= kMaxPayload);
+}
+
+// After each step: the parser's counters, the newest and oldest commands,
+// the bit rows and the grid. The whole queue is walked once at the end.
 void CheckBounds(AppCore& core) {
   Require(core.parser().fill_count() <= kReceiveBufferSize);
   Require(core.parser().scan_position() <= core.parser().fill_count());
-  for (size_t i = 0; i < core.queue().count(); ++i) {
-    const size_t n = core.queue().entry(i).size();
-    Require(n >= 1 && n <= kMaxPayload);
+  const CommandQueue& queue = core.queue();
+  if (!queue.empty()) {
+    CheckCommand(queue.entry(0));
+    CheckCommand(queue.entry(queue.count() - 1));
   }
   ChipProgrammer& p = core.programmer();
   Require(p.LockBitCount() <= 255 && p.FuseBitCount() <= 255);
   Require(core.editor().row_count() >= 2);
+}
+
+void CheckQueue(const CommandQueue& queue) {
+  for (size_t i = 0; i < queue.count(); ++i) CheckCommand(queue.entry(i));
 }
 
 }  // namespace
@@ -225,5 +237,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CheckBounds(core);
   }
+  CheckQueue(core.queue());
   return 0;
 }
