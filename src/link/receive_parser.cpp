@@ -26,7 +26,9 @@ void ReceiveParser::Comm321ReceiveData(const uint8_t* buffer, size_t length) {
 
 void ReceiveParser::StoreChunk(const uint8_t* chunk, uint16_t length) {
   if (fill_count_ + length > kReceiveBufferSize) Empty();
-  std::memcpy(receive_buffer_.data() + fill_count_, chunk, length);
+  if (length > 0) {  // an empty chunk may come without any bytes at all
+    std::memcpy(receive_buffer_.data() + fill_count_, chunk, length);
+  }
   fill_count_ = static_cast<uint16_t>(fill_count_ + length);
   Parse();
 }
