@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -98,11 +99,17 @@ std::vector<uint8_t> Frame(const std::vector<uint8_t>& payload) {
   return f;
 }
 
+// A folder of this process for the working files, removed at exit.
 std::string TempFolder() {
   static const std::string folder = [] {
     std::string pattern = (getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") +
                           std::string("/takt-fuzz-XXXXXX");
-    return ::mkdtemp(pattern.data()) ? pattern : std::string("/tmp");
+    if (!::mkdtemp(pattern.data())) std::abort();
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(TempFolder(), ignored);
+    });
+    return pattern;
   }();
   return folder;
 }
