@@ -99,19 +99,22 @@ std::vector<uint8_t> Frame(const std::vector<uint8_t>& payload) {
   return f;
 }
 
-// A folder of this process for the working files, removed at exit.
-std::string TempFolder() {
-  static const std::string folder = [] {
+// A folder of this process for the working files, removed at exit. The
+// name lives on the heap for good: the exit handler, registered while the
+// name is being built, would otherwise run after its destructor.
+const std::string& TempFolder() {
+  static const std::string* const folder = [] {
     std::string pattern = (getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") +
                           std::string("/takt-fuzz-XXXXXX");
     if (!::mkdtemp(pattern.data())) std::abort();
+    auto* name = new std::string(pattern);
     std::atexit([] {
       std::error_code ignored;
       std::filesystem::remove_all(TempFolder(), ignored);
     });
-    return pattern;
+    return name;
   }();
-  return folder;
+  return *folder;
 }
 
 // Every queued command is 1 to 255 bytes.
