@@ -53,9 +53,9 @@ bool AllDigits(const std::string& text) {
 
 }  // namespace
 
-const std::vector<CommandSpec>& CommandSpecs() {
+const std::vector<CommandEntry>& CommandTable() {
   using C = CliCommand;
-  static const std::vector<CommandSpec> specs = {
+  static const std::vector<CommandEntry> entries = {
       {C::kHelp, "help", -1, false, false, false, false},
       {C::kInfo, "info", -1, false, false, false, false},
       {C::kChips, "chips", -1, false, false, false, false},
@@ -81,19 +81,19 @@ const std::vector<CommandSpec>& CommandSpecs() {
       {C::kReadLocks, "read-locks", OP_READ_LOCKS, true, false, false, false},
       {C::kWriteLocks, "write-locks", OP_WRITE_LOCKS, true, false, true, false},
   };
-  return specs;
+  return entries;
 }
 
-const CommandSpec& SpecOf(CliCommand command) {
-  for (const CommandSpec& spec : CommandSpecs()) {
-    if (spec.command == command) return spec;
+const CommandEntry& EntryOf(CliCommand command) {
+  for (const CommandEntry& entry : CommandTable()) {
+    if (entry.command == command) return entry;
   }
-  return CommandSpecs().front();
+  return CommandTable().front();
 }
 
 const char* CommandForOperation(int code) {
-  for (const CommandSpec& spec : CommandSpecs()) {
-    if (spec.operation == code) return spec.name;
+  for (const CommandEntry& entry : CommandTable()) {
+    if (entry.operation == code) return entry.name;
   }
   return nullptr;
 }
@@ -190,54 +190,55 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
     }
   }
   if (words.empty()) return fail("Не задана команда");
-  const auto spec =
-      std::find_if(CommandSpecs().begin(), CommandSpecs().end(),
-                   [&](const CommandSpec& s) { return words[0] == s.name; });
-  if (spec == CommandSpecs().end()) {
+  const auto entry =
+      std::find_if(CommandTable().begin(), CommandTable().end(),
+                   [&](const CommandEntry& s) { return words[0] == s.name; });
+  if (entry == CommandTable().end()) {
     return fail("Неизвестная команда " + words[0]);
   }
-  options.command = spec->command;
-  const size_t wanted = (spec->takes_file || spec->takes_bits) ? 2 : 1;
+  options.command = entry->command;
+  const size_t wanted = (entry->takes_file || entry->takes_bits) ? 2 : 1;
   if (words.size() < wanted) {
-    return fail(std::string("Команде ") + spec->name + " нужен аргумент " +
-                (spec->takes_file ? "ФАЙЛ" : "БИТЫ"));
+    return fail(std::string("Команде ") + entry->name + " нужен аргумент " +
+                (entry->takes_file ? "ФАЙЛ" : "БИТЫ"));
   }
   if (words.size() > wanted) {
     return fail(std::string("Лишний аргумент ") + words[wanted]);
   }
-  if (spec->takes_file) {
+  if (entry->takes_file) {
     if (words[1].empty()) return fail("Пустое имя файла");
     options.file = words[1];
   }
-  if (spec->takes_bits) options.bits = words[1];
+  if (entry->takes_bits) options.bits = words[1];
   result.options = options;
   return result;
 }
 
-int FindChipRow(const std::string& spec, const std::vector<std::string>& rows) {
-  if (AllDigits(spec)) {
-    const std::optional<int32_t> index = ParseInt32(spec);
+int FindChipRow(const std::string& entry,
+                const std::vector<std::string>& rows) {
+  if (AllDigits(entry)) {
+    const std::optional<int32_t> index = ParseInt32(entry);
     if (index && *index < static_cast<int32_t>(rows.size())) return *index;
   }
   for (size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i] == spec) return static_cast<int>(i);
+    if (rows[i] == entry) return static_cast<int>(i);
   }
   for (size_t i = 0; i < rows.size(); ++i) {
-    if (Lower(rows[i]) == Lower(spec)) return static_cast<int>(i);
+    if (Lower(rows[i]) == Lower(entry)) return static_cast<int>(i);
   }
   return -1;
 }
 
 std::optional<std::vector<bool>> ParseBitTicks(
-    const std::string& spec, const std::vector<std::string>& names,
+    const std::string& entry, const std::vector<std::string>& names,
     std::string* error) {
   std::vector<bool> ticks(names.size(), false);
-  if (Trim(spec) == "-") return ticks;
+  if (Trim(entry) == "-") return ticks;
   size_t from = 0;
-  while (from <= spec.size()) {
-    size_t comma = spec.find(',', from);
-    if (comma == std::string::npos) comma = spec.size();
-    const std::string word = Trim(spec.substr(from, comma - from));
+  while (from <= entry.size()) {
+    size_t comma = entry.find(',', from);
+    if (comma == std::string::npos) comma = entry.size();
+    const std::string word = Trim(entry.substr(from, comma - from));
     from = comma + 1;
     int bit = -1;
     for (size_t i = 0; i < names.size() && bit < 0; ++i) {
@@ -248,7 +249,7 @@ std::optional<std::vector<bool>> ParseBitTicks(
       if (index && *index < static_cast<int32_t>(names.size())) bit = *index;
     }
     if (bit < 0) {
-      *error = word.empty() ? "Пустое имя бита в \"" + spec + "\""
+      *error = word.empty() ? "Пустое имя бита в \"" + entry + "\""
                             : "Нет бита \"" + word + "\"";
       return std::nullopt;
     }

@@ -34,7 +34,7 @@ enum class CliCommand {
 };
 
 // What a command needs and which operation of the device list carries it out.
-struct CommandSpec {
+struct CommandEntry {
   CliCommand command;
   const char* name;
   int operation;    // operation code, -1 for none
@@ -44,8 +44,8 @@ struct CommandSpec {
   bool file_is_input;
 };
 
-const std::vector<CommandSpec>& CommandSpecs();
-const CommandSpec& SpecOf(CliCommand command);
+const std::vector<CommandEntry>& CommandTable();
+const CommandEntry& EntryOf(CliCommand command);
 // The command word carrying out operation `code`, or nullptr.
 const char* CommandForOperation(int code);
 
@@ -80,15 +80,15 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args);
 // even, mark, space), or nothing for another word.
 std::optional<int32_t> ParityIndexForName(const std::string& name);
 
-// The row of the chip list that `spec` names: a decimal index below the row
+// The row of the chip list that `entry` names: a decimal index below the row
 // count, else a name (exact, then ignoring ASCII case); -1 when none does.
-int FindChipRow(const std::string& spec, const std::vector<std::string>& rows);
+int FindChipRow(const std::string& entry, const std::vector<std::string>& rows);
 
 // The ticks that BITS asks for, one per bit: a comma-separated list of bit
 // names or indices to tick (the rest unticked), or "-" for none ticked.
 // Nothing, with `error` set, for a word that names no bit.
 std::optional<std::vector<bool>> ParseBitTicks(
-    const std::string& spec, const std::vector<std::string>& names,
+    const std::string& entry, const std::vector<std::string>& names,
     std::string* error);
 
 // The usage text printed by --help and after a usage error.

@@ -46,14 +46,14 @@ class Runner {
   Runner(const CliOptions& options, const CliStreams& streams,
          const QElapsedTimer& clock)
       : options_(options),
-        spec_(SpecOf(options.command)),
+        entry_(EntryOf(options.command)),
         streams_(streams),
         clock_(clock),
         settings_(ApplyOverrides(ReadStoredSettings(), options)),
         host_(settings_.checks),
         progress_(streams.err, streams.err_is_terminal) {
     host_.set_clock(&clock_);
-    json_.Add("command", spec_.name);
+    json_.Add("command", entry_.name);
   }
 
   ExitStatus Run();
@@ -83,7 +83,7 @@ class Runner {
   void ReportOps();
 
   const CliOptions& options_;
-  const CommandSpec& spec_;
+  const CommandEntry& entry_;
   const CliStreams& streams_;
   const QElapsedTimer& clock_;
   StoredSettings settings_;
@@ -299,21 +299,21 @@ ExitStatus Runner::RunOperation() {
   ChipProgrammer& p = programmer();
   int operation_row = -1;
   for (size_t k = 0; k < p.operation_rows().size(); ++k) {
-    if (p.OperationCodes()[k] == spec_.operation) {
+    if (p.OperationCodes()[k] == entry_.operation) {
       operation_row = static_cast<int>(k);
     }
   }
   if (operation_row < 0) {
     return Finish(ExitStatus::kUsage,
                   std::string("Операция \"") +
-                      kOperationNames[static_cast<size_t>(spec_.operation)] +
+                      kOperationNames[static_cast<size_t>(entry_.operation)] +
                       "\" не разрешена для этой микросхемы");
   }
   // An image larger than the memory would be cut; refuse it before anything
   // reaches the chip.
   const bool flash = options_.command == CliCommand::kWriteFlash ||
                      options_.command == CliCommand::kVerifyFlash;
-  if (spec_.file_is_input) {
+  if (entry_.file_is_input) {
     const uint32_t size = flash ? p.FlashSize() : p.EepromSize();
     if (host_.core().buffer().size() > size) {
       return Finish(ExitStatus::kFileError,
@@ -341,7 +341,7 @@ ExitStatus Runner::RunOperation() {
   // Bit writes: the ticks are set in the dialog's rows and "Записать"
   // queues them, as the user would do.
   std::vector<bool> ticks;
-  const bool bit_write = spec_.takes_bits;
+  const bool bit_write = entry_.takes_bits;
   const BitKind kind = options_.command == CliCommand::kWriteFuses ||
                                options_.command == CliCommand::kReadFuses
                            ? BitKind::kFuse
@@ -376,7 +376,7 @@ ExitStatus Runner::RunOperation() {
     host_.on_progress = [this](int maximum, int position) {
       progress_.Update(maximum, position);
     };
-    progress_.Begin(kOperationNames[static_cast<size_t>(spec_.operation)]);
+    progress_.Begin(kOperationNames[static_cast<size_t>(entry_.operation)]);
     const ProgressModel& model = host_.queue().progress();
     progress_.Update(model.maximum, model.position);
   }
@@ -432,7 +432,7 @@ ExitStatus Runner::RunOperation() {
 
 ExitStatus Runner::Run() {
   for (const std::string& problem : settings_.problems) Note(problem);
-  if (spec_.file_is_input) {
+  if (entry_.file_is_input) {
     if (const ExitStatus s = LoadInputFile(); s != ExitStatus::kOk) return s;
   }
   if (const ExitStatus s = Discover(); s != ExitStatus::kOk) return s;

@@ -114,8 +114,8 @@ TEST(CliArgsTest, EveryOperationCommandHasItsOperation) {
   EXPECT_STREQ(CommandForOperation(9), "read-flash");
   EXPECT_STREQ(CommandForOperation(7), "erase");
   EXPECT_EQ(CommandForOperation(1), nullptr);  // no sequence carries it out
-  EXPECT_TRUE(SpecOf(CliCommand::kVerifyEeprom).file_is_input);
-  EXPECT_FALSE(SpecOf(CliCommand::kReadEeprom).file_is_input);
+  EXPECT_TRUE(EntryOf(CliCommand::kVerifyEeprom).file_is_input);
+  EXPECT_FALSE(EntryOf(CliCommand::kReadEeprom).file_is_input);
 }
 
 }  // namespace
