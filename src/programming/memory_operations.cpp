@@ -135,7 +135,7 @@ void ChipProgrammer::WriteFlash() {
   if (host_.Check(3) && IsOperationAllowed(OP_VERIFY_FLASH)) {
     QueueChunks(OP_VERIFY_FLASH, limit, skip_all_ff);
     QueueCommand(SVC_END);
-    MarkVerifyEnd();
+    if (limit > 0) MarkVerifyEnd();
   }
   if (host_.Check(11) && IsOperationAllowed(OP_WRITE_LOCKS)) {
     for (int i = 0; i < lock_bits_.count(); ++i) {
@@ -166,18 +166,19 @@ void ChipProgrammer::WriteEeprom() {
     QueueChunks(OP_VERIFY_EEPROM, limit, false);
   }
   QueueCommand(SVC_END);
-  if (verify) MarkVerifyEnd();
+  if (verify && limit > 0) MarkVerifyEnd();
 }
 
 // Verifying alone never skips a chunk. The line is cleared so that an
-// earlier "Все верно." does not stand for this run before it has finished.
+// earlier "Все верно." does not stand for this run before it has finished;
+// with nothing to compare (an empty buffer) no success is claimed at all.
 void ChipProgrammer::VerifyAlone(uint8_t opcode, uint32_t size) {
   ClearStatus();
   const uint32_t limit =
       static_cast<uint32_t>(std::min<size_t>(size, buffer_.size()));
   QueueChunks(opcode, limit, false);
   QueueCommand(SVC_END);
-  MarkVerifyEnd();
+  if (limit > 0) MarkVerifyEnd();
 }
 
 // Reloads the working file before a write; the write stops when it did not
