@@ -194,17 +194,10 @@ RunResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
     return result;
   }
   ChipProgrammer& programmer = host.programmer();
-  host.FormShow();
-  if (!host.RunUntil(
-          [&] {
-            return programmer.chip_rows().size() == 1 && host.queue().empty();
-          },
-          30000)) {
+  if (!host.DiscoverSingleChip(30000)) {
     std::fprintf(stderr, "discovery did not finish\n");
     return result;
   }
-  programmer.ListBox1Click(0);
-  if (!host.RunUntilIdle(30000)) return result;
   host.core().working_file().SetWorkingFile(dir.File("image.bin"));
   int write_row = -1;
   for (size_t k = 0; k < programmer.operation_rows().size(); ++k) {

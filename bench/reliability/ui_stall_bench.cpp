@@ -73,17 +73,10 @@ StallResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
     return result;
   }
   ChipProgrammer& programmer = host.programmer();
-  host.FormShow();
-  if (!host.RunUntil(
-          [&] {
-            return programmer.chip_rows().size() == 1 && host.queue().empty();
-          },
-          30000)) {
+  if (!host.DiscoverSingleChip(30000)) {
     std::fprintf(stderr, "discovery did not finish\n");
     return result;
   }
-  programmer.ListBox1Click(0);
-  if (!host.RunUntilIdle(30000)) return result;
   host.core().working_file().SetWorkingFile(dir.File("image.bin"));
   const auto& rows = programmer.operation_rows();
   const auto write =

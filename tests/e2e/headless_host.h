@@ -109,6 +109,20 @@ class HeadlessHost : public AppHost {
   bool RunUntilIdle(int ms) {
     return RunUntil([this] { return queue().empty(); }, ms);
   }
+  // Start-up, discovery of a device with one chip, and its selection; false
+  // when any step does not finish within `ms` each.
+  bool DiscoverSingleChip(int ms) {
+    FormShow();
+    if (!RunUntil(
+            [this] {
+              return programmer().chip_rows().size() == 1 && queue().empty();
+            },
+            ms)) {
+      return false;
+    }
+    programmer().ListBox1Click(0);
+    return RunUntilIdle(ms);
+  }
 
   // ---- LinkHost ----
   bool WriteData(const uint8_t* bytes, uint16_t count) override {
