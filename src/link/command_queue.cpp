@@ -18,6 +18,7 @@ void CommandQueue::EnqueueCommand(std::initializer_list<uint8_t> bytes) {
 void CommandQueue::RemoveHead() {
   if (entries_.empty()) return;
   entries_.pop_front();
+  head_sends_ = 0;
   const int n = static_cast<int>(entries_.size());
   SetProgress(progress_.maximum, n, n == 0 ? false : progress_.visible);
 }
@@ -33,6 +34,7 @@ void CommandQueue::SendHead() {
   host_.WriteData(transmit_frame_.bytes.data(),
                   static_cast<uint16_t>(transmit_frame_.size));
   ++unanswered_sends_;
+  ++head_sends_;
   if (unanswered_sends_ >= kSendLimit) {
     ClearQueue();
     unanswered_sends_ = 0;

@@ -46,6 +46,9 @@ class CommandQueue {
   const std::vector<uint8_t>& entry(size_t i) const { return entries_[i]; }
 
   int UnansweredSends() const { return unanswered_sends_; }
+  // How often the current head has gone out; a device that received every
+  // send answers it that many times.
+  int HeadSends() const { return head_sends_; }
   // A matched reply resets the counter.
   void ResetUnansweredSends() { unanswered_sends_ = 0; }
 
@@ -58,6 +61,7 @@ class CommandQueue {
   LinkHost& host_;
   std::deque<std::vector<uint8_t>> entries_;
   int unanswered_sends_ = 0;
+  int head_sends_ = 0;
   ProgressModel progress_;
   TransmitFrame transmit_frame_;
 };

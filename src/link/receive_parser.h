@@ -29,9 +29,10 @@ class ReplyHandler {
   // payload bytes the reply carried (1..255).
   virtual void DispatchReply(const ReplyRecord& reply, uint8_t length) = 0;
   // Whether a reply answers the head command. The opcode decides; a handler
-  // may look further (an address) to turn away a late duplicate.
+  // may look further (an address, a repeated answer) to turn away a late
+  // duplicate, and may count the duplicates it has turned away.
   virtual bool AnswersHead(const ReplyRecord& reply, uint8_t /*length*/,
-                           const std::vector<uint8_t>& head) const {
+                           const std::vector<uint8_t>& head) {
     return head.front() == reply[0];
   }
 };

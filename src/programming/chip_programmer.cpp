@@ -84,7 +84,7 @@ void ChipProgrammer::QueueData(uint8_t opcode, uint32_t address,
 // ---- Reply handling -------------------------------------------------------
 
 bool ChipProgrammer::AnswersHead(const ReplyRecord& reply, uint8_t length,
-                                 const std::vector<uint8_t>& head) const {
+                                 const std::vector<uint8_t>& head) {
   if (head.front() != reply[0]) return false;
   switch (reply[0]) {
     case OP_READ_FLASH:
@@ -99,6 +99,13 @@ bool ChipProgrammer::AnswersHead(const ReplyRecord& reply, uint8_t length,
     case OP_VERIFY_EEPROM:
       return length >= 5 && head.size() >= 5 &&
              std::equal(head.begin() + 1, head.begin() + 5, reply.begin() + 1);
+    case SVC_GET_CHIP_NAME:
+      if (late_chip_names_ > 0 &&
+          ReplyView(reply, length).Text(1) == last_chip_name_) {
+        --late_chip_names_;
+        return false;
+      }
+      return true;
     default:
       return true;
   }
@@ -158,6 +165,8 @@ void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
       break;
     case SVC_GET_CHIP_NAME:
       chip_rows_.push_back(reply.Text(1));
+      last_chip_name_ = chip_rows_.back();
+      late_chip_names_ = queue_.HeadSends() - 1;
       host_.Changed(Aspect::kChipList);
       break;
     case SVC_GET_CHIP_COUNT:
@@ -252,6 +261,7 @@ void ChipProgrammer::HandleChipCount(const ReplyView& reply) {
   const uint8_t n = reply.Byte(1);
   if (n == 0) return;
   chip_rows_.clear();
+  late_chip_names_ = 0;
   host_.Changed(Aspect::kChipList);
   for (int i = 0; i < n; ++i) {
     QueueIndexed(SVC_GET_CHIP_NAME, static_cast<uint8_t>(i));

@@ -57,9 +57,11 @@ class ChipProgrammer : public ReplyHandler {
   // address (and a data reply its whole chunk): an idle acknowledgement that
   // crossed a command on the line makes the device run it twice, and the second
   // reply must not complete the next chunk, whose own data or verdict would
-  // then be lost.
+  // then be lost. A chip name carries no index: after a name request that
+  // went out n times, up to n - 1 answers repeating that name are turned
+  // away, so the list does not shift and select the wrong chip.
   bool AnswersHead(const ReplyRecord& reply, uint8_t length,
-                   const std::vector<uint8_t>& head) const override;
+                   const std::vector<uint8_t>& head) override;
 
   // Main window shown: SVC_END, then SVC_GET_NAME.
   void FormShow();
@@ -156,6 +158,9 @@ class ChipProgrammer : public ReplyHandler {
   BitRows lock_bits_;
   BitRows fuse_bits_;
   int info_line_count_ = 0;
+  // The last chip name taken, and how many repeats of it may still come.
+  std::string last_chip_name_;
+  int late_chip_names_ = 0;
 
   uint64_t queued_total_ = 0;
   uint64_t replied_total_ = 0;

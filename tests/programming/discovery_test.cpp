@@ -40,6 +40,37 @@ TEST_F(DiscoveryTest, ChipCountOfZeroKeepsTheList) {
   EXPECT_EQ(Summary(), "FA:0");
 }
 
+// An idle acknowledgement that crosses a name request makes the device
+// answer it twice, and every later request is then sent and answered twice
+// too: the repeated names must not shift the list (the selection goes by
+// row number). A repeat that never comes costs nothing.
+TEST_F(DiscoveryTest, RepeatedChipNamesDoNotShiftTheList) {
+  const auto ack = [&] { Reply({}); };
+  programmer_.QueueCommand(SVC_GET_CHIP_COUNT);
+  Reply({0xFB, 3});
+  ack();
+  ack();  // crossed the first request: it goes out twice
+  for (const char* name : {"A", "B", "C"}) {
+    const Bytes answer = {0xFA, 1, static_cast<uint8_t>(name[0])};
+    Reply(answer);
+    ack();  // sends the next request
+    Reply(answer);
+    ack();  // sends it again
+  }
+  EXPECT_EQ(programmer_.chip_rows(), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_TRUE(queue_.empty());
+
+  programmer_.QueueCommand(SVC_GET_CHIP_COUNT);
+  Reply({0xFB, 2});
+  ack();
+  ack();  // the first send was lost: one answer only
+  Reply({0xFA, 1, 'A'});
+  ack();
+  Reply({0xFA, 1, 'B'});
+  EXPECT_EQ(programmer_.chip_rows(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_TRUE(queue_.empty());
+}
+
 TEST_F(DiscoveryTest, ChipSelectionAsksInItsOrder) {
   programmer_.ListBox1Click(1);
   EXPECT_EQ(Summary(), "F9:1 F8 F5 F7 F3 F2 F1");
