@@ -171,16 +171,19 @@ ExitStatus Runner::Discover() {
   // and the chip list have arrived, or the retry limit emptied the queue.
   const bool drained =
       host_.RunUntil([&] { return host_.queue().empty(); }, timeout_ms());
-  if (drained && programmer().caption() != kNotConnectedCaption) {
-    json_.Add("device", programmer().caption());
-    return ExitStatus::kOk;
-  }
   RunState state;
   state.drained = drained;
   state.timed_out = !drained;
   state.port_failed = host_.port_failed();
   state.warnings = host_.warnings();
   const RunVerdict verdict = JudgeRun(state);
+  // A name alone is not enough: the retry limit may have cut the about
+  // lines or the chip list short.
+  if (verdict.status == ExitStatus::kOk &&
+      programmer().caption() != kNotConnectedCaption) {
+    json_.Add("device", programmer().caption());
+    return ExitStatus::kOk;
+  }
   // The retry limit and a closed port say more than silence does.
   if (verdict.status == ExitStatus::kDeviceFailure && drained) {
     return Finish(verdict.status, verdict.message);

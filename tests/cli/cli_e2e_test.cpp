@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "buffer/intel_hex.h"
@@ -17,6 +20,8 @@
 #include "cli/cli_process.h"
 #include "devsim/devsim_process.h"
 #include "devsim/test_files.h"
+#include "support/fake_link_host.h"
+#include "support/pty.h"
 
 namespace taktm::testing {
 namespace {
@@ -338,6 +343,37 @@ TEST_F(CliE2eTest, RetryLimitExitsWithOne) {
   EXPECT_TRUE(Contains(json.out,
                        "\"warnings\":[\"Не могу выполнить команду! "
                        "Очередь команд очищена.\"]"));
+}
+
+// A device that gives its name but then only acknowledges: the retry limit
+// empties the queue with the chip list missing, which must not pass for a
+// device with no chips.
+TEST_F(CliE2eTest, DiscoveryCutShortByTheRetryLimitFails) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok() && pty.MakeRaw());
+  std::atomic<bool> done{false};
+  std::thread device([&] {
+    Bytes in;
+    while (!done) {
+      const Bytes got = pty.Read(1, std::chrono::milliseconds(20));
+      if (got.empty()) pty.Write(Ack());  // idle: the program may send
+      in.insert(in.end(), got.begin(), got.end());
+      // Whole command frames: preamble, length, sum, payload, sum.
+      while (in.size() >= 6 && in.size() >= 7u + in[4]) {
+        const uint8_t opcode = in[6];
+        in.erase(in.begin(), in.begin() + 7 + in[4]);
+        if (opcode == 0xFF) pty.Write(Frame({0xFF}));
+        if (opcode == 0xFE) pty.Write(Frame({0xFE, 4, 'T', 'E', 'S', 'T'}));
+        pty.Write(Ack());
+      }
+    }
+  });
+  const CliResult r =
+      RunCliProcess({"--port", pty.slave_name(), "chips"}, File("cfg"), 30000);
+  done = true;
+  device.join();
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(Contains(r.err, "Не могу выполнить команду!")) << r.err;
 }
 
 // The window's stored port and options are the defaults; flags override.

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -28,6 +29,15 @@ class Pty {
   Pty& operator=(const Pty&) = delete;
 
   bool ok() const { return master_ >= 0 && !slave_name_.empty(); }
+
+  // Raw line settings before the program opens its end: a device that
+  // writes first would otherwise read its own bytes back as echo.
+  bool MakeRaw() {
+    termios t{};
+    if (::tcgetattr(master_, &t) != 0) return false;
+    ::cfmakeraw(&t);
+    return ::tcsetattr(master_, TCSANOW, &t) == 0;
+  }
   const std::string& slave_name() const { return slave_name_; }
 
   bool Write(const std::vector<uint8_t>& bytes) {
