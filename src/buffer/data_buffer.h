@@ -25,8 +25,18 @@ class DataBuffer {
 
   // New bytes are 0; shrinking drops the tail.
   void Resize(size_t n) { bytes_.resize(n, 0); }
-  void Clear() { bytes_.clear(); }
-  void Assign(std::vector<uint8_t> bytes) { bytes_ = std::move(bytes); }
+  void Clear() {
+    bytes_.clear();
+    ++generation_;
+  }
+  void Assign(std::vector<uint8_t> bytes) {
+    bytes_ = std::move(bytes);
+    ++generation_;
+  }
+  // Changes whenever the image is emptied or replaced as a whole (a file
+  // loaded), not when it is resized or written to: a read that is still
+  // running can tell that its image is gone.
+  uint64_t generation() const { return generation_; }
   // Copies up to `count` bytes to `address`, stopping at the image's end;
   // returns how many were stored.
   size_t WriteAt(size_t address, const uint8_t* bytes, size_t count);
@@ -40,6 +50,7 @@ class DataBuffer {
  private:
   std::vector<uint8_t> bytes_;
   bool modified_ = false;
+  uint64_t generation_ = 0;
 };
 
 }  // namespace taktm

@@ -64,6 +64,7 @@ void ChipProgrammer::QueueRead(uint8_t opcode, uint32_t address,
                              static_cast<uint8_t>(address >> 24),
                              count};
   Enqueue(command, sizeof command);
+  read_generation_ = buffer_.generation();
 }
 
 void ChipProgrammer::QueueData(uint8_t opcode, uint32_t address,
@@ -214,7 +215,10 @@ void ChipProgrammer::HandleSignature(const ReplyView& reply) {
   }
 }
 
+// A file loaded while a read runs replaces the image: the chip's bytes
+// still arriving are dropped rather than mixed into the file's.
 void ChipProgrammer::HandleData(const ReplyView& reply) {
+  if (buffer_.generation() != read_generation_) return;
   const size_t carried = reply.Carried(6, reply.Byte(5));
   buffer_.WriteAt(reply.Word(1), reply.At(6), carried);
   host_.FormatGrid();

@@ -164,6 +164,8 @@ class ChipProgrammer : public ReplyHandler {
 
   uint64_t queued_total_ = 0;
   uint64_t replied_total_ = 0;
+  // The image the running read fills (DataBuffer::generation).
+  uint64_t read_generation_ = 0;
   // Numbers of the SVC_END commands that close verify runs still queued.
   std::deque<uint64_t> verify_ends_;
 };

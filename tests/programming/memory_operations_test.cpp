@@ -40,6 +40,26 @@ TEST_F(MemoryOperationsTest, ReadsCutTheMemoryIntoChunks) {
   EXPECT_EQ(Summary(), "F9:0 0D@0+224 FF");
 }
 
+// A file picked while a read runs replaces the image; the chip's bytes
+// still arriving must not be mixed into the file's.
+TEST_F(MemoryOperationsTest, AFileLoadedDuringAReadKeepsItsBytes) {
+  device_.flash.assign(448, 0x5A);
+  programmer_.ListBox1Click(0);
+  AnswerAll();
+  Choose(OP_READ_FLASH);
+  AnswerHead();  // chip selection
+  AnswerHead();  // the first chunk lands
+  EXPECT_EQ(buffer_.at(0), 0x5A);
+  const Bytes file(300, 0x11);
+  buffer_.Assign(file);
+  AnswerAll();
+  EXPECT_EQ(buffer_.bytes(), file);
+
+  Choose(OP_READ_FLASH);  // the next read fills the image again
+  AnswerAll();
+  EXPECT_EQ(buffer_.bytes(), device_.flash);
+}
+
 TEST_F(MemoryOperationsTest, ASizeBeyondTheQueueIsRefused) {
   programmer_.QueueCommand(SVC_GET_FLASH_SIZE);
   Reply({0xF3, 0xFF, 0xFF, 0xFF, 0xFF});
