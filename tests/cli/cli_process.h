@@ -29,6 +29,21 @@ inline CliResult RunCliProcess(const std::vector<std::string>& args,
                                const std::string& config_home,
                                int timeout_ms = 120000) {
   CliResult result;
+  // Everything the child needs is built before the fork: a test may run
+  // other threads, and the child must not allocate before exec.
+  std::vector<std::string> copy = args;
+  std::vector<char*> argv;
+  std::string program = TAKT_CLI_PATH;
+  argv.push_back(program.data());
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::string config = "XDG_CONFIG_HOME=" + config_home;
+  std::vector<char*> envp;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0) envp.push_back(*e);
+  }
+  envp.push_back(config.data());
+  envp.push_back(nullptr);
   int out[2], err[2];
   if (::pipe(out) != 0 || ::pipe(err) != 0) return result;
   const pid_t pid = ::fork();
@@ -36,14 +51,7 @@ inline CliResult RunCliProcess(const std::vector<std::string>& args,
     ::dup2(out[1], STDOUT_FILENO);
     ::dup2(err[1], STDERR_FILENO);
     for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
-    ::setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
-    std::vector<std::string> copy = args;
-    std::vector<char*> argv;
-    std::string program = TAKT_CLI_PATH;
-    argv.push_back(program.data());
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
+    ::execve(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
   ::close(out[1]);

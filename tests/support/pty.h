@@ -31,12 +31,16 @@ class Pty {
   bool ok() const { return master_ >= 0 && !slave_name_.empty(); }
 
   // Raw line settings before the program opens its end: a device that
-  // writes first would otherwise read its own bytes back as echo.
+  // writes first would otherwise read its own bytes back as echo. Writes
+  // no longer block: once the program is gone and the line's buffer is
+  // full, they fail instead of hanging the device's thread.
   bool MakeRaw() {
     termios t{};
     if (::tcgetattr(master_, &t) != 0) return false;
     ::cfmakeraw(&t);
-    return ::tcsetattr(master_, TCSANOW, &t) == 0;
+    return ::tcsetattr(master_, TCSANOW, &t) == 0 &&
+           ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK) ==
+               0;
   }
   const std::string& slave_name() const { return slave_name_; }
 
