@@ -101,8 +101,8 @@ bool ChipProgrammer::AnswersHead(const ReplyRecord& reply, uint8_t length,
       return length >= 5 && head.size() >= 5 &&
              std::equal(head.begin() + 1, head.begin() + 5, reply.begin() + 1);
     case SVC_GET_CHIP_NAME:
-      if (late_chip_names_ > 0 &&
-          ReplyView(reply, length).Text(1) == last_chip_name_) {
+      if (late_chip_names_ > 0 && !chip_rows_.empty() &&
+          ReplyView(reply, length).Text(1) == chip_rows_.back()) {
         --late_chip_names_;
         return false;
       }
@@ -166,7 +166,6 @@ void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
       break;
     case SVC_GET_CHIP_NAME:
       chip_rows_.push_back(reply.Text(1));
-      last_chip_name_ = chip_rows_.back();
       late_chip_names_ = queue_.HeadSends() - 1;
       host_.Changed(Aspect::kChipList);
       break;

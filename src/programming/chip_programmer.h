@@ -158,8 +158,7 @@ class ChipProgrammer : public ReplyHandler {
   BitRows lock_bits_;
   BitRows fuse_bits_;
   int info_line_count_ = 0;
-  // The last chip name taken, and how many repeats of it may still come.
-  std::string last_chip_name_;
+  // How many repeats of the last chip name taken may still come.
   int late_chip_names_ = 0;
 
   uint64_t queued_total_ = 0;
