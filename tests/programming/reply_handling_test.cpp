@@ -228,6 +228,36 @@ TEST_F(ReplyHandlingTest, BitRowsTakeOnlyWhatExists) {
   EXPECT_FALSE(fuses.row(0).ticked);
 }
 
+// A name or about line request that an idle acknowledgement crossed is run
+// and answered twice. The twin carries the index it answers and must not
+// fill the next row (before, the opcode alone decided: the next row got the
+// previous text and the last row stayed empty).
+TEST_F(ReplyHandlingTest, NamesAnsweredTwiceKeepTheirRows) {
+  programmer_.QueueCommand(SVC_GET_INFO_COUNT);
+  programmer_.QueueCommand(SVC_GET_LOCK_COUNT);
+  programmer_.QueueCommand(SVC_GET_FUSE_COUNT);
+  Reply({0xFD, 2});
+  Reply({0xF5, 2});
+  Reply({0xF7, 2});
+  ASSERT_EQ(Summary(), "FC:0 FC:1 F4:0 F4:1 F6:0 F6:1");
+  for (uint8_t op : {SVC_GET_INFO_LINE, SVC_GET_LOCK_NAME, SVC_GET_FUSE_NAME}) {
+    SCOPED_TRACE(static_cast<int>(op));
+    Ack();
+    Ack();  // crossed: the first request goes out twice
+    Reply({op, 0, 1, 'a'});
+    Ack();                   // sends the second request
+    Reply({op, 0, 1, 'a'});  // the first one's twin
+    Ack();
+    Reply({op, 1, 1, 'b'});
+  }
+  EXPECT_TRUE(queue_.empty());
+  EXPECT_EQ(host_.lines, (std::vector<std::string>{"a", "b"}));
+  for (BitKind kind : {BitKind::kLock, BitKind::kFuse}) {
+    EXPECT_EQ(programmer_.bits(kind).row(0).caption, "a");
+    EXPECT_EQ(programmer_.bits(kind).row(1).caption, "b");
+  }
+}
+
 TEST_F(ReplyHandlingTest, AboutLinesBeyondTheCountAreIgnored) {
   programmer_.QueueCommand(SVC_GET_INFO_COUNT);
   Reply({0xFD, 1});
