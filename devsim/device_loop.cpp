@@ -16,6 +16,10 @@ using std::chrono::nanoseconds;
 
 // Paced output goes out in slices of about this much wire time.
 constexpr nanoseconds kSliceTime = milliseconds(2);
+// After a crossing acknowledgement, the reply waits for the program's second
+// send of the command at most this long, so that the two copies are
+// answered one after the other as on a real line.
+constexpr milliseconds kCrossHold = milliseconds(20);
 // The longest the emulator takes to notice that the program opened the port.
 constexpr milliseconds kConnectCheck = milliseconds(100);
 // After --hangup-after, the time the program gets to read the last reply.
@@ -182,13 +186,15 @@ void DeviceLoop::Step(Clock::time_point now) {
     const CommandFate fate = faults_.NextCommand();
     if (fate.cross) {
       // An idle acknowledgement that left just as the command came in: the
-      // program takes it for readiness and sends the command again.
+      // program takes it for readiness and sends the command again, and
+      // the reply waits for that second send (kCrossHold).
       QueueFrame({}, false, now);
       log_.Line("TX CROSS");
     }
     Reply reply{
         model_.HandleCommand(command.payload.data(), command.payload.size()),
-        now + milliseconds(options_.latency_ms), fate.double_reply};
+        now + milliseconds(options_.latency_ms), fate.double_reply, false,
+        fate.cross};
     // A reply of the opcode alone is never cut: it would become an
     // acknowledgement.
     if (options_.faults.short_opcode == command.payload[0] &&
@@ -199,7 +205,11 @@ void DeviceLoop::Step(Clock::time_point now) {
     last_command_ = command.payload;
     pending_ = std::move(reply);
   }
-  if (pending_ && now >= pending_->due) EmitReply(now);
+  if (pending_ && now >= pending_->due &&
+      (!pending_->crossed || !inbound_.empty() ||
+       now >= pending_->due + kCrossHold)) {
+    EmitReply(now);
+  }
   if (Idle() && now >= next_ack_) QueueAck(now);
 }
 
@@ -242,7 +252,10 @@ std::optional<std::chrono::nanoseconds> DeviceLoop::PollTimeout(
     if (!wake || t < *wake) wake = t;
   };
   if (Idle()) consider(next_ack_);
-  if (pending_) consider(pending_->due);
+  if (pending_) {
+    consider(pending_->crossed && inbound_.empty() ? pending_->due + kCrossHold
+                                                   : pending_->due);
+  }
   if (!pending_ && !inbound_.empty()) consider(inbound_.front().ready_at);
   if (connected_ && !out_.empty() && !write_blocked_ && options_.baud != 0) {
     // The next slice leaves when its last byte's wire time has come.

@@ -42,6 +42,7 @@ class DeviceLoop {
     Clock::time_point due;
     bool twice = false;      // --double-reply-every
     bool shortened = false;  // --short-reply cut its last byte
+    bool crossed = false;    // --cross-every: waits for the second send
   };
 
   void CheckConnected(Clock::time_point now);
