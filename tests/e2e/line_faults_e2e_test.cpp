@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -113,6 +114,10 @@ TEST_F(LineFaultsTest, LaggingProgramStillWritesAndVerifiesUnderCrossings) {
 struct ShortReply {
   const char* opcode;
 };
+
+void PrintTo(const ShortReply& param, std::ostream* out) {
+  *out << "--short-reply " << param.opcode;
+}
 
 class ShortReplyTest : public LineFaultsTest,
                        public ::testing::WithParamInterface<ShortReply> {};

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,12 @@ std::vector<Cell> AllCells() {
     for (int ms : kIdlePeriods) cells.push_back({c, ms});
   }
   return cells;
+}
+
+// How gtest (and so ctest) shows a cell: its options.
+void PrintTo(const Cell& cell, std::ostream* out) {
+  for (const std::string& arg : cell.condition.args) *out << arg << ' ';
+  *out << "--ack-ms " << cell.ack_ms;
 }
 
 std::string CellName(const ::testing::TestParamInfo<Cell>& info) {
