@@ -25,6 +25,7 @@ void ReceiveParser::Comm321ReceiveData(const uint8_t* buffer, size_t length) {
 void ReceiveParser::Feed(const uint8_t* buffer, size_t length) {
   // The whole chunk arrived before anything it makes the parser send.
   chunk_sends_ = queue_.SendsTotal();
+  ++chunk_;
   after_ack_ = false;
   if (length <= kReceiveBufferSize) {
     StoreChunk(buffer, static_cast<uint16_t>(length));
@@ -81,9 +82,10 @@ void ReceiveParser::Parse() {
       // passed over like any byte that does not begin a preamble.
       frame_waiting_ = false;
       host_.RestartWatchdog();
-      const bool follows_ack = after_ack_;
+      const AckPlace place{chunk_, after_ack_, after_reply_};
       after_ack_ = true;
-      if (matcher_.SendsOnAck(queue_, follows_ack)) queue_.SendHead();
+      after_reply_ = false;
+      if (matcher_.SendsOnAck(queue_, place, handler_)) queue_.SendHead();
       Consume(scan_position_ + 6u);
       continue;
     }
@@ -99,6 +101,7 @@ void ReceiveParser::Parse() {
         frame_waiting_ ? waiting_frame_sends_ : chunk_sends_;
     frame_waiting_ = false;
     after_ack_ = false;
+    after_reply_ = true;  // a reply, or what the device meant as one
 
     const uint8_t* payload = frame + 6;
     if (Sum8(payload, length) != payload[length]) {
@@ -108,7 +111,7 @@ void ReceiveParser::Parse() {
     std::memcpy(reply_record_.data(), payload, length);
     if (matcher_.Judge(reply_record_, length, queue_, sends_before, handler_) ==
         ReplyVerdict::kAnswersHead) {
-      matcher_.Completed(reply_record_, length, queue_.HeadSends());
+      matcher_.Completed(reply_record_, length, queue_.HeadSends(), chunk_);
       queue_.ResetUnansweredSends();
       handler_.DispatchReply(reply_record_, length);
       queue_.RemoveHead();

@@ -58,8 +58,11 @@ class ReceiveParser {
   uint64_t chunk_sends_ = 0;
   bool frame_waiting_ = false;
   uint64_t waiting_frame_sends_ = 0;
-  // The last frame of this chunk was an acknowledgement.
+  // The last frame of this chunk was an acknowledgement; the last frame of
+  // all was a reply; chunks handed in so far.
   bool after_ack_ = false;
+  bool after_reply_ = false;
+  uint64_t chunk_ = 0;
   bool parsing_ = false;
   std::deque<std::vector<uint8_t>> held_back_;
 };

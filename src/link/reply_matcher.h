@@ -14,11 +14,20 @@
 //  3. the head's answer, when the reply handler finds its contents fit the
 //     head command (opcode, echoed arguments, the bytes its row lists);
 //  4. anything else, ignored.
-// After a late copy, the first acknowledgement that finds the head already
-// gone out sends nothing (the device is still busy with the copy's twin);
-// the one after sends again, so a frame lost on the line is still repeated.
-// An acknowledgement right behind another in the same chunk sends nothing
-// either: the device was idle at both, and one frame answers both.
+// While answers to the previous head's extra sends are still to come and
+// one of them would fit the next head too (replies that carry no argument, a
+// write's, all look alike), the next head is held back: an acknowledgement
+// sends nothing, so that no late answer can arrive after the next head went
+// out and pass for its answer. The hold ends when those answers are in, or
+// when the device has shown itself idle in four chunks after the one that
+// completed the head (an acknowledgement with no reply before it), or after
+// acknowledgements in more than eight chunks: the answers were lost on the
+// line.
+// After a late copy that was not expected, the first acknowledgement that
+// finds the head already gone out sends nothing; the one after sends again,
+// so a frame lost on the line is still repeated. An acknowledgement right
+// behind another in the same chunk sends nothing either: the device was
+// idle at both, and one frame answers both.
 #ifndef TAKT_LINK_REPLY_MATCHER_H_
 #define TAKT_LINK_REPLY_MATCHER_H_
 
@@ -55,6 +64,13 @@ class ReplyHandler {
 
 enum class ReplyVerdict { kAnswersHead, kLateCopy, kIgnored };
 
+// Where an acknowledgement stands in the byte stream.
+struct AckPlace {
+  uint64_t chunk = 0;          // number of the chunk it arrived in
+  bool follows_ack = false;    // right behind another one in that chunk
+  bool follows_reply = false;  // right behind a reply, in any chunk
+};
+
 class ReplyMatcher {
  public:
   // Judges one reply. `sends_before` is the queue's SendsTotal() when the
@@ -62,24 +78,42 @@ class ReplyMatcher {
   ReplyVerdict Judge(const ReplyRecord& reply, uint8_t length,
                      const CommandQueue& queue, uint64_t sends_before,
                      ReplyHandler& handler);
-  // A reply completed the head, which had gone out `head_sends` times.
-  void Completed(const ReplyRecord& reply, uint8_t length, int head_sends);
-  // Whether an acknowledgement sends the head; `follows_ack` when it came
-  // right behind another acknowledgement in the same chunk.
-  bool SendsOnAck(const CommandQueue& queue, bool follows_ack);
+  // A reply that arrived in chunk `chunk` completed the head, which had
+  // gone out `head_sends` times.
+  void Completed(const ReplyRecord& reply, uint8_t length, int head_sends,
+                 uint64_t chunk);
+  // Whether an acknowledgement sends the head.
+  bool SendsOnAck(const CommandQueue& queue, const AckPlace& place,
+                  ReplyHandler& handler);
 
   int expected_copies() const { return expected_copies_; }
   int skips_due() const { return skips_due_; }
 
  private:
-  std::array<uint8_t, kMaxPayload> last_answer_{};
+  // The head has not gone out, and it waits for answers still expected
+  // that would fit it.
+  bool HoldsBack(const CommandQueue& queue, ReplyHandler& handler) const;
+
+  ReplyRecord last_answer_{};
   uint8_t last_answer_length_ = 0;
-  // Answers still to come for the extra sends of the previous head.
+  // Answers still to come for the extra sends of the previous head; the
+  // next head is held back while there are any.
   int expected_copies_ = 0;
-  // Bare-opcode late copies taken while the head had gone out: answers that
-  // may have been the head's own.
-  int maybe_head_answers_ = 0;
-  // Late copies whose acknowledgement has not yet been passed over.
+  uint64_t completed_chunk_ = 0;
+  // Chunks after that one in which the device was idle, and chunks whose
+  // acknowledgements were held back, since the head completed.
+  uint64_t last_idle_chunk_ = 0;
+  int idle_chunks_ = 0;
+  uint64_t last_held_chunk_ = 0;
+  int held_chunks_ = 0;
+  // Idle chunks while the head waited for its answer, and the most any head
+  // has waited.
+  uint64_t head_first_send_ = 0;
+  uint64_t head_idle_chunk_ = 0;
+  int head_idle_chunks_ = 0;
+  int longest_idle_wait_ = 0;
+  // Unexpected late copies whose acknowledgement has not yet been passed
+  // over.
   int skips_due_ = 0;
 };
 

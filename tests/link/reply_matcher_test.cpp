@@ -101,6 +101,65 @@ TEST_F(ReplyMatcherTest, BatchedAndDoubledRepliesCompleteOneCommandEach) {
   EXPECT_EQ(handler_.replies.size(), 3u);
 }
 
+// Replies that carry nothing but the opcode cannot be told apart: while the
+// crossed command's second answer is still to come, the next command is not
+// sent, so that answer can only arrive before it and never pass for its.
+TEST_F(ReplyMatcherTest, NextWriteWaitsForTheCrossedCommandsSecondAnswer) {
+  SendCrossed();
+  Feed(Concat({Frame(kWrite), Ack()}));
+  EXPECT_EQ(Sent(), (std::vector<int>{1, 1}));
+  EXPECT_EQ(parser_.matcher().expected_copies(), 1);
+  Feed(Concat({Frame(kWrite), Ack()}));
+  EXPECT_EQ(Sent(), (std::vector<int>{1, 1, 2}));
+  EXPECT_EQ(handler_.replies.size(), 1u);
+  Feed(Concat({Frame(kWrite), Ack()}));
+  EXPECT_EQ(handler_.replies.size(), 2u);
+  EXPECT_EQ(Sent(), (std::vector<int>{1, 1, 2, 3}));
+}
+
+// The second answer lost without a trace: the device idles, and after four
+// chunks holding an idle acknowledgement the next command goes out. Idle
+// acknowledgements piled up in one chunk count once: they may all have left
+// before the second send reached the device.
+TEST_F(ReplyMatcherTest, LostSecondAnswerReleasesTheNextCommandOnceIdle) {
+  SendCrossed();
+  Feed(Concat({Frame(kWrite), Ack()}));
+  Feed(Concat({Ack(), Ack(), Ack(), Ack(), Ack()}));
+  for (int i = 0; i < 2; ++i) Feed(Ack());
+  EXPECT_EQ(Sent(), (std::vector<int>{1, 1}));
+  Feed(Ack());
+  EXPECT_EQ(Sent(), (std::vector<int>{1, 1, 2}));
+  EXPECT_EQ(parser_.matcher().expected_copies(), 0);
+  EXPECT_TRUE(host_.warnings.empty());
+}
+
+// Replies that echo their command (reads) tell a late answer apart by
+// themselves: the next command goes out at once.
+TEST(ReplyMatcherReadTest, NextReadIsNotHeldBack) {
+  FakeLinkHost host;
+  CommandQueue queue(host);
+  RecordingReplyHandler handler;
+  handler.answers = [](const ReplyRecord& reply, uint8_t,
+                       const std::vector<uint8_t>& head) {
+    return reply[0] == head[0] && reply[1] == head[1];
+  };
+  ReceiveParser parser(queue, host, handler);
+  const auto feed = [&](const Bytes& b) {
+    parser.Comm321ReceiveData(b.data(), b.size());
+  };
+  queue.EnqueueCommand({0x09, 1});
+  queue.EnqueueCommand({0x09, 2});
+  feed(Ack());
+  feed(Ack());  // crossed: read 1 goes out twice
+  feed(Concat({Frame({0x09, 1}), Ack()}));
+  EXPECT_EQ(host.writes.size(), 3u);        // read 2 at once
+  feed(Concat({Frame({0x09, 1}), Ack()}));  // the twin, turned away
+  EXPECT_EQ(host.writes.size(), 3u);
+  feed(Concat({Frame({0x09, 2}), Ack()}));
+  EXPECT_EQ(handler.replies.size(), 2u);
+  EXPECT_TRUE(queue.empty());
+}
+
 // A skip after a late copy is the only one: when the frame it held back was
 // really lost on the line, the next acknowledgement sends it again.
 TEST_F(ReplyMatcherTest, AFrameLostAfterALateCopyGoesOutAtTheNextAck) {
@@ -123,8 +182,13 @@ TEST_F(ReplyMatcherTest, AcknowledgementsPiledUpInOneChunkSendOnce) {
   EXPECT_EQ(Sent(), (std::vector<int>{1, 1}));
   EXPECT_EQ(host_.watchdog_restarts, 13);
   EXPECT_TRUE(host_.warnings.empty());
-  Feed(Concat({Frame(kWrite), Ack(), Ack()}));  // a reply between: each counts
+  // Both sends answered: the next command goes out once, at the second
+  // answer's acknowledgement; an acknowledgement in a chunk of its own
+  // sends it again.
+  Feed(Concat({Frame(kWrite), Ack(), Frame(kWrite), Ack(), Ack()}));
   EXPECT_EQ(Sent(), (std::vector<int>{1, 1, 2}));
+  Feed(Ack());
+  EXPECT_EQ(Sent(), (std::vector<int>{1, 1, 2, 2}));
 }
 
 // A line simulated tick by tick: a sequential device that acknowledges
@@ -295,6 +359,7 @@ TEST(LineSimulationTest, EveryCommandCompletesWithItsOwnAnswer) {
           << sim.warnings() << " warnings";
       ASSERT_EQ(sim.warnings(), 0);
       EXPECT_EQ(sim.NeverRun(), 0);
+      EXPECT_EQ(sim.early(), 0) << "completed before the device ran it";
       if (::testing::Test::HasFailure()) return;
     }
   }
