@@ -363,6 +363,34 @@ TEST_F(CliE2eTest, APipeOrAFolderAsInputIsRefusedAtOnce) {
   EXPECT_TRUE(Received().empty());
 }
 
+// The write reloads the working file after the first load; emptied in
+// between, it must not get the chip erased.
+TEST_F(CliE2eTest, AFileEmptiedBeforeTheReloadErasesNothing) {
+  ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
+  const Bytes chip = RandomBytes(8192, 9);
+  WriteBytes(Memory("DEMO-8K.flash"), chip);
+  // Slow replies leave seconds between the first load and the reload.
+  ASSERT_NO_FATAL_FAILURE(Start({"--latency-ms", "100"}));
+  WriteBytes(File("image.bin"), RandomBytes(1000, 10));
+  CliResult r;
+  std::thread cli([&] {
+    r = Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")});
+  });
+  // The first frame follows the first load.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (Received().empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  WriteBytes(File("image.bin"), Bytes());
+  cli.join();
+  EXPECT_EQ(r.status, 6) << r.err;
+  EXPECT_TRUE(Contains(r.err, "Рабочий файл пуст. Запись отменена!")) << r.err;
+  EXPECT_FALSE(ReceivedOpcode("07"));  // no erase
+  EXPECT_FALSE(ReceivedOpcode("0A"));  // no write
+  EXPECT_EQ(ReadBytes(Memory("DEMO-8K.flash")), chip);
+}
+
 // A read is saved as the window saves: through a link, into a pipe as a
 // redirection would, and onto standard output with nothing else there.
 TEST_F(CliE2eTest, ReadsSavedThroughLinksPipesAndStandardOutput) {
