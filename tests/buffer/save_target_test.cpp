@@ -3,9 +3,7 @@
 // or the error report) and what is on disk afterwards.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -223,15 +221,9 @@ TEST_F(SaveTargetTest, DescriptorLinksAreWrittenThrough) {
 
 TEST_F(SaveTargetTest, SocketsAndFoldersAreRefused) {
   const std::string socket_path = dir.File("socket.bin");
-  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  ASSERT_LT(socket_path.size(), sizeof(address.sun_path));
-  socket_path.copy(address.sun_path, socket_path.size());
-  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)),
-            0);
+  const testing::BoundSocket bound(socket_path);
+  ASSERT_TRUE(bound.ok());
   EXPECT_EQ(Save(socket_path), Refusal(socket_path, "Это не обычный файл"));
-  ::close(s);
   fs::create_directory(dir.path() / "folder");
   EXPECT_EQ(Save(dir.File("folder")), Refusal(dir.File("folder"), "Это папка"));
   EXPECT_TRUE(S_ISSOCK(Lstat(socket_path).st_mode));

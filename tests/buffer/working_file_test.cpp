@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -186,13 +184,8 @@ TEST_F(WorkingFileTest, FoldersPipesDevicesAndSocketsAreRefusedAtOnce) {
   testing::Pty pty;
   ASSERT_TRUE(pty.ok());
   const std::string socket_path = dir.File("socket.bin");
-  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  ASSERT_LT(socket_path.size(), sizeof(address.sun_path));
-  socket_path.copy(address.sun_path, socket_path.size());
-  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)),
-            0);
+  const testing::BoundSocket bound(socket_path);
+  ASSERT_TRUE(bound.ok());
   const struct {
     std::string path;
     const char* reason;
@@ -213,7 +206,6 @@ TEST_F(WorkingFileTest, FoldersPipesDevicesAndSocketsAreRefusedAtOnce) {
               (std::vector<std::string>{"Не удалось открыть файл \"" + c.path +
                                         "\".\n\r" + c.reason}));
   }
-  ::close(s);
 }
 
 // The reload before a write reads into a new image: whatever goes wrong,
