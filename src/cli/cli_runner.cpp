@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "buffer/file_io.h"
-#include "buffer/intel_hex_writer.h"
 #include "buffer/working_file.h"
 #include "cli/cli_host.h"
 #include "cli/json_text.h"
@@ -34,13 +33,6 @@ std::string Hex(uint32_t value) {
   return text;
 }
 
-// Saved reads go out as Intel HEX for the names the program reads as Intel
-// HEX, raw otherwise.
-bool IsHexName(const std::string& path) {
-  const std::string ext = UpperExtension(path);
-  return ext == ".HEX" || ext == ".EEP";
-}
-
 class Runner {
  public:
   Runner(const CliOptions& options, const CliStreams& streams,
@@ -65,7 +57,7 @@ class Runner {
   }
   bool text() const { return !options_.json && !options_.quiet; }
   void Say(const std::string& line) {
-    if (text()) streams_.out << line << '\n';
+    if (text()) *out_ << line << '\n';
   }
   void Note(const std::string& line) {
     if (!options_.quiet && !options_.json) {
@@ -85,6 +77,8 @@ class Runner {
   const CliOptions& options_;
   const CommandEntry& entry_;
   const CliStreams& streams_;
+  // Results: standard output, unless a read was saved there.
+  std::ostream* out_ = &streams_.out;
   const QElapsedTimer& clock_;
   StoredSettings settings_;
   CliHost host_;
@@ -104,7 +98,7 @@ ExitStatus Runner::Finish(ExitStatus status, const std::string& message) {
       warnings.push_back(OneLine(w));
     if (!warnings.empty()) json_.Add("warnings", warnings);
     json_.AddNumber("first_frame_ms", host_.first_write_ms());
-    streams_.out << json_.Text() << '\n';
+    *out_ << json_.Text() << '\n';
   } else if (status != ExitStatus::kOk && !message.empty()) {
     streams_.err << "takt-m-cli: " << OneLine(message) << '\n';
   }
@@ -113,7 +107,7 @@ ExitStatus Runner::Finish(ExitStatus status, const std::string& message) {
     host_.comm().SetLineSignal(kClearRts);
     host_.comm().SetLineSignal(kClearDtr);
   }
-  streams_.out.flush();
+  out_->flush();
   return status;
 }
 
@@ -136,7 +130,10 @@ ExitStatus Runner::LoadInputFile() {
     case LoadOutcome::kLoaded:
       break;
     case LoadOutcome::kNoSuchFile:
-      return Finish(ExitStatus::kFileError, "Нет файла " + path);
+      return Finish(
+          ExitStatus::kFileError,
+          LoadFailureText(path, std::make_error_code(
+                                    std::errc::no_such_file_or_directory)));
     case LoadOutcome::kTooLarge:
       return Finish(ExitStatus::kFileError,
                     "Файл слишком велик для буфера: " + path);
@@ -276,25 +273,23 @@ void Runner::ReportBits(BitKind kind) {
   json_.Add("bits", bits);
 }
 
+// A read is saved as the window saves the buffer: Intel HEX for the names
+// the program reads as Intel HEX, raw otherwise, through the same writer.
 ExitStatus Runner::SaveRead() {
   const DataBuffer& buffer = host_.core().buffer();
   const std::string path = options_.file;
-  std::error_code error;
-  if (IsHexName(path)) {
-    const std::string text = WriteIntelHex(buffer.data(), buffer.size());
-    error = WriteFileAtomically(
-        path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  } else {
-    error = WriteFileAtomically(path, buffer.data(), buffer.size());
-  }
+  const bool intel_hex = IsIntelHexName(path, host_.Check4(), host_.Check12());
+  // `read-flash /dev/stdout`: the image is the output, the rest goes aside.
+  if (IsStandardOutput(path)) out_ = &streams_.err;
+  const std::error_code error =
+      SaveImage(path, buffer.data(), buffer.size(), intel_hex);
   json_.Add("file", path)
       .AddNumber("bytes", static_cast<int64_t>(buffer.size()));
   if (error) {
-    return Finish(ExitStatus::kFileError,
-                  "Не удалось записать файл " + path + ": " + error.message());
+    return Finish(ExitStatus::kFileError, SaveFailureText(path, error));
   }
   Say("Прочитано " + std::to_string(buffer.size()) + " байт в " + path +
-      (IsHexName(path) ? " (Intel HEX)" : ""));
+      (intel_hex ? " (Intel HEX)" : ""));
   return Finish(ExitStatus::kOk);
 }
 

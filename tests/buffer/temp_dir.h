@@ -3,6 +3,8 @@
 #ifndef TAKT_TESTS_BUFFER_TEMP_DIR_H_
 #define TAKT_TESTS_BUFFER_TEMP_DIR_H_
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -37,6 +39,31 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// A Unix socket bound at `path` (a socket node in the folder), closed when
+// the object goes.
+class BoundSocket {
+ public:
+  explicit BoundSocket(const std::string& path)
+      : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (fd_ < 0 || path.size() >= sizeof(address.sun_path)) return;
+    path.copy(address.sun_path, path.size());
+    bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address),
+                    sizeof(address)) == 0;
+  }
+  ~BoundSocket() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  BoundSocket(const BoundSocket&) = delete;
+  BoundSocket& operator=(const BoundSocket&) = delete;
+  bool ok() const { return bound_; }
+
+ private:
+  int fd_;
+  bool bound_ = false;
 };
 
 inline void WriteFile(const std::string& path, const std::string& content) {

@@ -1,8 +1,10 @@
 // takt-m-cli as a user runs it, against takt-m-devsim on a pseudo-terminal:
 // every command, every exit status, the stored settings as defaults, and a
 // HEX file written by the program read back by objcopy.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -329,8 +331,105 @@ TEST_F(CliE2eTest, FileErrorsExitWithSix) {
   EXPECT_FALSE(ReceivedOpcode("07"));
   EXPECT_FALSE(ReceivedOpcode("0A"));
   // A read that cannot be saved.
-  EXPECT_EQ(
-      Cli({"--chip", "2", "read-eeprom", File("no/such/dir/e.bin")}).status, 6);
+  const CliResult unsaved =
+      Cli({"--chip", "2", "read-eeprom", File("no/such/dir/e.bin")});
+  EXPECT_EQ(unsaved.status, 6);
+  EXPECT_TRUE(Contains(unsaved.err, "Не удалось сохранить файл \"" +
+                                        File("no/such/dir/e.bin") +
+                                        "\". Нет такого файла или папки"))
+      << unsaved.err;
+}
+
+// A pipe or a folder as the input is refused before the port is opened;
+// a blocking open of a pipe without a writer would never return.
+TEST_F(CliE2eTest, APipeOrAFolderAsInputIsRefusedAtOnce) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_EQ(::mkfifo(File("pipe.hex").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(File("folder.bin").c_str(), 0700), 0);
+  const struct {
+    std::string path;
+    const char* reason;
+  } cases[] = {{File("pipe.hex"), "Это не обычный файл"},
+               {File("folder.bin"), "Это папка"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const CliResult r = RunCliProcess(
+        {"--port", devsim_->port(), "--chip", "2", "write-flash", c.path},
+        File("cfg"), 20000);
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(r.err, "takt-m-cli: Не удалось открыть файл \"" + c.path +
+                         "\". " + c.reason + "\n");
+  }
+  EXPECT_TRUE(Received().empty());
+}
+
+// The write reloads the working file after the first load; emptied in
+// between, it must not get the chip erased.
+TEST_F(CliE2eTest, AFileEmptiedBeforeTheReloadErasesNothing) {
+  ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
+  const Bytes chip = RandomBytes(8192, 9);
+  WriteBytes(Memory("DEMO-8K.flash"), chip);
+  // Slow replies leave seconds between the first load and the reload.
+  ASSERT_NO_FATAL_FAILURE(Start({"--latency-ms", "100"}));
+  WriteBytes(File("image.bin"), RandomBytes(1000, 10));
+  CliResult r;
+  std::thread cli([&] {
+    r = Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")});
+  });
+  // The first frame follows the first load.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (Received().empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  WriteBytes(File("image.bin"), Bytes());
+  cli.join();
+  EXPECT_EQ(r.status, 6) << r.err;
+  EXPECT_TRUE(Contains(r.err, "Рабочий файл пуст. Запись отменена!")) << r.err;
+  EXPECT_FALSE(ReceivedOpcode("07"));  // no erase
+  EXPECT_FALSE(ReceivedOpcode("0A"));  // no write
+  EXPECT_EQ(ReadBytes(Memory("DEMO-8K.flash")), chip);
+}
+
+// A read is saved as the window saves: through a link, into a pipe as a
+// redirection would, and onto standard output with nothing else there.
+TEST_F(CliE2eTest, ReadsSavedThroughLinksPipesAndStandardOutput) {
+  ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
+  const Bytes chip = RandomBytes(8192, 11);
+  WriteBytes(Memory("DEMO-8K.flash"), chip);
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_EQ(::symlink("target.hex", File("link.hex").c_str()), 0);
+  const CliResult linked =
+      Cli({"--chip", "DEMO-8K", "read-flash", File("link.hex")});
+  ASSERT_EQ(linked.status, 0) << linked.err;
+  EXPECT_EQ(Objcopy(File("target.hex")), chip);
+  struct stat st {};
+  ASSERT_EQ(::lstat(File("link.hex").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  ASSERT_EQ(::mkfifo(File("pipe.hex").c_str(), 0600), 0);
+  const CliResult no_reader =
+      Cli({"--chip", "DEMO-8K", "read-flash", File("pipe.hex")});
+  EXPECT_EQ(no_reader.status, 6);
+  EXPECT_TRUE(Contains(no_reader.err, "нет читающего процесса"))
+      << no_reader.err;
+  std::string text;
+  std::thread reader([&] { text = ReadText(File("pipe.hex")); });
+  const CliResult piped =
+      Cli({"--chip", "DEMO-8K", "read-flash", File("pipe.hex")});
+  // Should the save never have opened the pipe, the reader's open returns.
+  const int unblock = ::open(File("pipe.hex").c_str(), O_WRONLY | O_NONBLOCK);
+  if (unblock >= 0) ::close(unblock);
+  reader.join();
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(ReadIntelHex(text).image, chip);
+
+  // The child's own standard output, which is this test's pipe.
+  const CliResult out =
+      Cli({"--chip", "DEMO-8K", "read-flash", "/proc/self/fd/1"});
+  EXPECT_EQ(out.status, 0) << out.err;
+  EXPECT_TRUE(out.out == std::string(chip.begin(), chip.end()));
+  EXPECT_TRUE(Contains(out.err, "Прочитано 8192 байт в /proc/self/fd/1"));
 }
 
 TEST_F(CliE2eTest, RetryLimitExitsWithOne) {
