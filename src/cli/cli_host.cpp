@@ -58,7 +58,9 @@ bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
   if (first_write_ms_ < 0 && since_ != nullptr) {
     first_write_ms_ = since_->elapsed();
   }
-  return comm_.WriteData(bytes, count);
+  const bool written = comm_.WriteData(bytes, count);
+  if (on_frame_written) on_frame_written();
+  return written;
 }
 
 void CliHost::RestartWatchdog() {
