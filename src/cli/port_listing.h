@@ -19,7 +19,7 @@ struct SerialPortEntry {
   std::optional<uint16_t> product_id;
 };
 
-// "0403": four lower-case hex digits, as udev rules and lsusb write them.
+// "1a2b": four lower-case hex digits, as udev rules and lsusb write them.
 std::string UsbIdText(uint16_t id);
 
 // One line: location, description, VID:PID, separated by tabs; "-" for
