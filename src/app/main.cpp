@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <memory>
 
+#include "app/app_icon.h"
 #include "config/settings_dialog.h"
 #include "programming/bit_dialogs.h"
 #include "ui/about_box.h"
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("ZARVENTIK"));
   QApplication::setApplicationName(QStringLiteral("TAKT-M"));
   QApplication::setApplicationDisplayName(QStringLiteral("TAKT-M"));
+  // The desktop entry takt-m.desktop names the same icon.
+  QApplication::setWindowIcon(taktm::ApplicationIcon());
+  QApplication::setDesktopFileName(QStringLiteral("takt-m"));
   // Dates and sizes in the file list read as the rest of the window does.
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 

@@ -57,6 +57,7 @@ const std::vector<CommandEntry>& CommandTable() {
   using C = CliCommand;
   static const std::vector<CommandEntry> entries = {
       {C::kHelp, "help", -1, false, false, false, false},
+      {C::kPorts, "ports", -1, false, false, false, false},
       {C::kInfo, "info", -1, false, false, false, false},
       {C::kChips, "chips", -1, false, false, false, false},
       {C::kOps, "ops", -1, true, false, false, false},
@@ -119,10 +120,19 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
   };
   for (size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
+    if (arg == "-h" || arg == "--help" || arg == "--version") {
+      options.command =
+          arg == "--version" ? CliCommand::kVersion : CliCommand::kHelp;
+      result.options = options;
+      return result;
+    }
     if (arg == "--") {
       words.insert(words.end(), args.begin() + static_cast<long>(i) + 1,
                    args.end());
       break;
+    }
+    if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
+      return fail("Неизвестный ключ " + arg);  // "-" alone is a word (BITS)
     }
     if (arg.rfind("--", 0) != 0 || arg.size() == 2) {
       words.push_back(arg);
@@ -139,11 +149,6 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
       if (i + 1 < args.size()) return args[++i];
       return std::nullopt;
     };
-    if (arg == "--help") {
-      options.command = CliCommand::kHelp;
-      result.options = options;
-      return result;
-    }
     if (arg == "--quiet" || arg == "--json") {
       if (inline_value) return fail("Ключ " + arg + " не принимает значения");
       (arg == "--quiet" ? options.quiet : options.json) = true;
@@ -262,6 +267,7 @@ std::string UsageText() {
   return R"(Использование: takt-m-cli [КЛЮЧИ] КОМАНДА [АРГУМЕНТ]
 
 Команды:
+  ports                 последовательные порты: имя, описание, USB VID:PID
   info                  имя программатора и строки «О программе»
   chips                 список микросхем с номерами
   ops                   операции, размеры памяти, LOCK и FUSE биты (--chip)
@@ -295,7 +301,8 @@ std::string UsageText() {
   --timeout СЕК         предельное время операции (600)
   --quiet               без хода выполнения и пояснений
   --json                результат в JSON
-  --help                эта справка
+  -h, --help            эта справка
+  --version             версия программы
 
 Коды выхода: 0 успех; 1 сбой программатора; 2 ошибка в командной строке;
 3 нет программатора; 4 неверная сигнатура; 5 ошибка сверки; 6 ошибка файла.

@@ -14,6 +14,8 @@ namespace taktm {
 
 enum class CliCommand {
   kHelp,
+  kVersion,
+  kPorts,
   kInfo,
   kChips,
   kOps,

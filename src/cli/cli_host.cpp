@@ -37,8 +37,11 @@ void CliHost::Open(const PortSettings& settings) {
 
 bool CliHost::RunUntil(const std::function<bool()>& done, int64_t ms) {
   const QDeadlineTimer deadline(ms);
-  QTimer wake;  // ends the last wait at the deadline
-  wake.setSingleShot(true);
+  // Ends the last wait at the deadline. A coarse timer may fire a little
+  // early, and a single shot would then leave the wait to the next event
+  // (the watchdog, seconds later): precise, and repeating.
+  QTimer wake;
+  wake.setTimerType(Qt::PreciseTimer);
   wake.start(static_cast<int>(std::min<int64_t>(ms, INT32_MAX)));
   const int firings = watchdog_firings_;
   while (!done()) {
@@ -55,7 +58,9 @@ bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
   if (first_write_ms_ < 0 && since_ != nullptr) {
     first_write_ms_ = since_->elapsed();
   }
-  return comm_.WriteData(bytes, count);
+  const bool written = comm_.WriteData(bytes, count);
+  if (on_frame_written) on_frame_written();
+  return written;
 }
 
 void CliHost::RestartWatchdog() {

@@ -61,6 +61,8 @@ class CliHost : public AppHost {
 
   // Called with the queue's progress model when it changes.
   std::function<void(int maximum, int position)> on_progress;
+  // Called after each frame handed to the port (the head command went out).
+  std::function<void()> on_frame_written;
   // Called with every warning box's text as it is shown.
   std::function<void(const std::string&)> on_warning;
 

@@ -8,8 +8,10 @@
 
 #include "buffer/file_io.h"
 #include "buffer/working_file.h"
+#include "cli/byte_progress.h"
 #include "cli/cli_host.h"
 #include "cli/json_text.h"
+#include "cli/port_listing.h"
 #include "cli/progress_printer.h"
 #include "cli/stored_settings.h"
 #include "programming/opcodes.h"
@@ -31,6 +33,15 @@ std::string Hex(uint32_t value) {
   char text[9];
   std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
   return text;
+}
+
+// The refusal of an image larger than the memory it is meant for.
+std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
+                              bool write) {
+  return "Файл больше " + std::string(flash ? "памяти программ" : "EEPROM") +
+         " микросхемы: " + std::to_string(image) + " байт, память " +
+         std::to_string(memory) + " байт. " +
+         (write ? "Ничего не записано." : "Ничего не сверено.");
 }
 
 class Runner {
@@ -64,8 +75,11 @@ class Runner {
       streams_.err << "takt-m-cli: " << line << '\n';
     }
   }
-  ExitStatus Finish(ExitStatus status, const std::string& message = {});
+  // `detail`: a second line under the message.
+  ExitStatus Finish(ExitStatus status, const std::string& message = {},
+                    const std::string& detail = {});
 
+  ExitStatus ListPorts();
   ExitStatus LoadInputFile();
   ExitStatus Discover();
   ExitStatus SelectChip();
@@ -83,16 +97,21 @@ class Runner {
   StoredSettings settings_;
   CliHost host_;
   ProgressPrinter progress_;
+  ByteProgress bytes_;
   JsonObject json_;
   int chip_row_ = -1;
 };
 
-ExitStatus Runner::Finish(ExitStatus status, const std::string& message) {
+ExitStatus Runner::Finish(ExitStatus status, const std::string& message,
+                          const std::string& detail) {
   progress_.End();
   if (options_.json) {
     json_.Add("status", ExitStatusName(status))
         .AddNumber("exit", static_cast<int>(status));
-    if (!message.empty()) json_.Add("message", OneLine(message));
+    if (!message.empty()) {
+      json_.Add("message",
+                OneLine(detail.empty() ? message : message + " " + detail));
+    }
     std::vector<std::string> warnings = settings_.problems;
     for (const std::string& w : host_.warnings())
       warnings.push_back(OneLine(w));
@@ -101,6 +120,8 @@ ExitStatus Runner::Finish(ExitStatus status, const std::string& message) {
     *out_ << json_.Text() << '\n';
   } else if (status != ExitStatus::kOk && !message.empty()) {
     streams_.err << "takt-m-cli: " << OneLine(message) << '\n';
+    if (!detail.empty())
+      streams_.err << "takt-m-cli: " << OneLine(detail) << '\n';
   }
   // Lines down as the window leaves them at close.
   if (host_.comm().IsOpen()) {
@@ -109,6 +130,28 @@ ExitStatus Runner::Finish(ExitStatus status, const std::string& message) {
   }
   out_->flush();
   return status;
+}
+
+// Needs no port and no device: what --port may name.
+ExitStatus Runner::ListPorts() {
+  const std::vector<SerialPortEntry> ports = ListSerialPorts();
+  std::vector<JsonObject> list;
+  for (const SerialPortEntry& port : ports) {
+    Say(PortLine(port));
+    JsonObject o;
+    o.Add("name", port.name).Add("location", port.location);
+    if (!port.description.empty()) o.Add("description", port.description);
+    if (!port.manufacturer.empty()) o.Add("manufacturer", port.manufacturer);
+    if (!port.serial_number.empty()) {
+      o.Add("serial_number", port.serial_number);
+    }
+    if (port.vendor_id) o.Add("vendor_id", UsbIdText(*port.vendor_id));
+    if (port.product_id) o.Add("product_id", UsbIdText(*port.product_id));
+    list.push_back(o);
+  }
+  if (ports.empty()) Note("последовательных портов не найдено");
+  json_.Add("ports", list);
+  return Finish(ExitStatus::kOk);
 }
 
 // The input goes through the program's own file rules: the working file's
@@ -159,9 +202,14 @@ ExitStatus Runner::Discover() {
   try {
     host_.Open(settings_.port);
   } catch (const ECommsError& error) {
-    return Finish(ExitStatus::kNoDevice, std::string(error.what()) + " (" +
-                                             settings_.port.port.toStdString() +
-                                             ")");
+    // The port's name goes after the message's first line; a second line
+    // (why the port may not be opened) gets a line of its own.
+    const std::string text = error.what();
+    const size_t br = text.find("\n\r");
+    return Finish(
+        ExitStatus::kNoDevice,
+        text.substr(0, br) + " (" + settings_.port.port.toStdString() + ")",
+        br == std::string::npos ? std::string() : text.substr(br + 2));
   }
   programmer().FormShow();
   // Discovery is over when the queue has drained: the name, the about lines
@@ -308,16 +356,18 @@ ExitStatus Runner::RunOperation() {
                       "\" не разрешена для этой микросхемы");
   }
   // An image larger than the memory would be cut; refuse it before anything
-  // reaches the chip.
+  // reaches the chip. (The window's warning for this case says the part that
+  // fits is written, which is not what happens here.)
   const bool flash = options_.command == CliCommand::kWriteFlash ||
                      options_.command == CliCommand::kVerifyFlash;
   if (entry_.file_is_input) {
     const uint32_t size = flash ? p.FlashSize() : p.EepromSize();
     if (host_.core().buffer().size() > size) {
-      return Finish(ExitStatus::kFileError,
-                    std::string(kImageTooLarge) + " Файл " +
-                        std::to_string(host_.core().buffer().size()) +
-                        " байт, память " + std::to_string(size) + " байт");
+      const bool write = options_.command == CliCommand::kWriteFlash ||
+                         options_.command == CliCommand::kWriteEeprom;
+      return Finish(
+          ExitStatus::kFileError,
+          ImageTooLargeText(host_.core().buffer().size(), size, flash, write));
     }
   }
   bool verify_expected = false;
@@ -369,14 +419,24 @@ ExitStatus Runner::RunOperation() {
     }
     p.Button1Click(kind);
   }
-  // Progress from the whole sequence on, as the progress window shows it.
+  // Progress in the data bytes of the whole sequence (writes and verifies
+  // together), with the speed and the time left.
   if (!options_.quiet && (streams_.err_is_terminal || !options_.json)) {
-    host_.on_progress = [this](int maximum, int position) {
-      progress_.Update(maximum, position);
+    bytes_.Start(host_.queue());
+    auto show = [this, &operation_clock] {
+      const int64_t now = operation_clock.elapsed();
+      progress_.Update(
+          {bytes_.done(), bytes_.total(), bytes_.BytesPerSecond(now)}, now);
+    };
+    host_.on_progress = [this, show](int, int) {
+      bytes_.Follow(host_.queue());
+      show();
+    };
+    host_.on_frame_written = [this, &operation_clock] {
+      bytes_.HeadSent(host_.queue(), operation_clock.elapsed());
     };
     progress_.Begin(kOperationNames[static_cast<size_t>(entry_.operation)]);
-    const ProgressModel& model = host_.queue().progress();
-    progress_.Update(model.maximum, model.position);
+    show();
   }
   RunState state;
   state.drained =
@@ -391,6 +451,7 @@ ExitStatus Runner::RunOperation() {
   state.verify_expected = verify_expected;
   progress_.End();
   host_.on_progress = nullptr;
+  host_.on_frame_written = nullptr;
 
   const RunVerdict verdict = JudgeRun(state);
   if (!state.status_text.empty()) json_.Add("result", state.status_text);
@@ -429,6 +490,7 @@ ExitStatus Runner::RunOperation() {
 }
 
 ExitStatus Runner::Run() {
+  if (options_.command == CliCommand::kPorts) return ListPorts();
   for (const std::string& problem : settings_.problems) Note(problem);
   if (entry_.file_is_input) {
     if (const ExitStatus s = LoadInputFile(); s != ExitStatus::kOk) return s;

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "config/default_port.h"
 #include "config/folder_tree.h"
 #include "config/parity.h"
 #include "config/port_name_validator.h"
@@ -107,7 +108,7 @@ void TForm3::BuildLinkTab() {
   port_field_->setInsertPolicy(QComboBox::NoInsert);
   port_field_->setValidator(
       new PortNameValidator(kPortNamesInCapitals, port_field_));
-  port_field_->setEditText(Utf8(kDefaultComPort));
+  port_field_->setEditText(QString::fromStdString(DefaultComPort()));
 
   speed_field_ = new TysIntEdit(group);
   speed_field_->setObjectName(QStringLiteral("ysIntEdit1"));

@@ -38,6 +38,22 @@ TEST(CliArgsTest, CommandsWithTheirArgumentsAndPortSettings) {
   EXPECT_EQ(Parse({"info", "--help"}).command, CliCommand::kHelp);
 }
 
+// -h and --version answer at once wherever they stand; any other single-dash
+// word is an unknown key, not a command, and "-" alone stays a word.
+TEST(CliArgsTest, HelpVersionAndPorts) {
+  EXPECT_EQ(Parse({"-h"}).command, CliCommand::kHelp);
+  EXPECT_EQ(Parse({"write-flash", "x.bin", "-h"}).command, CliCommand::kHelp);
+  EXPECT_EQ(Parse({"--version"}).command, CliCommand::kVersion);
+  EXPECT_EQ(Parse({"--chip", "1", "--version", "nonsense"}).command,
+            CliCommand::kVersion);
+  EXPECT_EQ(Parse({"--port", "-h", "info"}).port, "-h");  // a value
+  EXPECT_EQ(Parse({"ports"}).command, CliCommand::kPorts);
+  EXPECT_FALSE(EntryOf(CliCommand::kPorts).needs_chip);
+  EXPECT_EQ(ErrorOf({"-v", "info"}), "Неизвестный ключ -v");
+  EXPECT_EQ(Parse({"write-locks", "-"}).bits, "-");
+  EXPECT_EQ(Parse({"read-flash", "--", "-h"}).file, "-h");
+}
+
 // Parity names map to the list index whose (crossed) mapping gives them.
 TEST(CliArgsTest, ParityNamesGoThroughTheListIndex) {
   EXPECT_EQ(ParityIndexForName("none"), 0);

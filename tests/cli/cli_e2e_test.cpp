@@ -2,6 +2,7 @@
 // every command, every exit status, the stored settings as defaults, and a
 // HEX file written by the program read back by objcopy.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -141,8 +142,14 @@ TEST_F(CliE2eTest, WriteVerifyAndReadBackAsHexAndRaw) {
       Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")});
   ASSERT_EQ(write.status, 0) << write.err;
   EXPECT_EQ(write.out, "Все верно.\n");
-  // Not a terminal: plain progress lines, no carriage returns.
-  EXPECT_TRUE(Contains(write.err, "Записать память программ: 100%"));
+  // Not a terminal: plain progress lines, no carriage returns; the bytes
+  // written and verified, with the speed.
+  EXPECT_TRUE(
+      Contains(write.err, "Записать память программ: 0% (0/10000 байт)"));
+  EXPECT_TRUE(Contains(write.err,
+                       "Записать память программ: 100% "
+                       "(10000/10000 байт, "));
+  EXPECT_TRUE(Contains(write.err, "/с, осталось 0:00)\n"));
   EXPECT_FALSE(Contains(write.err, "\r"));
   Bytes chip = ReadBytes(Memory("DEMO-8K.flash"));
   ASSERT_EQ(chip.size(), 8192u);
@@ -240,6 +247,35 @@ TEST_F(CliE2eTest, SignatureCalibrationAndErase) {
                           [](uint8_t b) { return b == 0xFF; }));
 }
 
+// Help, version and the port list need neither a port nor a device.
+TEST_F(CliE2eTest, HelpVersionAndPorts) {
+  for (const char* help : {"-h", "--help"}) {
+    const CliResult r = RunCliProcess({help}, File("cfg"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Использование: takt-m-cli", 0), 0u) << r.out;
+    EXPECT_TRUE(Contains(r.out, "  ports "));
+  }
+  const CliResult version = RunCliProcess({"--version"}, File("cfg"));
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("takt-m-cli ") + TAKT_VERSION + "\n");
+
+  // Whatever ports this machine has: one line each, three fields.
+  const CliResult ports = RunCliProcess({"ports"}, File("cfg"));
+  EXPECT_EQ(ports.status, 0) << ports.err;
+  size_t from = 0;
+  while (from < ports.out.size()) {
+    const size_t end = ports.out.find('\n', from);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = ports.out.substr(from, end - from);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
+    from = end + 1;
+  }
+  const CliResult json = RunCliProcess({"--json", "ports"}, File("cfg"));
+  EXPECT_EQ(json.out.rfind("{\"command\":\"ports\",\"ports\":[", 0), 0u)
+      << json.out;
+  EXPECT_TRUE(Contains(json.out, "\"status\":\"ok\",\"exit\":0"));
+}
+
 TEST_F(CliE2eTest, UsageErrorsExitWithTwo) {
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_EQ(Cli({}).status, 2);
@@ -264,6 +300,63 @@ TEST_F(CliE2eTest, NoDeviceExitsWithThree) {
   EXPECT_EQ(silent.status, 3);
   EXPECT_TRUE(Contains(silent.out, "\"status\":\"no-device\",\"exit\":3"));
   EXPECT_TRUE(Contains(silent.out, "Программатор не отвечает"));
+}
+
+// A port that exists but may not be opened: the message, then a line that
+// names the group owning the device, and exit status 3.
+TEST_F(CliE2eTest, PortWithoutRightsNamesItsGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  const RunAs nobody{65534, 65534};
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  const std::string port = pty.slave_name();
+  // The directory the command line may read its settings from as nobody.
+  const std::string config = File("cfg");
+
+  // Owner only: joining a group would not help.
+  ASSERT_EQ(::chmod(port.c_str(), 0600), 0);
+  struct stat st;
+  ASSERT_EQ(::stat(port.c_str(), &st), 0);
+  const group* owner = ::getgrgid(st.st_gid);
+  ASSERT_NE(owner, nullptr);
+  CliResult r = RunCliProcess({"--port", port, "info"}, config, 30000, nobody);
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_TRUE(Contains(
+      r.err, "takt-m-cli: Невозможно открыть порт! (" + port +
+                 ")\ntakt-m-cli: Нет прав на чтение и запись " + port +
+                 ": порт принадлежит группе " + owner->gr_name + ", но"))
+      << r.err;
+
+  // Open to a group, as udev leaves USB adapters (dialout on Debian).
+  const group* dialout = ::getgrnam("dialout");
+  if (dialout == nullptr) GTEST_SKIP() << "no group dialout here";
+  const std::string name = dialout->gr_name;
+  ASSERT_EQ(::chown(port.c_str(), 0, dialout->gr_gid), 0);
+  ASSERT_EQ(::chmod(port.c_str(), 0660), 0);
+  r = RunCliProcess({"--port", port, "--json", "info"}, config, 30000, nobody);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_TRUE(Contains(r.out, "\"message\":\"Невозможно открыть порт! (" +
+                                  port + ") Нет прав на чтение и запись " +
+                                  port + ": порт доступен группе " + name +
+                                  ". Добавьте пользователя в эту группу "
+                                  "(sudo usermod -aG " +
+                                  name + " nobody)"))
+      << r.out;
+}
+
+// A port nobody answers on: --timeout ends the wait, not the 5 s watchdog.
+TEST_F(CliE2eTest, TimeoutEndsTheWaitOnASilentPort) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok() && pty.MakeRaw());
+  const auto start = std::chrono::steady_clock::now();
+  const CliResult r = RunCliProcess(
+      {"--port", pty.slave_name(), "--timeout", "1", "info"}, File("cfg"));
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start)
+                      .count();
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_FALSE(Contains(r.err, "Нет прав")) << r.err;  // the rights are there
+  EXPECT_LT(ms, 4000) << "waited for the watchdog";
 }
 
 TEST_F(CliE2eTest, DeviceGoneDuringAReadExitsWithThree) {
@@ -327,7 +420,10 @@ TEST_F(CliE2eTest, FileErrorsExitWithSix) {
   WriteBytes(File("big.bin"), RandomBytes(8193, 7));
   const CliResult big = Cli({"--chip", "2", "write-flash", File("big.bin")});
   EXPECT_EQ(big.status, 6);
-  EXPECT_TRUE(Contains(big.err, "Запишу только то, что войдет в микросхему!"));
+  EXPECT_TRUE(Contains(big.err,
+                       "Файл больше памяти программ микросхемы: 8193 байт, "
+                       "память 8192 байт. Ничего не записано."));
+  EXPECT_EQ(Cli({"--chip", "2", "verify-flash", File("big.bin")}).status, 6);
   EXPECT_FALSE(ReceivedOpcode("07"));
   EXPECT_FALSE(ReceivedOpcode("0A"));
   // A read that cannot be saved.

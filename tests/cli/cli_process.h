@@ -5,6 +5,7 @@
 #ifndef TAKT_TESTS_CLI_CLI_PROCESS_H_
 #define TAKT_TESTS_CLI_CLI_PROCESS_H_
 
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,11 +25,18 @@ struct CliResult {
   std::string err;
 };
 
+// A user and group the child runs as (the caller must be root).
+struct RunAs {
+  uid_t uid;
+  gid_t gid;
+};
+
 // `config_home` becomes XDG_CONFIG_HOME: the store lives in
 // config_home/ZARVENTIK/TAKT-M.conf.
 inline CliResult RunCliProcess(const std::vector<std::string>& args,
                                const std::string& config_home,
-                               int timeout_ms = 120000) {
+                               int timeout_ms = 120000,
+                               std::optional<RunAs> run_as = std::nullopt) {
   CliResult result;
   // Everything the child needs is built before the fork: a test may run
   // other threads, and the child must not allocate before exec.
@@ -48,6 +57,10 @@ inline CliResult RunCliProcess(const std::vector<std::string>& args,
   if (::pipe(out) != 0 || ::pipe(err) != 0) return result;
   const pid_t pid = ::fork();
   if (pid == 0) {
+    if (run_as && (::setgroups(0, nullptr) != 0 || ::setgid(run_as->gid) != 0 ||
+                   ::setuid(run_as->uid) != 0)) {
+      ::_exit(126);
+    }
     ::dup2(out[1], STDOUT_FILENO);
     ::dup2(err[1], STDERR_FILENO);
     for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
