@@ -360,11 +360,11 @@ ExitStatus Runner::RunOperation() {
   // fits is written, which is not what happens here.)
   const bool flash = options_.command == CliCommand::kWriteFlash ||
                      options_.command == CliCommand::kVerifyFlash;
+  const bool write = options_.command == CliCommand::kWriteFlash ||
+                     options_.command == CliCommand::kWriteEeprom;
   if (entry_.file_is_input) {
     const uint32_t size = flash ? p.FlashSize() : p.EepromSize();
     if (host_.core().buffer().size() > size) {
-      const bool write = options_.command == CliCommand::kWriteFlash ||
-                         options_.command == CliCommand::kWriteEeprom;
       return Finish(
           ExitStatus::kFileError,
           ImageTooLargeText(host_.core().buffer().size(), size, flash, write));
@@ -411,7 +411,22 @@ ExitStatus Runner::RunOperation() {
   };
   QElapsedTimer operation_clock;
   operation_clock.start();
+  const size_t warnings_before = host_.warnings().size();
   p.ListBox2Click(chip_row_, operation_row);
+  // The write's reload may bring a file that has grown past the memory since
+  // it was first checked; the window would write the part that fits. Nothing
+  // has been sent yet (frames go out only on the device's acknowledgements,
+  // inside the event loop), so the whole sequence can still be dropped.
+  const std::vector<std::string>& warnings = host_.warnings();
+  if (entry_.file_is_input &&
+      std::find(warnings.begin() + static_cast<ptrdiff_t>(warnings_before),
+                warnings.end(), kImageTooLarge) != warnings.end()) {
+    host_.queue().ClearQueue();
+    return Finish(ExitStatus::kFileError,
+                  ImageTooLargeText(host_.core().buffer().size(),
+                                    flash ? p.FlashSize() : p.EepromSize(),
+                                    flash, write));
+  }
   if (bit_write) {
     BitRows& rows = p.bits(kind);
     for (int i = 0; i < rows.count(); ++i) {

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -461,30 +462,46 @@ TEST_F(CliE2eTest, APipeOrAFolderAsInputIsRefusedAtOnce) {
 
 // The write reloads the working file after the first load; emptied in
 // between, it must not get the chip erased.
-TEST_F(CliE2eTest, AFileEmptiedBeforeTheReloadErasesNothing) {
-  ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
-  const Bytes chip = RandomBytes(8192, 9);
-  WriteBytes(Memory("DEMO-8K.flash"), chip);
-  // Slow replies leave seconds between the first load and the reload.
-  ASSERT_NO_FATAL_FAILURE(Start({"--latency-ms", "100"}));
-  WriteBytes(File("image.bin"), RandomBytes(1000, 10));
-  CliResult r;
-  std::thread cli([&] {
-    r = Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")});
-  });
-  // The first frame follows the first load.
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (Received().empty() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+// The file changes between the first load and the write's reload: emptied,
+// or grown past the chip's memory. Either way nothing reaches the chip.
+TEST_F(CliE2eTest, AFileChangedBeforeTheReloadErasesNothing) {
+  struct Case {
+    Bytes reloaded;
+    const char* message;
+  };
+  const Case cases[] = {
+      {Bytes(), "Рабочий файл пуст. Запись отменена!"},
+      {RandomBytes(9000, 12), "Ничего не записано."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
+    const Bytes chip = RandomBytes(8192, 9);
+    WriteBytes(Memory("DEMO-8K.flash"), chip);
+    // Slow replies leave seconds between the first load and the reload.
+    ASSERT_NO_FATAL_FAILURE(Start({"--latency-ms", "100"}));
+    WriteBytes(File("image.bin"), RandomBytes(1000, 10));
+    CliResult r;
+    std::thread cli([&] {
+      r = Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")});
+    });
+    // The first frame follows the first load.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (Received().empty() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    WriteBytes(File("image.bin"), c.reloaded);
+    cli.join();
+    EXPECT_EQ(r.status, 6) << r.err;
+    EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
+    EXPECT_FALSE(ReceivedOpcode("07"));  // no erase
+    EXPECT_FALSE(ReceivedOpcode("0A"));  // no write
+    EXPECT_EQ(ReadBytes(Memory("DEMO-8K.flash")), chip);
+    devsim_.reset();
+    std::filesystem::remove_all(File("mem"));
+    std::filesystem::remove(File("frames.log"));
   }
-  WriteBytes(File("image.bin"), Bytes());
-  cli.join();
-  EXPECT_EQ(r.status, 6) << r.err;
-  EXPECT_TRUE(Contains(r.err, "Рабочий файл пуст. Запись отменена!")) << r.err;
-  EXPECT_FALSE(ReceivedOpcode("07"));  // no erase
-  EXPECT_FALSE(ReceivedOpcode("0A"));  // no write
-  EXPECT_EQ(ReadBytes(Memory("DEMO-8K.flash")), chip);
 }
 
 // A read is saved as the window saves: through a link, into a pipe as a
