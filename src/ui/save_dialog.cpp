@@ -1,5 +1,8 @@
 #include "ui/save_dialog.h"
 
+#include <QHeaderView>
+#include <QTreeView>
+
 #include "ui/file_details.h"
 
 namespace taktm {
@@ -14,6 +17,14 @@ std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent,
   dialog->setOption(QFileDialog::DontConfirmOverwrite);
   // Only Qt's own dialog uses it; a desktop's dialog speaks its language.
   dialog->setProxyModel(new LocalFileDetails(dialog.get()));
+  // Qt's own dialog has one detail list: sizes, types and dates whole, the
+  // names the rest.
+  if (auto* details = dialog->findChild<QTreeView*>()) {
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+  }
   return dialog;
 }
 
