@@ -10,6 +10,10 @@ namespace taktm {
 namespace {
 
 constexpr int kWindowFontPixels = 11;
+constexpr char kScalingVariable[] = "QT_ENABLE_HIGHDPI_SCALING";
+
+// Set by PrepareDisplayScaling for the application object only.
+bool scaling_variable_set = false;
 
 // Qt's catalogues that hold texts a user of this program can meet: widgets
 // and dialogs (qtbase), the serial port's own errors (qtserialport).
@@ -34,12 +38,13 @@ QFont WindowFont() {
 }
 
 void PrepareDisplayScaling() {
-  if (qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING") ||
+  if (qEnvironmentVariableIsSet(kScalingVariable) ||
       qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ||
       qEnvironmentVariableIsSet("QT_SCREEN_SCALE_FACTORS")) {
     return;
   }
-  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  qputenv(kScalingVariable, "0");
+  scaling_variable_set = true;
 }
 
 bool LoadQtTranslations(QCoreApplication& app) {
@@ -62,6 +67,12 @@ bool LoadQtTranslations(QCoreApplication& app) {
 }
 
 void SetUpApplication(QCoreApplication& app) {
+  // Read when the application object was made; programs started from here
+  // (the help document's viewer) keep the user's own setting.
+  if (scaling_variable_set) {
+    qunsetenv(kScalingVariable);
+    scaling_variable_set = false;
+  }
   QCoreApplication::setOrganizationName(QStringLiteral("ZARVENTIK"));
   QCoreApplication::setApplicationName(QStringLiteral("TAKT-M"));
   // Numbers, sizes and dates read as the rest of the windows do.
