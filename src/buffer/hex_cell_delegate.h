@@ -39,10 +39,6 @@ class HexCellDelegate : public QStyledItemDelegate {
   // The open cell editor, or nullptr.
   QLineEdit* active_editor() const { return editor_.data(); }
 
-  // How far in from a cell's left edge the digits start in a cell of the
-  // given width, with the font of the last paint.
-  int TextIndent(int cell_width) const;
-
  protected:
   // The key filter of the cell editor.
   bool eventFilter(QObject* object, QEvent* event) override;
@@ -59,6 +55,9 @@ class HexCellDelegate : public QStyledItemDelegate {
 
   // Lays the 256 texts out again when the font changed.
   void PrepareTexts(const QFont& font) const;
+  // How far in from a cell's left edge the digits start in a cell of the
+  // given width, with the font of the last paint.
+  int TextIndent(int cell_width) const;
 };
 
 }  // namespace taktm

@@ -23,8 +23,9 @@ constexpr const char* kQtCatalogues[] = {"qtbase", "qtserialport"};
 
 QFont WindowFont() {
   QFont font;
-  // The Arial-metric face first; the condensed one keeps two hex digits in
-  // a 17-pixel grid column where the first is missing.
+  // Liberation Sans first: at 11 pixels its widest pair of hex digits is 15
+  // pixels of ink, inside a 17-pixel grid column. The DejaVu faces stand in
+  // where it is missing.
   font.setFamilies({QStringLiteral("Liberation Sans"),
                     QStringLiteral("DejaVu Sans Condensed"),
                     QStringLiteral("DejaVu Sans")});
