@@ -84,5 +84,5 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # Opening the manual (xdg-open), Qt's own texts in Russian, a Cyrillic font.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "xdg-utils, qt6-translations-l10n, fonts-dejavu-core")
+    "xdg-utils, qt6-translations-l10n, fonts-liberation, fonts-dejavu-core")
 include(CPack)

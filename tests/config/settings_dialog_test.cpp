@@ -218,21 +218,26 @@ TEST_F(SettingsDialogTest, ParityIndexSetsTheLineParityOrLeavesItAlone) {
     int stored;
     int selected;
     TParity parity;
+    const char* text;
   } cases[] = {
-      {0, 0, pNone},
-      {1, 1, pOdd},
-      {2, 2, pEven},
-      {3, 3, pSpace},
-      {4, 4, pMark},
-      // No item selected: the port keeps what it had (pMark here).
-      {-1, -1, pMark},
-      {7, -1, pMark},
+      {0, 0, pNone, "Нет"},
+      {1, 1, pOdd, "Чет"},
+      {2, 2, pEven, "Нечет"},
+      {3, 3, pSpace, "0"},
+      {4, 4, pMark, "1"},
+      // No item selected: the port keeps what it had (pMark here), and the
+      // field reads "Чет" as on a first run.
+      {-1, -1, pMark, "Чет"},
+      {7, -1, pMark, "Чет"},
+      {-5, -1, pMark, "Чет"},
   };
   for (const Case& c : cases) {
     Preset({{"Parity", c.stored}});
     comm_.SetParity(pMark);
     TForm3& form = Create();
     EXPECT_EQ(form.ParityField()->currentIndex(), c.selected) << c.stored;
+    EXPECT_EQ(form.ParityField()->currentText(), QString::fromUtf8(c.text))
+        << c.stored;
     EXPECT_EQ(comm_.Parity(), c.parity) << c.stored;
     // The stored index stays as it was: nothing is written at start-up.
     EXPECT_EQ(Store().value("Parity").toInt(), c.stored);

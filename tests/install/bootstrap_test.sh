@@ -19,7 +19,7 @@ run=$("$bootstrap" --list run)
 test=$("$bootstrap" --list test)
 fuzz=$("$bootstrap" --list fuzz)
 has() { grep -qx "$2" <<<"$1"; }
-for p in qt6-base-dev qt6-serialport-dev cmake xdg-utils qt6-translations-l10n fonts-dejavu-core; do
+for p in qt6-base-dev qt6-serialport-dev cmake xdg-utils qt6-translations-l10n fonts-dejavu-core fonts-liberation; do
   has "$run" "$p" || fail "run layer lacks $p"
 done
 for p in libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev xvfb; do
