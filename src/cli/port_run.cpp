@@ -139,7 +139,10 @@ void PortRun::Finish(ExitStatus status, std::string message,
     message_ = said_.back();
   }
   if (options_.json) {
-    if (serial_) json_.AddBool("serial_used", status == ExitStatus::kOk);
+    if (serial_) {
+      json_.AddRaw("serial", std::to_string(*serial_))
+          .AddBool("serial_used", status == ExitStatus::kOk);
+    }
     if (!solo_) {
       json_.AddNumber("duration_ms", clock_.elapsed() - started_ms_);
     }
@@ -519,7 +522,6 @@ void PortRun::StampSerialIfDue() {
     return;
   }
   serial_ = taken.value;
-  json_.AddRaw("serial", std::to_string(*serial_));
   const std::vector<uint8_t> bytes =
       *EncodeSerial(*serial_, spec.width, spec.format);
   for (size_t i = 0; i < queue.count(); ++i) {
