@@ -6,16 +6,20 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "buffer/system_reason.h"
 #include "cli/serial_stamp.h"
 
 namespace taktm {
 namespace {
+
+constexpr std::chrono::milliseconds kLockWait(2000);
 
 std::string Reason(int error) {
   return SystemReason(std::error_code(error, std::generic_category()));
@@ -111,14 +115,22 @@ bool OpenLocked(const std::string& real, Fd& fd, struct stat& st,
           "Файл счётчика " + Quoted(real) + " не открывается: " + Reason(errno);
       return false;
     }
-    int rc;
-    do {
-      rc = ::flock(fd.get(), LOCK_EX);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-      *error =
-          "Файл счётчика " + Quoted(real) + " не блокируется: " + Reason(errno);
-      return false;
+    // Another run holds the lock for a few milliseconds; one that holds it
+    // for long must not stall every port of this one.
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        *error = "Файл счётчика " + Quoted(real) +
+                 " не блокируется: " + Reason(errno);
+        return false;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        *error = "Файл счётчика " + Quoted(real) +
+                 " занят другим процессом дольше " +
+                 std::to_string(kLockWait.count() / 1000) + " с";
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     struct stat now {};
     if (::fstat(fd.get(), &st) != 0) {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -126,6 +127,28 @@ TEST(SerialCounterTest, RefusesWhatIsNoCounter) {
     EXPECT_FALSE(PeekCounter(dir.File(name)).value) << name;
     EXPECT_FALSE(TakeSerial(dir.File(name), UINT64_MAX).value) << name;
   }
+}
+
+// A lock held for long (another program, a stuck run) ends the take with a
+// message within seconds instead of stalling every port.
+TEST(SerialCounterTest, ALockHeldForLongIsAnErrorNotAHang) {
+  TempDir dir;
+  const std::string counter = dir.File("counter");
+  WriteText(counter, "9\n");
+  const int holder = ::open(counter.c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  const int locked = ::flock(holder, LOCK_EX);
+  ASSERT_EQ(locked, 0);
+  const auto start = std::chrono::steady_clock::now();
+  const CounterResult r = TakeSerial(counter, UINT64_MAX);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_FALSE(r.value);
+  EXPECT_NE(r.error.find("занят другим процессом"), std::string::npos)
+      << r.error;
+  EXPECT_LT(waited, std::chrono::seconds(4));
+  EXPECT_EQ(ReadText(counter), "9\n");
+  ::close(holder);  // released: the next take goes through
+  EXPECT_EQ(TakeSerial(counter, UINT64_MAX).value, 9u);
 }
 
 TEST(SerialCounterTest, ConcurrentTakersNeverShareANumber) {
