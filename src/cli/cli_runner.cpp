@@ -73,8 +73,9 @@ class Gang {
     ProgressFigures f;
     std::optional<int64_t> first;
     for (const auto& run : runs_) {
+      // A port that has finished moves no more bytes, whatever it queued.
       f.done += run->bytes().done();
-      f.total += run->bytes().total();
+      f.total += run->finished() ? run->bytes().done() : run->bytes().total();
       const auto sent = run->bytes().first_sent_ms();
       if (sent && (!first || *sent < *first)) first = sent;
     }
@@ -179,7 +180,10 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   for (const auto& run : runs) {
     PortRun* r = run.get();
     r->on_finished = [&, r] {
-      if (gang) gang->Finished(*r);
+      if (gang) {
+        gang->Finished(*r);
+        gang->Progress(clock.elapsed());
+      }
       if (++finished == runs.size() && looping) loop.quit();
     };
     if (gang) {
