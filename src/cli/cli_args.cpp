@@ -187,7 +187,7 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
       options.port = options.ports.front();
     } else if (arg == "--serial") {
       std::string error;
-      options.serial = ParseSerialSpec(*v, &error);
+      options.serial = ParseSerialOption(*v, &error);
       if (!options.serial) return fail(error);
     } else if (arg == "--log") {
       if (v->empty()) return fail("Пустое имя журнала");
@@ -271,12 +271,12 @@ bool RunsOnSeveralPorts(CliCommand command) {
   }
 }
 
-std::optional<SerialSpec> ParseSerialSpec(const std::string& text,
-                                          std::string* error) {
+std::optional<SerialOption> ParseSerialOption(const std::string& text,
+                                              std::string* error) {
   const std::string form =
       "Неверный ключ --serial \"" + text +
       "\": нужно АДРЕС:ФАЙЛ[:ШИРИНА[:ФОРМАТ]], например 0x1FFC:serial.txt";
-  SerialSpec spec;
+  SerialOption serial;
   const size_t colon = text.find(':');
   if (colon == std::string::npos) {
     *error = form;
@@ -300,7 +300,7 @@ std::optional<SerialSpec> ParseSerialSpec(const std::string& text,
     *error = "Адрес номера за пределами 32 бит: " + text.substr(0, colon);
     return std::nullopt;
   }
-  spec.address = static_cast<uint32_t>(value);
+  serial.address = static_cast<uint32_t>(value);
   // FILE[:WIDTH[:FORMAT]], the optional parts from the right.
   std::string rest = text.substr(colon + 1);
   std::optional<std::string> width;
@@ -309,7 +309,7 @@ std::optional<SerialSpec> ParseSerialSpec(const std::string& text,
     return at == std::string::npos ? std::string() : rest.substr(at + 1);
   };
   if (const std::string f = last_field(); f == "bin" || f == "dec") {
-    spec.format = f == "dec" ? SerialFormat::kDecimal : SerialFormat::kBinary;
+    serial.format = f == "dec" ? SerialFormat::kDecimal : SerialFormat::kBinary;
     rest.resize(rest.size() - f.size() - 1);
   }
   if (const std::string f = last_field(); AllDigits(f)) {
@@ -320,9 +320,9 @@ std::optional<SerialSpec> ParseSerialSpec(const std::string& text,
     *error = form;
     return std::nullopt;
   }
-  spec.file = rest;
+  serial.file = rest;
   if (width) {
-    const int max = spec.format == SerialFormat::kBinary
+    const int max = serial.format == SerialFormat::kBinary
                         ? kMaxBinarySerialWidth
                         : kMaxDecimalSerialWidth;
     const std::optional<int32_t> w =
@@ -330,12 +330,12 @@ std::optional<SerialSpec> ParseSerialSpec(const std::string& text,
     if (!w || *w < 1 || *w > max) {
       *error = "Неверная ширина номера: " + *width + " (1.." +
                std::to_string(max) +
-               (spec.format == SerialFormat::kBinary ? " байт)" : " цифр)");
+               (serial.format == SerialFormat::kBinary ? " байт)" : " цифр)");
       return std::nullopt;
     }
-    spec.width = *w;
+    serial.width = *w;
   }
-  return spec;
+  return serial;
 }
 
 int FindChipRow(const std::string& entry,

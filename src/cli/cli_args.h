@@ -58,7 +58,7 @@ inline constexpr uint32_t kDefaultTimeoutSeconds = 600;
 // `width`); the next number comes from the counter in `file`.
 enum class SerialFormat { kBinary, kDecimal };
 
-struct SerialSpec {
+struct SerialOption {
   uint32_t address = 0;
   std::string file;
   int width = 4;
@@ -71,8 +71,8 @@ inline constexpr int kMaxDecimalSerialWidth = 20;  // its decimal digits
 // "ADDR:FILE[:WIDTH[:FORMAT]]": ADDR decimal or 0x hexadecimal, FORMAT "bin"
 // or "dec". FILE may itself hold colons (C:\...); WIDTH and FORMAT are
 // taken from the right. Nothing, with `error` set, when the text is wrong.
-std::optional<SerialSpec> ParseSerialSpec(const std::string& text,
-                                          std::string* error);
+std::optional<SerialOption> ParseSerialOption(const std::string& text,
+                                              std::string* error);
 
 // Commands that run on several ports at once: those whose result is a
 // verdict on the chip, not a listing or a file of its own.
@@ -96,8 +96,8 @@ struct CliOptions {
   bool quiet = false;
   bool json = false;
   uint32_t timeout_seconds = kDefaultTimeoutSeconds;
-  std::optional<SerialSpec> serial;  // --serial
-  std::string log;                   // --log: the production log
+  std::optional<SerialOption> serial;  // --serial
+  std::string log;                     // --log: the production log
 };
 
 struct ParsedArgs {

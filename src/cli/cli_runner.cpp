@@ -38,13 +38,14 @@ ExitStatus FailEarly(const CliOptions& options, const CliStreams& streams,
 std::string CheckProductionFiles(const CliOptions& options,
                                  ProductionLog& log) {
   if (options.serial) {
-    const SerialSpec& spec = *options.serial;
-    const CounterResult counter = PeekCounter(spec.file);
+    const SerialOption& serial = *options.serial;
+    const CounterResult counter = PeekCounter(serial.file);
     if (!counter.value) return counter.error;
-    if (*counter.value > MaxSerialValue(spec.width, spec.format)) {
-      return "Номер " + std::to_string(*counter.value) + " из \"" + spec.file +
-             "\" не помещается в " + std::to_string(spec.width) +
-             (spec.format == SerialFormat::kBinary ? " байт" : " цифр");
+    if (*counter.value > MaxSerialValue(serial.width, serial.format)) {
+      return "Номер " + std::to_string(*counter.value) + " из \"" +
+             serial.file + "\" не помещается в " +
+             std::to_string(serial.width) +
+             (serial.format == SerialFormat::kBinary ? " байт" : " цифр");
     }
   }
   if (!options.log.empty()) return log.Open(options.log);

@@ -513,9 +513,9 @@ void PortRun::StampSerialIfDue() {
   if (!serial_place_ || serial_ || !serial_error_.empty()) return;
   CommandQueue& queue = host_.queue();
   if (queue.empty() || !CarriesSerial(queue.entry(0), *serial_place_)) return;
-  const SerialSpec& spec = *options_.serial;
+  const SerialOption& serial = *options_.serial;
   const CounterResult taken =
-      TakeSerial(spec.file, MaxSerialValue(spec.width, spec.format));
+      TakeSerial(serial.file, MaxSerialValue(serial.width, serial.format));
   if (!taken.value) {
     serial_error_ = taken.error;
     queue.ClearQueue();  // the chip gets no number it does not own
@@ -523,7 +523,7 @@ void PortRun::StampSerialIfDue() {
   }
   serial_ = taken.value;
   const std::vector<uint8_t> bytes =
-      *EncodeSerial(*serial_, spec.width, spec.format);
+      *EncodeSerial(*serial_, serial.width, serial.format);
   for (size_t i = 0; i < queue.count(); ++i) {
     if (CarriesSerial(queue.entry(i), *serial_place_)) {
       queue.ReplaceEntry(i,
@@ -571,16 +571,18 @@ void PortRun::RunOperation() {
         ImageTooLargeText(host_.core().buffer().size(), memory, flash, write));
   }
   if (options_.serial) {
-    const SerialSpec& spec = *options_.serial;
-    if (uint64_t{spec.address} + static_cast<uint64_t>(spec.width) > memory) {
+    const SerialOption& serial = *options_.serial;
+    if (uint64_t{serial.address} + static_cast<uint64_t>(serial.width) >
+        memory) {
       return Finish(ExitStatus::kUsage,
-                    "Номер по адресу " + Hex(spec.address) + " (" +
-                        std::to_string(spec.width) + " байт) не помещается в " +
+                    "Номер по адресу " + Hex(serial.address) + " (" +
+                        std::to_string(serial.width) +
+                        " байт) не помещается в " +
                         (flash ? "память программ" : "EEPROM") + " (" +
                         std::to_string(memory) + " байт)");
     }
     serial_place_ = SerialPlace{
-        spec.address, static_cast<uint32_t>(spec.width),
+        serial.address, static_cast<uint32_t>(serial.width),
         flash ? uint8_t{OP_WRITE_FLASH} : uint8_t{OP_WRITE_EEPROM},
         flash ? uint8_t{OP_VERIFY_FLASH} : uint8_t{OP_VERIFY_EEPROM}};
   }

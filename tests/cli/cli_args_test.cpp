@@ -121,35 +121,35 @@ TEST(CliArgsTest, SeveralPorts) {
 
 TEST(CliArgsTest, SerialNumberSpec) {
   std::string error;
-  auto spec = [&](const std::string& text) {
-    const std::optional<SerialSpec> s = ParseSerialSpec(text, &error);
+  auto serial = [&](const std::string& text) {
+    const std::optional<SerialOption> s = ParseSerialOption(text, &error);
     EXPECT_TRUE(s) << text << ": " << error;
-    return s.value_or(SerialSpec{});
+    return s.value_or(SerialOption{});
   };
-  SerialSpec s = spec("0x1FFC:serial.txt");
+  SerialOption s = serial("0x1FFC:serial.txt");
   EXPECT_EQ(s.address, 0x1FFCu);
   EXPECT_EQ(s.file, "serial.txt");
   EXPECT_EQ(s.width, 4);
   EXPECT_EQ(s.format, SerialFormat::kBinary);
-  s = spec("100:/var/lib/line/next:6:dec");
+  s = serial("100:/var/lib/line/next:6:dec");
   EXPECT_EQ(s.address, 100u);
   EXPECT_EQ(s.width, 6);
   EXPECT_EQ(s.format, SerialFormat::kDecimal);
   // Width and format come from the right: the file name may hold colons.
-  s = spec("0X10:C:\\line\\next.txt:2");
+  s = serial("0X10:C:\\line\\next.txt:2");
   EXPECT_EQ(s.file, "C:\\line\\next.txt");
   EXPECT_EQ(s.width, 2);
-  EXPECT_EQ(spec("0:a:b:bin").file, "a:b");
-  EXPECT_EQ(spec("0:8").file, "8");  // a lone field is the file
-  EXPECT_EQ(spec("0:n:20:dec").width, 20);
+  EXPECT_EQ(serial("0:a:b:bin").file, "a:b");
+  EXPECT_EQ(serial("0:8").file, "8");  // a lone field is the file
+  EXPECT_EQ(serial("0:n:20:dec").width, 20);
 
   for (const char* bad : {"serial.txt", "x:serial.txt", "0x:serial.txt",
                           "0x100000000:n", "12345678901:n", "0:", "0::4",
                           "0:n:0", "0:n:9", "0:n:9:bin", "0:n:21:dec"}) {
-    EXPECT_FALSE(ParseSerialSpec(bad, &error)) << bad;
+    EXPECT_FALSE(ParseSerialOption(bad, &error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
-  EXPECT_TRUE(ParseSerialSpec("0xFFFFFFFF:n", &error));
+  EXPECT_TRUE(ParseSerialOption("0xFFFFFFFF:n", &error));
   // Only writes take a number; the log wants a chip.
   EXPECT_EQ(ErrorOf({"--serial", "0:n", "verify-flash", "x.bin"}),
             "Ключ --serial — только для write-flash и write-eeprom");
