@@ -32,28 +32,37 @@ struct RunAs {
   gid_t gid;
 };
 
-// `config_home` becomes XDG_CONFIG_HOME: the store lives in
-// config_home/ZARVENTIK/TAKT-M.conf.
+// The binary's arguments and environment, `config_home` as XDG_CONFIG_HOME
+// (the store lives in config_home/ZARVENTIK/TAKT-M.conf). Everything the
+// child needs is built before the fork: a test may run other threads, and
+// the child must not allocate before exec.
+struct ExecArgs {
+  ExecArgs(const std::vector<std::string>& args, const std::string& config_home)
+      : words(args), config("XDG_CONFIG_HOME=" + config_home) {
+    argv.push_back(program.data());
+    for (std::string& a : words) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0) envp.push_back(*e);
+    }
+    envp.push_back(config.data());
+    envp.push_back(nullptr);
+  }
+  ExecArgs(const ExecArgs&) = delete;  // argv points into the strings
+  ExecArgs& operator=(const ExecArgs&) = delete;
+  std::string program = TAKT_CLI_PATH;
+  std::vector<std::string> words;
+  std::string config;
+  std::vector<char*> argv;
+  std::vector<char*> envp;
+};
+
 inline CliResult RunCliProcess(const std::vector<std::string>& args,
                                const std::string& config_home,
                                int timeout_ms = 120000,
                                std::optional<RunAs> run_as = std::nullopt) {
   CliResult result;
-  // Everything the child needs is built before the fork: a test may run
-  // other threads, and the child must not allocate before exec.
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv;
-  std::string program = TAKT_CLI_PATH;
-  argv.push_back(program.data());
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::string config = "XDG_CONFIG_HOME=" + config_home;
-  std::vector<char*> envp;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0) envp.push_back(*e);
-  }
-  envp.push_back(config.data());
-  envp.push_back(nullptr);
+  ExecArgs exec(args, config_home);
   int out[2], err[2];
   if (::pipe(out) != 0 || ::pipe(err) != 0) return result;
   const pid_t pid = ::fork();
@@ -65,7 +74,7 @@ inline CliResult RunCliProcess(const std::vector<std::string>& args,
     ::dup2(out[1], STDOUT_FILENO);
     ::dup2(err[1], STDERR_FILENO);
     for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
-    ::execve(argv[0], argv.data(), envp.data());
+    ::execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     ::_exit(127);
   }
   ::close(out[1]);
@@ -114,19 +123,7 @@ class CliChild {
  public:
   CliChild(const std::vector<std::string>& args, const std::string& config_home,
            const std::string& output) {
-    std::vector<std::string> copy = args;
-    std::vector<char*> argv;
-    std::string program = TAKT_CLI_PATH;
-    argv.push_back(program.data());
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::string config = "XDG_CONFIG_HOME=" + config_home;
-    std::vector<char*> envp;
-    for (char** e = environ; *e != nullptr; ++e) {
-      if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0) envp.push_back(*e);
-    }
-    envp.push_back(config.data());
-    envp.push_back(nullptr);
+    ExecArgs exec(args, config_home);
     const std::string out = output + ".out";
     const std::string err = output + ".err";
     pid_ = ::fork();
@@ -136,7 +133,7 @@ class CliChild {
       if (o < 0 || e < 0) ::_exit(126);
       ::dup2(o, STDOUT_FILENO);
       ::dup2(e, STDERR_FILENO);
-      ::execve(argv[0], argv.data(), envp.data());
+      ::execve(exec.argv[0], exec.argv.data(), exec.envp.data());
       ::_exit(127);
     }
   }
