@@ -31,6 +31,8 @@ class ByteProgress {
   // Bytes per second since the first memory command was sent; nothing
   // before any byte is done.
   std::optional<double> BytesPerSecond(int64_t now_ms) const;
+  // When the first memory command went out.
+  std::optional<int64_t> first_sent_ms() const { return first_sent_ms_; }
 
  private:
   std::deque<uint32_t> queued_;  // data bytes of each queued entry, head first

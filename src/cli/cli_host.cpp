@@ -14,12 +14,20 @@ CliHost::CliHost(const std::array<bool, 14>& checks)
   QObject::connect(&watchdog_, &QTimer::timeout, [this] {
     ++watchdog_firings_;
     core_.programmer().Timer2Timer();
+    if (on_event) on_event();
   });
   comm_.OnReceiveData = [this](const uint8_t* bytes, uint16_t count) {
     core_.parser().Comm321ReceiveData(bytes, count);
+    if (on_event) on_event();
   };
-  comm_.OnRequestHangup = [this](TComm32*) { port_failed_ = true; };
-  comm_.OnError = [this](uint32_t) { port_failed_ = true; };
+  comm_.OnRequestHangup = [this](TComm32*) {
+    port_failed_ = true;
+    if (on_event) on_event();
+  };
+  comm_.OnError = [this](uint32_t) {
+    port_failed_ = true;
+    if (on_event) on_event();
+  };
 }
 
 void CliHost::Open(const PortSettings& settings) {
@@ -55,6 +63,18 @@ bool CliHost::RunUntil(const std::function<bool()>& done, int64_t ms) {
 }
 
 bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
+  if (before_send && !core_.queue().empty()) {
+    const std::vector<uint8_t> head = core_.queue().entry(0);
+    before_send();
+    if (core_.queue().empty()) return false;
+    const std::vector<uint8_t>& now = core_.queue().entry(0);
+    if (now != head) {
+      LayOutFrame(now.data(), static_cast<uint8_t>(now.size()),
+                  refreshed_frame_);
+      bytes = refreshed_frame_.bytes.data();
+      count = static_cast<uint16_t>(refreshed_frame_.size);
+    }
+  }
   if (first_write_ms_ < 0 && since_ != nullptr) {
     first_write_ms_ = since_->elapsed();
   }
