@@ -183,8 +183,8 @@ bool IsDevicePath(const std::wstring& path) {
   return IsReservedDeviceName(path.substr(start));
 }
 
-// The folder part of a name with its final separator ("C:\x\", "C:", or
-// nothing for a name in the current folder), and the rest.
+// The length of a name's folder part with its final separator ("C:\x\",
+// "C:"; none for a name in the current folder).
 size_t FolderLength(const std::wstring& name) {
   size_t length = 0;
   for (size_t i = 0; i < name.size(); ++i) {
