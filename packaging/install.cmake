@@ -12,7 +12,10 @@ include(GNUInstallDirs)
 
 set(TAKT_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 
-install(TARGETS takt-m-devsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The virtual programmer is not built for Windows.
+if(TARGET takt-m-devsim)
+  install(TARGETS takt-m-devsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 if(TAKT_BUILD_QT)
   install(TARGETS takt-m takt-m-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

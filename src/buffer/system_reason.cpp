@@ -16,6 +16,8 @@ class FileErrorCategory : public std::error_category {
         return "Канал или устройство не принимает данные";
       case FileErrc::kIncomplete:
         return "Файл записан не полностью";
+      case FileErrc::kBadName:
+        return "Недопустимое имя файла";
     }
     return "Ошибка файла";
   }
@@ -59,10 +61,17 @@ std::error_code make_error_code(FileErrc e) {
 
 std::string SystemReason(const std::error_code& error) {
   if (error.category() == FileCategory()) return error.message();
-#ifdef EDQUOT
+#if defined(EDQUOT) && !defined(_WIN32)
   // No portable name for it; on POSIX systems the number is the errno.
   if (error.value() == EDQUOT && (error.category() == std::generic_category() ||
                                   error.category() == std::system_category())) {
+    return "Превышена дисковая квота";
+  }
+#endif
+#ifdef _WIN32
+  // Windows has no errno for it; the file layer passes its own code on.
+  constexpr int kDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED
+  if (error == std::error_code(kDiskQuotaExceeded, std::system_category())) {
     return "Превышена дисковая квота";
   }
 #endif

@@ -13,6 +13,7 @@ enum class FileErrc {
   kNotRegularFile = 1,  // a socket or other node that holds no file
   kStalled,             // a pipe or device took no byte for too long
   kIncomplete,          // the file did not end up with every byte
+  kBadName,             // a name the system does not take for a file
 };
 
 const std::error_category& FileCategory();

@@ -36,6 +36,18 @@ std::string OneLine(std::string_view text) {
   return line;
 }
 
+// Whether something is there under `path`. Names are UTF-8 everywhere in
+// the program; a path made from a plain string would read them in the local
+// code page on Windows, and one that is not UTF-8 names nothing there.
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  try {
+    return fs::exists(fs::path(std::u8string(path.begin(), path.end())), ec);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 bool IsMissing(const std::error_code& error) {
   return error == std::errc::no_such_file_or_directory ||
          error == std::errc::not_a_directory;
@@ -54,7 +66,14 @@ std::string SaveFailureText(const std::string& path,
 }
 
 std::string UpperExtension(const std::string& path) {
-  const std::string name = fs::path(path).filename().string();
+  // The name is what follows the folder, whatever the bytes in it.
+#ifdef _WIN32
+  const size_t folder_end = path.find_last_of("/\\:");
+#else
+  const size_t folder_end = path.rfind('/');
+#endif
+  const std::string name =
+      folder_end == std::string::npos ? path : path.substr(folder_end + 1);
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos) return std::string();
   std::string ext = name.substr(dot);
@@ -169,9 +188,7 @@ SaveOutcome WorkingFileController::ToolButton5Click() {
   const std::optional<std::string> chosen =
       host_.PromptSaveFileName(working_file_);
   if (!chosen) return SaveOutcome::kCancelled;
-  std::error_code ec;
-  if (fs::exists(*chosen, ec) &&
-      host_.AskYesNo(kOverwritePrompt) == Answer::kNo) {
+  if (Exists(*chosen) && host_.AskYesNo(kOverwritePrompt) == Answer::kNo) {
     return SaveOutcome::kCancelled;
   }
   const DataBuffer& buffer = editor_.buffer();
