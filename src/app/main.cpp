@@ -2,23 +2,24 @@
 // loop. The settings dialog's creation opens the serial port; errors raised
 // while a window is created are shown and the program goes on.
 #include <QApplication>
-#include <QLocale>
 #include <memory>
 
+#include "app/app_icon.h"
 #include "config/settings_dialog.h"
 #include "programming/bit_dialogs.h"
 #include "ui/about_box.h"
+#include "ui/app_setup.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
 #include "ui/shell_browser.h"
 
 int main(int argc, char** argv) {
+  taktm::PrepareDisplayScaling();
   QApplication app(argc, argv);
-  QApplication::setOrganizationName(QStringLiteral("ZARVENTIK"));
-  QApplication::setApplicationName(QStringLiteral("TAKT-M"));
-  QApplication::setApplicationDisplayName(QStringLiteral("TAKT-M"));
-  // Dates and sizes in the file list read as the rest of the window does.
-  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  taktm::SetUpApplication(app);
+  // The desktop entry takt-m.desktop names the same icon.
+  QApplication::setWindowIcon(taktm::ApplicationIcon());
+  QApplication::setDesktopFileName(QStringLiteral("takt-m"));
 
   taktm::TForm1 form1;
   // The settings dialog starts the watchdog and opens the port.

@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QRegularExpressionValidator>
+#include <algorithm>
+#include <cmath>
 
 #include "buffer/grid_text.h"
 #include "buffer/hex_grid.h"
@@ -41,6 +43,25 @@ void HexCellDelegate::updateEditorGeometry(QWidget* editor,
   editor->setGeometry(option.rect);
 }
 
+void HexCellDelegate::PrepareTexts(const QFont& font) const {
+  if (byte_font_ == font && widest_text_ > 0) return;
+  byte_font_ = font;
+  widest_text_ = 0;
+  for (size_t b = 0; b < byte_texts_.size(); ++b) {
+    QStaticText& t = byte_texts_[b];
+    t = QStaticText(
+        QString::fromStdString(ByteToHexText(static_cast<uint8_t>(b))));
+    t.setTextFormat(Qt::PlainText);
+    t.prepare(QTransform(), font);
+    widest_text_ =
+        std::max(widest_text_, static_cast<int>(std::ceil(t.size().width())));
+  }
+}
+
+int HexCellDelegate::TextIndent(int cell_width) const {
+  return std::clamp((cell_width - widest_text_) / 2, 0, kMaxTextIndent);
+}
+
 void HexCellDelegate::paint(QPainter* painter,
                             const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
@@ -48,28 +69,25 @@ void HexCellDelegate::paint(QPainter* painter,
   if (selected) painter->fillRect(option.rect, option.palette.highlight());
   painter->setPen(selected ? option.palette.highlightedText().color()
                            : option.palette.text().color());
+  painter->setFont(option.font);
+  PrepareTexts(option.font);
+  // The style's text margins would push the second digit onto the grid
+  // line: the text goes straight into the cell's own pixels.
+  const int left = option.rect.left() + TextIndent(option.rect.width());
   const QString text = index.data(Qt::DisplayRole).toString();
   const std::optional<uint32_t> value =
       text.size() == 2 ? HexTextToInt(text.toStdString()) : std::nullopt;
   if (value) {
-    if (byte_font_ != option.font) {
-      byte_font_ = option.font;
-      for (QStaticText& t : byte_texts_) t = QStaticText();
-    }
-    QStaticText& cached = byte_texts_[*value & 0xFF];
-    if (cached.text().isEmpty()) {
-      cached.setText(text);
-      cached.setTextFormat(Qt::PlainText);
-      cached.prepare(QTransform(), option.font);
-    }
+    const QStaticText& cached = byte_texts_[*value & 0xFF];
     const int y =
         option.rect.top() +
         (option.rect.height() - static_cast<int>(cached.size().height())) / 2;
-    painter->setFont(option.font);
-    painter->drawStaticText(option.rect.left() + 2, y, cached);
+    painter->drawStaticText(left, y, cached);
   } else if (!text.isEmpty()) {
-    painter->drawText(option.rect.adjusted(2, 0, 0, 0),
-                      Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter->drawText(
+        QRect(left, option.rect.top(), option.rect.right() - left + 1,
+              option.rect.height()),
+        Qt::AlignLeft | Qt::AlignVCenter, text);
   }
   if (option.state & QStyle::State_HasFocus) {
     painter->setPen(QPen(option.palette.text().color(), 1, Qt::DotLine));

@@ -30,8 +30,9 @@ class HexCellDelegate : public QStyledItemDelegate {
                     const QModelIndex& index) const override;
   void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const override;
-  // Plain text two pixels from the left, never elided: two digits must fit
-  // columns as narrow as 17 pixels.
+  // Plain text, never elided, without the style's margins: at most two
+  // pixels in from the left and less when the font's widest pair needs the
+  // room, so that two digits fit a 17-pixel column beside its grid line.
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
 
@@ -48,6 +49,15 @@ class HexCellDelegate : public QStyledItemDelegate {
   // The 256 two-digit texts, laid out once: a cell is then one glyph run.
   mutable std::array<QStaticText, 256> byte_texts_;
   mutable QFont byte_font_;
+  mutable int widest_text_ = 0;  // the widest of them, in whole pixels
+
+  static constexpr int kMaxTextIndent = 2;
+
+  // Lays the 256 texts out again when the font changed.
+  void PrepareTexts(const QFont& font) const;
+  // How far in from a cell's left edge the digits start in a cell of the
+  // given width, with the font of the last paint.
+  int TextIndent(int cell_width) const;
 };
 
 }  // namespace taktm

@@ -18,7 +18,7 @@ namespace {
 // the view itself would route the painting of every cell through it.
 constexpr char kHeaderStyle[] =
     "QHeaderView::section { background-color: rgb(255, 255, 166);"
-    " color: black; padding: 0px; border: none;"
+    " color: black; padding: 0px 0px 0px 2px; border: none;"
     " border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; }";
 constexpr char kCornerStyle[] =
     "background-color: rgb(255, 255, 166); border: none;"

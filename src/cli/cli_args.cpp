@@ -57,6 +57,7 @@ const std::vector<CommandEntry>& CommandTable() {
   using C = CliCommand;
   static const std::vector<CommandEntry> entries = {
       {C::kHelp, "help", -1, false, false, false, false},
+      {C::kPorts, "ports", -1, false, false, false, false},
       {C::kInfo, "info", -1, false, false, false, false},
       {C::kChips, "chips", -1, false, false, false, false},
       {C::kOps, "ops", -1, true, false, false, false},
@@ -119,10 +120,19 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
   };
   for (size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
+    if (arg == "-h" || arg == "--help" || arg == "--version") {
+      options.command =
+          arg == "--version" ? CliCommand::kVersion : CliCommand::kHelp;
+      result.options = options;
+      return result;
+    }
     if (arg == "--") {
       words.insert(words.end(), args.begin() + static_cast<long>(i) + 1,
                    args.end());
       break;
+    }
+    if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
+      return fail("Неизвестный ключ " + arg);  // "-" alone is a word (BITS)
     }
     if (arg.rfind("--", 0) != 0 || arg.size() == 2) {
       words.push_back(arg);
@@ -139,11 +149,6 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
       if (i + 1 < args.size()) return args[++i];
       return std::nullopt;
     };
-    if (arg == "--help") {
-      options.command = CliCommand::kHelp;
-      result.options = options;
-      return result;
-    }
     if (arg == "--quiet" || arg == "--json") {
       if (inline_value) return fail("Ключ " + arg + " не принимает значения");
       (arg == "--quiet" ? options.quiet : options.json) = true;
@@ -158,14 +163,35 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
       continue;
     }
     if (arg != "--port" && arg != "--baud" && arg != "--parity" &&
-        arg != "--chip" && arg != "--timeout") {
+        arg != "--chip" && arg != "--timeout" && arg != "--serial" &&
+        arg != "--log") {
       return fail("Неизвестный ключ " + arg);
     }
     const std::optional<std::string> v = value();
     if (!v) return fail("Ключу " + arg + " нужно значение");
     if (arg == "--port") {
-      if (v->empty()) return fail("Пустое имя порта");
-      options.port = *v;
+      // A comma list names several ports; each may be given only once.
+      size_t from = 0;
+      while (from <= v->size()) {
+        size_t comma = v->find(',', from);
+        if (comma == std::string::npos) comma = v->size();
+        const std::string name = Trim(v->substr(from, comma - from));
+        from = comma + 1;
+        if (name.empty()) return fail("Пустое имя порта");
+        if (std::find(options.ports.begin(), options.ports.end(), name) !=
+            options.ports.end()) {
+          return fail("Порт " + name + " указан дважды");
+        }
+        options.ports.push_back(name);
+      }
+      options.port = options.ports.front();
+    } else if (arg == "--serial") {
+      std::string error;
+      options.serial = ParseSerialOption(*v, &error);
+      if (!options.serial) return fail(error);
+    } else if (arg == "--log") {
+      if (v->empty()) return fail("Пустое имя журнала");
+      options.log = *v;
     } else if (arg == "--baud") {
       const std::optional<int32_t> baud = ParseInt32(*v);
       if (!baud || *baud <= 0 || !AllDigits(*v)) {
@@ -210,8 +236,106 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
     options.file = words[1];
   }
   if (entry->takes_bits) options.bits = words[1];
+  if (options.ports.size() > 1 && !RunsOnSeveralPorts(options.command)) {
+    return fail(std::string("Команда ") + entry->name +
+                " выполняется только на одном порту");
+  }
+  if (options.serial && options.command != CliCommand::kWriteFlash &&
+      options.command != CliCommand::kWriteEeprom) {
+    return fail("Ключ --serial — только для write-flash и write-eeprom");
+  }
+  if (!options.log.empty() && !entry->needs_chip) {
+    return fail(std::string("Журнал (--log) ведётся для команд с "
+                            "микросхемой, не для ") +
+                entry->name);
+  }
   result.options = options;
   return result;
+}
+
+bool RunsOnSeveralPorts(CliCommand command) {
+  switch (command) {
+    case CliCommand::kWriteFlash:
+    case CliCommand::kWriteEeprom:
+    case CliCommand::kVerifyFlash:
+    case CliCommand::kVerifyEeprom:
+    case CliCommand::kErase:
+    case CliCommand::kEraseEeprom:
+    case CliCommand::kSignature:
+    case CliCommand::kCalibration:
+    case CliCommand::kWriteFuses:
+    case CliCommand::kWriteLocks:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::optional<SerialOption> ParseSerialOption(const std::string& text,
+                                              std::string* error) {
+  const std::string form =
+      "Неверный ключ --serial \"" + text +
+      "\": нужно АДРЕС:ФАЙЛ[:ШИРИНА[:ФОРМАТ]], например 0x1FFC:serial.txt";
+  SerialOption serial;
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos) {
+    *error = form;
+    return std::nullopt;
+  }
+  const std::string address = Lower(text.substr(0, colon));
+  uint64_t value = 0;
+  const bool hex = address.rfind("0x", 0) == 0;
+  const std::string digits = hex ? address.substr(2) : address;
+  const std::string allowed = hex ? "0123456789abcdef" : "0123456789";
+  if (digits.empty() || digits.size() > 10 ||
+      digits.find_first_not_of(allowed) != std::string::npos) {
+    *error = form;
+    return std::nullopt;
+  }
+  for (const char c : digits) {
+    value = value * (hex ? 16 : 10) +
+            static_cast<uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+  }
+  if (value > 0xFFFFFFFFu) {
+    *error = "Адрес номера за пределами 32 бит: " + text.substr(0, colon);
+    return std::nullopt;
+  }
+  serial.address = static_cast<uint32_t>(value);
+  // FILE[:WIDTH[:FORMAT]], the optional parts from the right.
+  std::string rest = text.substr(colon + 1);
+  std::optional<std::string> width;
+  auto last_field = [&rest]() -> std::string {
+    const size_t at = rest.rfind(':');
+    return at == std::string::npos ? std::string() : rest.substr(at + 1);
+  };
+  if (const std::string f = last_field(); f == "bin" || f == "dec") {
+    serial.format = f == "dec" ? SerialFormat::kDecimal : SerialFormat::kBinary;
+    rest.resize(rest.size() - f.size() - 1);
+  }
+  if (const std::string f = last_field(); AllDigits(f)) {
+    width = f;
+    rest.resize(rest.size() - f.size() - 1);
+  }
+  if (rest.empty()) {
+    *error = form;
+    return std::nullopt;
+  }
+  serial.file = rest;
+  if (width) {
+    const int max = serial.format == SerialFormat::kBinary
+                        ? kMaxBinarySerialWidth
+                        : kMaxDecimalSerialWidth;
+    const std::optional<int32_t> w =
+        width->size() <= 2 ? ParseInt32(*width) : std::nullopt;
+    if (!w || *w < 1 || *w > max) {
+      *error = "Неверная ширина номера: " + *width + " (1.." +
+               std::to_string(max) +
+               (serial.format == SerialFormat::kBinary ? " байт)" : " цифр)");
+      return std::nullopt;
+    }
+    serial.width = *w;
+  }
+  return serial;
 }
 
 int FindChipRow(const std::string& entry,
@@ -262,6 +386,7 @@ std::string UsageText() {
   return R"(Использование: takt-m-cli [КЛЮЧИ] КОМАНДА [АРГУМЕНТ]
 
 Команды:
+  ports                 последовательные порты: имя, описание, USB VID:PID
   info                  имя программатора и строки «О программе»
   chips                 список микросхем с номерами
   ops                   операции, размеры памяти, LOCK и FUSE биты (--chip)
@@ -293,9 +418,14 @@ std::string UsageText() {
   --set-locks, --no-set-locks   ставить биты защиты
   --skip-ff, --no-skip-ff       пропускать блоки из одних FF
   --timeout СЕК         предельное время операции (600)
+  --port ИМЯ,ИМЯ...     несколько программаторов сразу (или --port несколько раз)
+  --serial АДРЕС:ФАЙЛ[:ШИРИНА[:bin|dec]]
+                        серийный номер из файла-счётчика в каждую микросхему
+  --log ФАЙЛ            журнал: строка JSON на каждую микросхему
   --quiet               без хода выполнения и пояснений
   --json                результат в JSON
-  --help                эта справка
+  -h, --help            эта справка
+  --version             версия программы
 
 Коды выхода: 0 успех; 1 сбой программатора; 2 ошибка в командной строке;
 3 нет программатора; 4 неверная сигнатура; 5 ошибка сверки; 6 ошибка файла.

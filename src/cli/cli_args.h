@@ -14,6 +14,8 @@ namespace taktm {
 
 enum class CliCommand {
   kHelp,
+  kVersion,
+  kPorts,
   kInfo,
   kChips,
   kOps,
@@ -51,10 +53,38 @@ const char* CommandForOperation(int code);
 
 inline constexpr uint32_t kDefaultTimeoutSeconds = 600;
 
+// How a serial number is written into the image: `width` bytes at
+// `address`, little-endian binary or ASCII decimal digits (zero-padded to
+// `width`); the next number comes from the counter in `file`.
+enum class SerialFormat { kBinary, kDecimal };
+
+struct SerialOption {
+  uint32_t address = 0;
+  std::string file;
+  int width = 4;
+  SerialFormat format = SerialFormat::kBinary;
+};
+
+inline constexpr int kMaxBinarySerialWidth = 8;    // a 64-bit counter
+inline constexpr int kMaxDecimalSerialWidth = 20;  // its decimal digits
+
+// "ADDR:FILE[:WIDTH[:FORMAT]]": ADDR decimal or 0x hexadecimal, FORMAT "bin"
+// or "dec". FILE may itself hold colons (C:\...); WIDTH and FORMAT are
+// taken from the right. Nothing, with `error` set, when the text is wrong.
+std::optional<SerialOption> ParseSerialOption(const std::string& text,
+                                              std::string* error);
+
+// Commands that run on several ports at once: those whose result is a
+// verdict on the chip, not a listing or a file of its own.
+bool RunsOnSeveralPorts(CliCommand command);
+
 struct CliOptions {
   CliCommand command = CliCommand::kHelp;
   std::string file;  // read-*, write-*, verify-*
   std::string bits;  // write-fuses, write-locks
+  // Every --port, in order (a comma list counts as several); `port` is the
+  // first of them, the one the stored settings give way to.
+  std::vector<std::string> ports;
   std::optional<std::string> port;
   std::optional<int32_t> baud;
   // Index of the settings dialog's "Девятый бит" list giving the parity asked
@@ -66,6 +96,8 @@ struct CliOptions {
   bool quiet = false;
   bool json = false;
   uint32_t timeout_seconds = kDefaultTimeoutSeconds;
+  std::optional<SerialOption> serial;  // --serial
+  std::string log;                     // --log: the production log
 };
 
 struct ParsedArgs {

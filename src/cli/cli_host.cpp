@@ -14,12 +14,20 @@ CliHost::CliHost(const std::array<bool, 14>& checks)
   QObject::connect(&watchdog_, &QTimer::timeout, [this] {
     ++watchdog_firings_;
     core_.programmer().Timer2Timer();
+    if (on_event) on_event();
   });
   comm_.OnReceiveData = [this](const uint8_t* bytes, uint16_t count) {
     core_.parser().Comm321ReceiveData(bytes, count);
+    if (on_event) on_event();
   };
-  comm_.OnRequestHangup = [this](TComm32*) { port_failed_ = true; };
-  comm_.OnError = [this](uint32_t) { port_failed_ = true; };
+  comm_.OnRequestHangup = [this](TComm32*) {
+    port_failed_ = true;
+    if (on_event) on_event();
+  };
+  comm_.OnError = [this](uint32_t) {
+    port_failed_ = true;
+    if (on_event) on_event();
+  };
 }
 
 void CliHost::Open(const PortSettings& settings) {
@@ -37,8 +45,11 @@ void CliHost::Open(const PortSettings& settings) {
 
 bool CliHost::RunUntil(const std::function<bool()>& done, int64_t ms) {
   const QDeadlineTimer deadline(ms);
-  QTimer wake;  // ends the last wait at the deadline
-  wake.setSingleShot(true);
+  // Ends the last wait at the deadline. A coarse timer may fire a little
+  // early, and a single shot would then leave the wait to the next event
+  // (the watchdog, seconds later): precise, and repeating.
+  QTimer wake;
+  wake.setTimerType(Qt::PreciseTimer);
   wake.start(static_cast<int>(std::min<int64_t>(ms, INT32_MAX)));
   const int firings = watchdog_firings_;
   while (!done()) {
@@ -52,10 +63,24 @@ bool CliHost::RunUntil(const std::function<bool()>& done, int64_t ms) {
 }
 
 bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
+  if (before_send && !core_.queue().empty()) {
+    const std::vector<uint8_t> head = core_.queue().entry(0);
+    before_send();
+    if (core_.queue().empty()) return false;
+    const std::vector<uint8_t>& now = core_.queue().entry(0);
+    if (now != head) {
+      LayOutFrame(now.data(), static_cast<uint8_t>(now.size()),
+                  refreshed_frame_);
+      bytes = refreshed_frame_.bytes.data();
+      count = static_cast<uint16_t>(refreshed_frame_.size);
+    }
+  }
   if (first_write_ms_ < 0 && since_ != nullptr) {
     first_write_ms_ = since_->elapsed();
   }
-  return comm_.WriteData(bytes, count);
+  const bool written = comm_.WriteData(bytes, count);
+  if (on_frame_written) on_frame_written();
+  return written;
 }
 
 void CliHost::RestartWatchdog() {

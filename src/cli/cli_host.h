@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "link/comm32.h"
+#include "link/frame.h"
 #include "ui/app_core.h"
 
 namespace taktm {
@@ -61,8 +62,21 @@ class CliHost : public AppHost {
 
   // Called with the queue's progress model when it changes.
   std::function<void(int maximum, int position)> on_progress;
+  // Called after each frame handed to the port (the head command went out).
+  std::function<void()> on_frame_written;
+  // Called just before a frame goes to the port, with the head command it
+  // carries at the head of the queue. It may give the head new bytes (the
+  // frame is then laid out again from them) or empty the queue (nothing is
+  // sent).
+  std::function<void()> before_send;
   // Called with every warning box's text as it is shown.
   std::function<void(const std::string&)> on_warning;
+  // Called after whatever may end a wait: received bytes handled, the
+  // watchdog fired, the port failed.
+  std::function<void()> on_event;
+  // Called when the core lays the grid out anew: after the buffer was
+  // loaded (also the write's reload), emptied or resized.
+  std::function<void()> on_buffer_replaced;
 
   // ---- LinkHost ----
   bool WriteData(const uint8_t* bytes, uint16_t count) override;
@@ -81,7 +95,9 @@ class CliHost : public AppHost {
   bool Check12() override { return checks_[12]; }
   void ShowStatus(const std::string& text) override;
   void ResetStatusColor() override;
-  void GridNeedsLayout() override {}
+  void GridNeedsLayout() override {
+    if (on_buffer_replaced) on_buffer_replaced();
+  }
   void GridNeedsRefresh() override {}
 
   // ---- AppHost ----
@@ -102,6 +118,7 @@ class CliHost : public AppHost {
   std::vector<std::string> warnings_;
   std::vector<std::string> error_reports_;
   std::vector<std::string> about_lines_;
+  TransmitFrame refreshed_frame_;
   const QElapsedTimer* since_ = nullptr;
   int64_t first_write_ms_ = -1;
 };

@@ -26,6 +26,10 @@ int main(int argc, char** argv) {
     std::cout << taktm::UsageText();
     return 0;
   }
+  if (parsed.options->command == taktm::CliCommand::kVersion) {
+    std::cout << "takt-m-cli " << TAKT_VERSION << '\n';
+    return 0;
+  }
   const taktm::CliStreams streams{std::cout, std::cerr,
                                   ::isatty(STDERR_FILENO) == 1};
   return static_cast<int>(taktm::RunCli(*parsed.options, streams, clock));

@@ -1,476 +1,207 @@
 #include "cli/cli_runner.h"
 
-#include <QFileInfo>
-#include <algorithm>
-#include <cstdio>
+#include <QEventLoop>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "buffer/file_io.h"
-#include "buffer/intel_hex_writer.h"
-#include "buffer/working_file.h"
-#include "cli/cli_host.h"
+#include "cli/gang_report.h"
 #include "cli/json_text.h"
-#include "cli/progress_printer.h"
+#include "cli/production_log.h"
+#include "cli/serial_counter.h"
+#include "cli/serial_stamp.h"
 #include "cli/stored_settings.h"
-#include "programming/opcodes.h"
 #include "programming/programming_texts.h"
 
 namespace taktm {
 namespace {
 
-// Box texts break lines with LF CR; one line reads better on a terminal.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\n') c = ' ';
+// A failure found before any port was opened: one message, or one object.
+ExitStatus FailEarly(const CliOptions& options, const CliStreams& streams,
+                     ExitStatus status, const std::string& message) {
+  if (options.json) {
+    JsonObject o;
+    o.Add("command", EntryOf(options.command).name)
+        .Add("status", ExitStatusName(status))
+        .AddNumber("exit", static_cast<int>(status))
+        .Add("message", message);
+    streams.out << o.Text() << '\n' << std::flush;
+  } else {
+    streams.err << "takt-m-cli: " << message << '\n';
   }
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  return text;
-}
-
-std::string Hex(uint32_t value) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
-  return text;
-}
-
-// Saved reads go out as Intel HEX for the names the program reads as Intel
-// HEX, raw otherwise.
-bool IsHexName(const std::string& path) {
-  const std::string ext = UpperExtension(path);
-  return ext == ".HEX" || ext == ".EEP";
-}
-
-class Runner {
- public:
-  Runner(const CliOptions& options, const CliStreams& streams,
-         const QElapsedTimer& clock)
-      : options_(options),
-        entry_(EntryOf(options.command)),
-        streams_(streams),
-        clock_(clock),
-        settings_(ApplyOverrides(ReadStoredSettings(), options)),
-        host_(settings_.checks),
-        progress_(streams.err, streams.err_is_terminal) {
-    host_.set_clock(&clock_);
-    json_.Add("command", entry_.name);
-  }
-
-  ExitStatus Run();
-
- private:
-  ChipProgrammer& programmer() { return host_.programmer(); }
-  int64_t timeout_ms() const {
-    return int64_t{options_.timeout_seconds} * 1000;
-  }
-  bool text() const { return !options_.json && !options_.quiet; }
-  void Say(const std::string& line) {
-    if (text()) streams_.out << line << '\n';
-  }
-  void Note(const std::string& line) {
-    if (!options_.quiet && !options_.json) {
-      streams_.err << "takt-m-cli: " << line << '\n';
-    }
-  }
-  ExitStatus Finish(ExitStatus status, const std::string& message = {});
-
-  ExitStatus LoadInputFile();
-  ExitStatus Discover();
-  ExitStatus SelectChip();
-  ExitStatus RunOperation();
-  ExitStatus SaveRead();
-  void ReportBits(BitKind kind);
-  void ReportOps();
-
-  const CliOptions& options_;
-  const CommandEntry& entry_;
-  const CliStreams& streams_;
-  const QElapsedTimer& clock_;
-  StoredSettings settings_;
-  CliHost host_;
-  ProgressPrinter progress_;
-  JsonObject json_;
-  int chip_row_ = -1;
-};
-
-ExitStatus Runner::Finish(ExitStatus status, const std::string& message) {
-  progress_.End();
-  if (options_.json) {
-    json_.Add("status", ExitStatusName(status))
-        .AddNumber("exit", static_cast<int>(status));
-    if (!message.empty()) json_.Add("message", OneLine(message));
-    std::vector<std::string> warnings = settings_.problems;
-    for (const std::string& w : host_.warnings())
-      warnings.push_back(OneLine(w));
-    if (!warnings.empty()) json_.Add("warnings", warnings);
-    json_.AddNumber("first_frame_ms", host_.first_write_ms());
-    streams_.out << json_.Text() << '\n';
-  } else if (status != ExitStatus::kOk && !message.empty()) {
-    streams_.err << "takt-m-cli: " << OneLine(message) << '\n';
-  }
-  // Lines down as the window leaves them at close.
-  if (host_.comm().IsOpen()) {
-    host_.comm().SetLineSignal(kClearRts);
-    host_.comm().SetLineSignal(kClearDtr);
-  }
-  streams_.out.flush();
   return status;
 }
 
-// The input goes through the program's own file rules: the working file's
-// load, Intel HEX by extension and the options Check4 and Check12.
-ExitStatus Runner::LoadInputFile() {
-  const std::string path = QFileInfo(QString::fromStdString(options_.file))
-                               .absoluteFilePath()
-                               .toStdString();
-  WorkingFileController& file = host_.core().working_file();
-  file.SetWorkingFile(path);
-  const size_t warnings_before = host_.warnings().size();
-  const LoadOutcome outcome = file.LoadFile();
-  json_.Add("file", path);
-  auto last_warning = [&](const char* fallback) {
-    return host_.warnings().size() > warnings_before ? host_.warnings().back()
-                                                     : std::string(fallback);
-  };
-  switch (outcome) {
-    case LoadOutcome::kLoaded:
-      break;
-    case LoadOutcome::kNoSuchFile:
-      return Finish(ExitStatus::kFileError, "Нет файла " + path);
-    case LoadOutcome::kTooLarge:
-      return Finish(ExitStatus::kFileError,
-                    "Файл слишком велик для буфера: " + path);
-    case LoadOutcome::kRefused:
-      return Finish(ExitStatus::kFileError,
-                    last_warning("Файл не загружен") + " (" + path + ")");
-    case LoadOutcome::kAbandoned:
-      return Finish(ExitStatus::kFileError,
-                    "В файле Intel HEX нет записи конца файла: " + path);
-    case LoadOutcome::kFailed:
-      return Finish(ExitStatus::kFileError, host_.error_reports().empty()
-                                                ? "Файл не читается: " + path
-                                                : host_.error_reports().back());
-  }
-  if (host_.core().buffer().size() == 0) {
-    return Finish(ExitStatus::kFileError, "Файл пуст: " + path);
-  }
-  json_.AddNumber("bytes", static_cast<int64_t>(host_.core().buffer().size()));
-  return ExitStatus::kOk;
-}
-
-ExitStatus Runner::Discover() {
-  try {
-    host_.Open(settings_.port);
-  } catch (const ECommsError& error) {
-    return Finish(ExitStatus::kNoDevice, std::string(error.what()) + " (" +
-                                             settings_.port.port.toStdString() +
-                                             ")");
-  }
-  programmer().FormShow();
-  // Discovery is over when the queue has drained: the name, the about lines
-  // and the chip list have arrived, or the retry limit emptied the queue.
-  const bool drained =
-      host_.RunUntil([&] { return host_.queue().empty(); }, timeout_ms());
-  RunState state;
-  state.drained = drained;
-  state.timed_out = !drained;
-  state.port_failed = host_.port_failed();
-  state.warnings = host_.warnings();
-  const RunVerdict verdict = JudgeRun(state);
-  // A name alone is not enough: the retry limit may have cut the about
-  // lines or the chip list short.
-  if (verdict.status == ExitStatus::kOk &&
-      programmer().caption() != kNotConnectedCaption) {
-    json_.Add("device", programmer().caption());
-    return ExitStatus::kOk;
-  }
-  // The retry limit and a closed port say more than silence does.
-  if (verdict.status == ExitStatus::kDeviceFailure && drained) {
-    return Finish(verdict.status, verdict.message);
-  }
-  if (state.port_failed) return Finish(ExitStatus::kNoDevice, verdict.message);
-  return Finish(ExitStatus::kNoDevice, "Программатор не отвечает на порту " +
-                                           settings_.port.port.toStdString());
-}
-
-ExitStatus Runner::SelectChip() {
-  const std::vector<std::string>& rows = programmer().chip_rows();
-  if (options_.chip) {
-    chip_row_ = FindChipRow(*options_.chip, rows);
-  } else if (rows.size() == 1) {
-    chip_row_ = 0;
-  }
-  if (chip_row_ < 0) {
-    std::string known;
-    for (size_t i = 0; i < rows.size(); ++i) {
-      known += (i ? ", " : "") + std::to_string(i) + " " + rows[i];
-    }
-    return Finish(
-        ExitStatus::kUsage,
-        (options_.chip ? "Нет микросхемы \"" + *options_.chip + "\""
-                       : std::string("Не задана микросхема (--chip)")) +
-            "; есть: " + known);
-  }
-  programmer().ListBox1Click(chip_row_);
-  RunState state;
-  state.drained =
-      host_.RunUntil([&] { return host_.queue().empty(); }, timeout_ms());
-  state.timed_out = !state.drained;
-  state.device_lost = host_.watchdog_firings() > 0;
-  state.port_failed = host_.port_failed();
-  state.warnings = host_.warnings();
-  const RunVerdict verdict = JudgeRun(state);
-  if (verdict.status != ExitStatus::kOk) {
-    return Finish(verdict.status, verdict.message);
-  }
-  json_.Add("chip", rows[static_cast<size_t>(chip_row_)])
-      .AddNumber("chip_index", chip_row_);
-  return ExitStatus::kOk;
-}
-
-void Runner::ReportOps() {
-  ChipProgrammer& p = programmer();
-  std::vector<JsonObject> operations;
-  Say("Память программ: " + std::to_string(p.FlashSize()) + " байт");
-  Say("EEPROM: " + std::to_string(p.EepromSize()) + " байт");
-  Say("F1: " + std::to_string(p.SizeF1()));
-  Say("Операции:");
-  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
-    const int code = p.OperationCodes()[k];
-    const char* command = CommandForOperation(code);
-    Say("  " + std::to_string(code) + "\t" + p.operation_rows()[k] +
-        (command ? std::string("\t") + command : std::string()));
-    JsonObject op;
-    op.AddNumber("code", code).Add("name", p.operation_rows()[k]);
-    if (command) op.Add("command", command);
-    operations.push_back(op);
-  }
-  json_.AddNumber("flash_size", p.FlashSize())
-      .AddNumber("eeprom_size", p.EepromSize())
-      .AddNumber("f1", p.SizeF1())
-      .Add("operations", operations);
-  for (BitKind kind : {BitKind::kLock, BitKind::kFuse}) {
-    BitRows& rows = p.bits(kind);
-    Say(kind == BitKind::kLock ? "LOCK биты:" : "FUSE биты:");
-    std::vector<std::string> names;
-    for (int i = 0; i < rows.count(); ++i) {
-      Say("  " + std::to_string(i) + "\t" + rows.row(i).caption);
-      names.push_back(rows.row(i).caption);
-    }
-    json_.Add(kind == BitKind::kLock ? "locks" : "fuses", names);
-  }
-}
-
-void Runner::ReportBits(BitKind kind) {
-  BitRows& rows = programmer().bits(kind);
-  std::vector<JsonObject> bits;
-  for (int i = 0; i < rows.count(); ++i) {
-    Say(std::to_string(i) + "\t" + rows.row(i).caption + "\t" +
-        (rows.row(i).ticked ? "1" : "0"));
-    JsonObject bit;
-    bit.AddNumber("index", i)
-        .Add("name", rows.row(i).caption)
-        .AddBool("ticked", rows.row(i).ticked);
-    bits.push_back(bit);
-  }
-  json_.Add("bits", bits);
-}
-
-ExitStatus Runner::SaveRead() {
-  const DataBuffer& buffer = host_.core().buffer();
-  const std::string path = options_.file;
-  std::error_code error;
-  if (IsHexName(path)) {
-    const std::string text = WriteIntelHex(buffer.data(), buffer.size());
-    error = WriteFileAtomically(
-        path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  } else {
-    error = WriteFileAtomically(path, buffer.data(), buffer.size());
-  }
-  json_.Add("file", path)
-      .AddNumber("bytes", static_cast<int64_t>(buffer.size()));
-  if (error) {
-    return Finish(ExitStatus::kFileError,
-                  "Не удалось записать файл " + path + ": " + error.message());
-  }
-  Say("Прочитано " + std::to_string(buffer.size()) + " байт в " + path +
-      (IsHexName(path) ? " (Intel HEX)" : ""));
-  return Finish(ExitStatus::kOk);
-}
-
-ExitStatus Runner::RunOperation() {
-  ChipProgrammer& p = programmer();
-  int operation_row = -1;
-  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
-    if (p.OperationCodes()[k] == entry_.operation) {
-      operation_row = static_cast<int>(k);
+// The counter must give a number, and one that fits, before any chip is
+// touched; the log must be open.
+std::string CheckProductionFiles(const CliOptions& options,
+                                 ProductionLog& log) {
+  if (options.serial) {
+    const SerialOption& serial = *options.serial;
+    const CounterResult counter = PeekCounter(serial.file);
+    if (!counter.value) return counter.error;
+    if (*counter.value > MaxSerialValue(serial.width, serial.format)) {
+      return "Номер " + std::to_string(*counter.value) + " из \"" +
+             serial.file + "\" не помещается в " +
+             std::to_string(serial.width) +
+             (serial.format == SerialFormat::kBinary ? " байт" : " цифр");
     }
   }
-  if (operation_row < 0) {
-    return Finish(ExitStatus::kUsage,
-                  std::string("Операция \"") +
-                      kOperationNames[static_cast<size_t>(entry_.operation)] +
-                      "\" не разрешена для этой микросхемы");
-  }
-  // An image larger than the memory would be cut; refuse it before anything
-  // reaches the chip.
-  const bool flash = options_.command == CliCommand::kWriteFlash ||
-                     options_.command == CliCommand::kVerifyFlash;
-  if (entry_.file_is_input) {
-    const uint32_t size = flash ? p.FlashSize() : p.EepromSize();
-    if (host_.core().buffer().size() > size) {
-      return Finish(ExitStatus::kFileError,
-                    std::string(kImageTooLarge) + " Файл " +
-                        std::to_string(host_.core().buffer().size()) +
-                        " байт, память " + std::to_string(size) + " байт");
-    }
-  }
-  bool verify_expected = false;
-  switch (options_.command) {
-    case CliCommand::kWriteFlash:
-      verify_expected = host_.Check(3) && p.IsOperationAllowed(OP_VERIFY_FLASH);
-      break;
-    case CliCommand::kWriteEeprom:
-      verify_expected =
-          host_.Check(7) && p.IsOperationAllowed(OP_VERIFY_EEPROM);
-      break;
-    case CliCommand::kVerifyFlash:
-    case CliCommand::kVerifyEeprom:
-      verify_expected = true;
-      break;
-    default:
-      break;
-  }
-  // Bit writes: the ticks are set in the dialog's rows and "Записать"
-  // queues them, as the user would do.
-  std::vector<bool> ticks;
-  const bool bit_write = entry_.takes_bits;
-  const BitKind kind = options_.command == CliCommand::kWriteFuses ||
-                               options_.command == CliCommand::kReadFuses
-                           ? BitKind::kFuse
-                           : BitKind::kLock;
-  if (bit_write) {
-    std::vector<std::string> names;
-    for (int i = 0; i < p.bits(kind).count(); ++i) {
-      names.push_back(p.bits(kind).row(i).caption);
-    }
-    std::string error;
-    const auto parsed = ParseBitTicks(options_.bits, names, &error);
-    if (!parsed) return Finish(ExitStatus::kUsage, error);
-    ticks = *parsed;
+  if (!options.log.empty()) return log.Open(options.log);
+  return {};
+}
+
+// Several ports: one line per port as it finishes, the bytes of all of
+// them in one progress line, then a summary or the array of objects.
+class Gang {
+ public:
+  Gang(const CliOptions& options, const CliStreams& streams,
+       std::vector<std::unique_ptr<PortRun>>& runs)
+      : options_(options),
+        streams_(streams),
+        runs_(runs),
+        label_(kOperationNames[static_cast<size_t>(
+            EntryOf(options.command).operation)]),
+        progress_(streams.err, streams.err_is_terminal),
+        show_progress_(!options.quiet &&
+                       (streams.err_is_terminal || !options.json)) {
+    if (show_progress_) progress_.Begin(label_);
   }
 
-  host_.on_warning = [this](const std::string& text) {
-    progress_.End();
-    Note("предупреждение: " + OneLine(text));
-  };
-  QElapsedTimer operation_clock;
-  operation_clock.start();
-  p.ListBox2Click(chip_row_, operation_row);
-  if (bit_write) {
-    BitRows& rows = p.bits(kind);
-    for (int i = 0; i < rows.count(); ++i) {
-      rows.SetRowTicked(i, ticks[static_cast<size_t>(i)]);
+  void Progress(int64_t now) {
+    if (!show_progress_) return;
+    ProgressFigures f;
+    std::optional<int64_t> first;
+    for (const auto& run : runs_) {
+      // A port that has finished moves no more bytes, whatever it queued.
+      f.done += run->bytes().done();
+      f.total += run->finished() ? run->bytes().done() : run->bytes().total();
+      const auto sent = run->bytes().first_sent_ms();
+      if (sent && (!first || *sent < *first)) first = sent;
     }
-    p.Button1Click(kind);
+    if (first && f.done > 0 && now > *first) {
+      f.bytes_per_second = static_cast<double>(f.done) * 1000.0 /
+                           static_cast<double>(now - *first);
+    }
+    progress_.Update(f, now);
   }
-  // Progress from the whole sequence on, as the progress window shows it.
-  if (!options_.quiet && (streams_.err_is_terminal || !options_.json)) {
-    host_.on_progress = [this](int maximum, int position) {
-      progress_.Update(maximum, position);
-    };
-    progress_.Begin(kOperationNames[static_cast<size_t>(entry_.operation)]);
-    const ProgressModel& model = host_.queue().progress();
-    progress_.Update(model.maximum, model.position);
-  }
-  RunState state;
-  state.drained =
-      host_.RunUntil([&] { return host_.queue().empty(); }, timeout_ms());
-  json_.AddNumber("operation_ms", operation_clock.elapsed());
-  state.timed_out = !state.drained;
-  state.device_lost = host_.watchdog_firings() > 0;
-  state.port_failed = host_.port_failed();
-  state.status_text = p.status_text();
-  state.status_error = p.status_error();
-  state.warnings = host_.warnings();
-  state.verify_expected = verify_expected;
-  progress_.End();
-  host_.on_progress = nullptr;
 
-  const RunVerdict verdict = JudgeRun(state);
-  if (!state.status_text.empty()) json_.Add("result", state.status_text);
-  if (verdict.verify_address) {
-    json_.AddNumber("address", *verdict.verify_address)
-        .Add("address_hex", Hex(*verdict.verify_address));
+  // A message of one port for standard error.
+  void Note(const std::string& text) {
+    BreakProgress();
+    streams_.err << "takt-m-cli: " << text << '\n' << std::flush;
   }
-  if (verdict.status != ExitStatus::kOk) {
-    return Finish(verdict.status, verdict.message);
-  }
-  switch (options_.command) {
-    case CliCommand::kReadFlash:
-    case CliCommand::kReadEeprom:
-      return SaveRead();
-    case CliCommand::kReadFuses:
-    case CliCommand::kReadLocks:
-    case CliCommand::kWriteFuses:
-    case CliCommand::kWriteLocks:
-      ReportBits(kind);
-      break;
-    case CliCommand::kWriteFlash:
-    case CliCommand::kWriteEeprom:
-      json_.AddBool("verified", verify_expected);
-      Say(verify_expected ? state.status_text
-                          : std::string("Записано без сверки."));
-      break;
-    default:
-      if (!state.status_text.empty()) {
-        Say(state.status_text);
-      } else {
-        Say("Выполнено.");
+
+  void Finished(const PortRun& run) {
+    if (options_.json) return;
+    const PortResult r = run.result();
+    if (options_.quiet) {
+      if (r.status != ExitStatus::kOk) {
+        streams_.err << "takt-m-cli: " << r.port << ": " << r.message << '\n'
+                     << std::flush;
       }
-      break;
-  }
-  return Finish(ExitStatus::kOk);
-}
-
-ExitStatus Runner::Run() {
-  for (const std::string& problem : settings_.problems) Note(problem);
-  if (entry_.file_is_input) {
-    if (const ExitStatus s = LoadInputFile(); s != ExitStatus::kOk) return s;
-  }
-  if (const ExitStatus s = Discover(); s != ExitStatus::kOk) return s;
-  if (options_.command == CliCommand::kInfo) {
-    Say(programmer().caption());
-    for (const std::string& line : host_.about_lines()) Say(line);
-    json_.Add("about", host_.about_lines());
-    return Finish(ExitStatus::kOk);
-  }
-  if (options_.command == CliCommand::kChips) {
-    std::vector<JsonObject> chips;
-    const std::vector<std::string>& rows = programmer().chip_rows();
-    for (size_t i = 0; i < rows.size(); ++i) {
-      Say(std::to_string(i) + "\t" + rows[i]);
-      JsonObject chip;
-      chip.AddNumber("index", static_cast<int64_t>(i)).Add("name", rows[i]);
-      chips.push_back(chip);
+      return;
     }
-    json_.Add("chips", chips);
-    return Finish(ExitStatus::kOk);
+    BreakProgress();
+    streams_.out << PortResultLine(r, options_.serial.has_value()) << '\n'
+                 << std::flush;
   }
-  if (const ExitStatus s = SelectChip(); s != ExitStatus::kOk) return s;
-  if (options_.command == CliCommand::kOps) {
-    ReportOps();
-    return Finish(ExitStatus::kOk);
+
+  void Summary() {
+    progress_.End();
+    if (options_.json) {
+      std::string array;
+      for (const auto& run : runs_) {
+        array += (array.empty() ? "" : ",") + run->json().Text();
+      }
+      streams_.out << "[" << array << "]\n" << std::flush;
+      return;
+    }
+    if (options_.quiet) return;
+    std::vector<PortResult> results;
+    for (const auto& run : runs_) results.push_back(run->result());
+    streams_.out << GangSummary(results) << '\n' << std::flush;
   }
-  return RunOperation();
-}
+
+ private:
+  // A bar on a terminal is ended before other lines and drawn anew after.
+  void BreakProgress() {
+    if (!show_progress_ || !streams_.err_is_terminal) return;
+    progress_.End();
+    progress_.Begin(label_);
+  }
+
+  const CliOptions& options_;
+  const CliStreams& streams_;
+  std::vector<std::unique_ptr<PortRun>>& runs_;
+  const std::string label_;
+  ProgressPrinter progress_;
+  const bool show_progress_;
+};
 
 }  // namespace
 
 ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
                   const QElapsedTimer& clock) {
-  Runner runner(options, streams, clock);
-  return runner.Run();
+  const StoredSettings settings = ApplyOverrides(ReadStoredSettings(), options);
+  if (options.command == CliCommand::kPorts) {
+    PortRun run({options, streams, clock, settings, true, nullptr});
+    run.Start();
+    return run.status();
+  }
+  if (!options.quiet && !options.json) {
+    for (const std::string& problem : settings.problems) {
+      streams.err << "takt-m-cli: " << problem << '\n';
+    }
+  }
+  ProductionLog log;
+  if (const std::string error = CheckProductionFiles(options, log);
+      !error.empty()) {
+    return FailEarly(options, streams, ExitStatus::kFileError, error);
+  }
+
+  std::vector<std::string> ports = options.ports;
+  if (ports.empty()) ports.push_back(settings.port.port.toStdString());
+  const bool solo = ports.size() == 1;
+  std::vector<std::unique_ptr<PortRun>> runs;
+  for (const std::string& port : ports) {
+    StoredSettings own = settings;
+    own.port.port = QString::fromStdString(port);
+    runs.push_back(std::make_unique<PortRun>(
+        PortRunSetup{options, streams, clock, std::move(own), solo,
+                     options.log.empty() ? nullptr : &log}));
+  }
+  std::optional<Gang> gang;
+  if (!solo) gang.emplace(options, streams, runs);
+
+  QEventLoop loop;
+  size_t finished = 0;
+  bool looping = false;
+  for (const auto& run : runs) {
+    PortRun* r = run.get();
+    r->on_finished = [&, r] {
+      if (gang) {
+        gang->Finished(*r);
+        gang->Progress(clock.elapsed());
+      }
+      if (++finished == runs.size() && looping) loop.quit();
+    };
+    if (gang) {
+      r->on_bytes = [&] { gang->Progress(clock.elapsed()); };
+      r->on_note = [&](const std::string& text) { gang->Note(text); };
+    }
+  }
+  // Each port starts at once; a port that fails never stops the others.
+  for (const auto& run : runs) run->Start();
+  if (finished < runs.size()) {
+    looping = true;
+    loop.exec();
+  }
+  std::vector<ExitStatus> statuses;
+  for (const auto& run : runs) statuses.push_back(run->status());
+  if (gang) gang->Summary();
+  return WorstStatus(statuses);
 }
 
 }  // namespace taktm

@@ -1,22 +1,79 @@
 #include "cli/progress_printer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace taktm {
+namespace {
 
-std::string ProgressBar(long done, long total, int width) {
-  const long percent =
-      total > 0 ? std::clamp(done * 100 / total, 0L, 100L) : 100;
-  const long filled =
-      total > 0 ? std::clamp(done * width / total, 0L, static_cast<long>(width))
-                : width;
+constexpr int64_t kRedrawMs = 500;
+
+int PercentOf(uint64_t done, uint64_t total) {
+  if (total == 0) return 100;
+  return static_cast<int>(std::min<uint64_t>(done, total) * 100 / total);
+}
+
+// One decimal with a comma, as Russian writes it.
+std::string OneDecimal(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value);
+  std::string s = text;
+  std::replace(s.begin(), s.end(), '.', ',');
+  return s;
+}
+
+}  // namespace
+
+std::string ProgressBar(uint64_t done, uint64_t total, int width) {
+  const uint64_t cells = static_cast<uint64_t>(width);
+  const uint64_t filled =
+      total > 0 ? std::min<uint64_t>(done, total) * cells / total : cells;
   std::string bar = "[";
-  bar.append(static_cast<size_t>(filled), '#');
-  bar.append(static_cast<size_t>(width - filled), '-');
+  bar.append(filled, '#');
+  bar.append(cells - filled, '-');
   char tail[8];
-  std::snprintf(tail, sizeof tail, "] %3ld%%", percent);
+  std::snprintf(tail, sizeof tail, "] %3d%%", PercentOf(done, total));
   return bar + tail;
+}
+
+std::string SpeedText(double bytes_per_second) {
+  if (bytes_per_second < 1024) {
+    return std::to_string(std::lround(bytes_per_second)) + " Б/с";
+  }
+  if (bytes_per_second < 1024.0 * 1024) {
+    return OneDecimal(bytes_per_second / 1024) + " КБ/с";
+  }
+  return OneDecimal(bytes_per_second / (1024.0 * 1024)) + " МБ/с";
+}
+
+std::string DurationText(int64_t seconds) {
+  seconds = std::max<int64_t>(seconds, 0);
+  char text[32];
+  if (seconds >= 3600) {
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld",
+                  static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60),
+                  static_cast<long long>(seconds % 60));
+  } else {
+    std::snprintf(text, sizeof text, "%lld:%02lld",
+                  static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60));
+  }
+  return text;
+}
+
+std::string FiguresText(const ProgressFigures& f) {
+  std::string text =
+      std::to_string(f.done) + "/" + std::to_string(f.total) + " байт";
+  if (f.bytes_per_second && *f.bytes_per_second > 0) {
+    const uint64_t left = f.total > f.done ? f.total - f.done : 0;
+    const auto seconds = static_cast<int64_t>(
+        std::ceil(static_cast<double>(left) / *f.bytes_per_second));
+    text += ", " + SpeedText(*f.bytes_per_second) + ", осталось " +
+            DurationText(seconds);
+  }
+  return text;
 }
 
 void ProgressPrinter::Begin(const std::string& label) {
@@ -27,21 +84,25 @@ void ProgressPrinter::Begin(const std::string& label) {
   last_tenth_ = -1;
 }
 
-void ProgressPrinter::Update(int maximum, int position) {
-  if (!active_ || maximum <= 0) return;
-  const long done = std::max(0, maximum - position);
-  const int percent = static_cast<int>(done * 100 / maximum);
+void ProgressPrinter::Update(const ProgressFigures& figures, int64_t now_ms) {
+  if (!active_ || figures.total == 0) return;
+  const int percent = PercentOf(figures.done, figures.total);
   if (terminal_) {
-    if (percent == last_percent_) return;
+    if (percent == last_percent_ && now_ms - last_draw_ms_ < kRedrawMs) {
+      return;
+    }
     last_percent_ = percent;
-    out_ << '\r' << label_ << ' ' << ProgressBar(done, maximum, width_) << ' '
-         << done << '/' << maximum << std::flush;
+    last_draw_ms_ = now_ms;
+    // "\033[K" clears what a longer line before left behind.
+    out_ << '\r' << label_ << ' '
+         << ProgressBar(figures.done, figures.total, width_) << ' '
+         << FiguresText(figures) << "\033[K" << std::flush;
     printed_ = true;
   } else {
     const int tenth = percent / 10;
     if (tenth <= last_tenth_) return;
     last_tenth_ = tenth;
-    out_ << label_ << ": " << tenth * 10 << "% (" << done << '/' << maximum
+    out_ << label_ << ": " << tenth * 10 << "% (" << FiguresText(figures)
          << ")\n"
          << std::flush;
     printed_ = true;

@@ -1,26 +1,43 @@
-// The progress of a run as takt-m-cli prints it from the queue's progress
-// model: a bar redrawn in place on a terminal, plain lines at every tenth
-// otherwise (logs and pipes get no carriage returns).
+// The progress of a run as takt-m-cli prints it, in data bytes with the
+// speed and the time left: a bar redrawn in place on a terminal, plain lines
+// at every tenth otherwise (logs and pipes get no carriage returns).
 #ifndef TAKT_CLI_PROGRESS_PRINTER_H_
 #define TAKT_CLI_PROGRESS_PRINTER_H_
 
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
 namespace taktm {
 
+struct ProgressFigures {
+  uint64_t done = 0;
+  uint64_t total = 0;
+  std::optional<double> bytes_per_second;  // unknown before the first byte
+};
+
 // "[#####-----]  50%": `width` cells for `done` of `total`.
-std::string ProgressBar(long done, long total, int width);
+std::string ProgressBar(uint64_t done, uint64_t total, int width);
+// "512 Б/с", "4,8 КБ/с", "1,2 МБ/с".
+std::string SpeedText(double bytes_per_second);
+// "0:07", "12:30", "1:02:03".
+std::string DurationText(int64_t seconds);
+// "2240/8192 байт, 4,8 КБ/с, осталось 0:02"; speed and time left once the
+// speed is known.
+std::string FiguresText(const ProgressFigures& figures);
 
 class ProgressPrinter {
  public:
-  ProgressPrinter(std::ostream& out, bool terminal, int width = 40)
+  ProgressPrinter(std::ostream& out, bool terminal, int width = 30)
       : out_(out), terminal_(terminal), width_(width) {}
 
   // Starts the progress of one operation.
   void Begin(const std::string& label);
-  // The queue's progress model: `maximum` commands, `position` still queued.
-  void Update(int maximum, int position);
+  // Prints the figures when they say something new; nothing while no data
+  // bytes are queued. On a terminal the bar is redrawn when the percentage
+  // changes and at least every half second for the speed.
+  void Update(const ProgressFigures& figures, int64_t now_ms);
   // Ends the bar's line; nothing when nothing was printed.
   void End();
 
@@ -33,6 +50,7 @@ class ProgressPrinter {
   bool printed_ = false;
   int last_percent_ = -1;
   int last_tenth_ = -1;
+  int64_t last_draw_ms_ = 0;
 };
 
 }  // namespace taktm

@@ -76,7 +76,9 @@ RunVerdict JudgeRun(const RunState& state) {
     if (EndsWith(state.status_text, kSignatureWrong)) {
       return fail(ExitStatus::kWrongSignature, state.status_text);
     }
-    if (state.status_text == kReloadFailed) {
+    // The image could not be had (reload, empty image): nothing was sent.
+    if (EndsWith(state.status_text, kWriteCancelled) ||
+        EndsWith(state.status_text, kVerifyCancelled)) {
       return fail(ExitStatus::kFileError, state.status_text);
     }
   }

@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <optional>
 
+#include "config/default_port.h"
 #include "config/options.h"
 #include "ui/int_text.h"
 
@@ -29,7 +30,7 @@ std::optional<int32_t> StoredInt(const QVariant& value) {
 
 StoredSettings ReadStoredSettings() {
   StoredSettings stored;
-  stored.port.port = QString::fromUtf8(kDefaultComPort);
+  stored.port.port = QString::fromStdString(DefaultComPort());
   stored.port.baud = static_cast<uint32_t>(kDefaultBitrate);
   stored.port.parity_index = kNoParityIndex;
   stored.checks.fill(true);

@@ -21,8 +21,8 @@ inline constexpr char kPathValue[] = "Path";
 inline constexpr char kStoreOrganisation[] = "ZARVENTIK";
 inline constexpr char kStoreApplication[] = "TAKT-M";
 
-// Field values before anything is stored (first run).
-inline constexpr char kDefaultComPort[] = "COM1";
+// Field values before anything is stored (first run); the port's is
+// DefaultComPort() (config/default_port.h).
 inline constexpr int32_t kDefaultBitrate = 56000;
 inline constexpr int kNoParityIndex = -1;
 

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "config/default_port.h"
 #include "config/folder_tree.h"
 #include "config/parity.h"
 #include "config/port_name_validator.h"
@@ -107,7 +108,7 @@ void TForm3::BuildLinkTab() {
   port_field_->setInsertPolicy(QComboBox::NoInsert);
   port_field_->setValidator(
       new PortNameValidator(kPortNamesInCapitals, port_field_));
-  port_field_->setEditText(Utf8(kDefaultComPort));
+  port_field_->setEditText(QString::fromStdString(DefaultComPort()));
 
   speed_field_ = new TysIntEdit(group);
   speed_field_->setObjectName(QStringLiteral("ysIntEdit1"));
@@ -119,9 +120,7 @@ void TForm3::BuildLinkTab() {
   parity_field_->setEditable(true);
   parity_field_->setInsertPolicy(QComboBox::NoInsert);
   for (const char* item : kParityItems) parity_field_->addItem(Utf8(item));
-  // "Чет" shows, but no item is selected until the user picks one.
-  parity_field_->setCurrentIndex(kNoParityIndex);
-  parity_field_->setEditText(Utf8(kParityInitialText));
+  SelectParityItem(kNoParityIndex);
 
   const struct {
     const char* caption;
@@ -204,6 +203,17 @@ void TForm3::BuildFilesTab() {
   page_control_->addTab(page, QStringLiteral("Файлы"));
 }
 
+void TForm3::SelectParityItem(int index) {
+  if (index >= 0 && index < parity_field_->count()) {
+    parity_field_->setCurrentIndex(index);
+    return;
+  }
+  // "Чет" shows, but no item is selected until the user picks one; an
+  // editable list clears its text when it loses its selection.
+  parity_field_->setCurrentIndex(kNoParityIndex);
+  parity_field_->setEditText(Utf8(kParityInitialText));
+}
+
 void TForm3::RefreshPortList() {
   QStringList names;
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
@@ -284,9 +294,7 @@ void TForm3::ReadRegistry() {
   int32_t parity = kNoParityIndex;
   switch (store.ReadInt(kParityValue, &parity)) {
     case StoreRead::kRead:
-      parity_field_->setCurrentIndex(
-          parity >= 0 && parity < parity_field_->count() ? parity
-                                                         : kNoParityIndex);
+      SelectParityItem(parity);
       break;
     case StoreRead::kMissing:
       store.WriteInt(kParityValue, parity_field_->currentIndex());

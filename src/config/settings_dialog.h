@@ -65,6 +65,9 @@ class TForm3 : public QDialog {
   void BuildFilesTab();
   QGroupBox* BuildOptionGroup(OptionGroup group, QWidget* parent);
   void RefreshPortList();
+  // Selects list item `index` of "Девятый бит"; any index outside the list
+  // selects none and shows "Чет".
+  void SelectParityItem(int index);
 
   void FormCreate();
   void ReadRegistry();

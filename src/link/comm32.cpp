@@ -5,7 +5,16 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "link/port_access.h"
 #endif
 
 namespace taktm {
@@ -74,17 +83,42 @@ QSerialPort::FlowControl ToQt(TFlowControl f) {
 #ifdef Q_OS_UNIX
 enum class NodeKind { kMissing, kCharacterDevice, kOther };
 
-// QSerialPort cannot tell a regular file or a folder from a port that fails
-// to open, so the name is looked at first. Short names ("ttyUSB0") live in
-// /dev.
-NodeKind KindOf(const QString& name) {
+// Short names ("ttyUSB0") live in /dev.
+QByteArray DevicePath(const QString& name) {
   QString path = name;
   if (!path.contains(QLatin1Char('/'))) path = QStringLiteral("/dev/") + name;
+  return QFile::encodeName(path);
+}
+
+// QSerialPort cannot tell a regular file or a folder from a port that fails
+// to open, so the name is looked at first.
+NodeKind KindOf(const QString& name) {
   struct stat st;
-  if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+  if (::stat(DevicePath(name).constData(), &st) != 0) {
     return NodeKind::kMissing;
   }
   return S_ISCHR(st.st_mode) ? NodeKind::kCharacterDevice : NodeKind::kOther;
+}
+
+// Who owns a port that this process may not read and write; nothing when
+// the rights are there (the open failed for another reason, e.g. busy).
+std::optional<PortOwnership> DeniedAccess(const QString& name) {
+  const QByteArray path = DevicePath(name);
+  if (::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) == 0 ||
+      errno != EACCES) {
+    return std::nullopt;
+  }
+  struct stat st;
+  if (::stat(path.constData(), &st) != 0) return std::nullopt;
+  PortOwnership owner;
+  owner.path = path.toStdString();
+  const group* g = ::getgrgid(st.st_gid);
+  owner.group = g != nullptr ? g->gr_name : std::to_string(st.st_gid);
+  owner.group_may_use =
+      (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+  const passwd* user = ::getpwuid(::geteuid());
+  owner.user = user != nullptr ? user->pw_name : std::to_string(::geteuid());
+  return owner;
 }
 #endif
 
@@ -147,6 +181,14 @@ bool TComm32::OpenPort() {
   auto port = std::make_unique<QSerialPort>();
   port->setPortName(comm_port_);
   if (!port->open(QIODevice::ReadWrite)) {
+#ifdef Q_OS_UNIX
+    // Lacking rights is the usual first trouble with a USB adapter: say so
+    // under the message, with the group that has them.
+    if (const auto owner = DeniedAccess(comm_port_)) {
+      throw ECommsError(std::string(kCannotOpenPort) + "\n\r" +
+                        PortAccessDeniedLine(*owner));
+    }
+#endif
     // A character device that is no serial port refuses the line settings.
     if (port->error() == QSerialPort::UnsupportedOperationError) {
       throw ECommsError(kBadPortParameters);

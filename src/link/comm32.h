@@ -34,6 +34,8 @@ class ECommsError : public std::runtime_error {
 };
 
 inline constexpr char kPortAlreadyOpen[] = "Заданный порт уже открыт!";
+// A port that exists but may not be read and written gets a second line
+// after "\n\r" naming the group that owns it (link/port_access.h).
 inline constexpr char kCannotOpenPort[] = "Невозможно открыть порт!";
 inline constexpr char kNotACommPort[] = "Задан не COM-порт";
 inline constexpr char kBadPortParameters[] = "Неверно заданы параметры порта!";

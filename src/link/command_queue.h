@@ -44,6 +44,13 @@ class CommandQueue {
   size_t count() const { return entries_.size(); }
   uint8_t HeadOpcode() const { return entries_.front().front(); }
   const std::vector<uint8_t>& entry(size_t i) const { return entries_[i]; }
+  // Gives a queued command new bytes of the same length: a front-end that
+  // fills in part of a command at the last moment (before it is sent).
+  void ReplaceEntry(size_t i, std::vector<uint8_t> bytes) {
+    if (i < entries_.size() && bytes.size() == entries_[i].size()) {
+      entries_[i] = std::move(bytes);
+    }
+  }
 
   int UnansweredSends() const { return unanswered_sends_; }
   // How often the current head has gone out; a device that received every

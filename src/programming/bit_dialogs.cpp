@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPalette>
 #include <QScreen>
 #include <QString>
@@ -131,6 +132,16 @@ void BitDialog::CentreOnScreen() {
 void BitDialog::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (model().rebuilds() > 0) LayOut();  // now with the real frame
+}
+
+void BitDialog::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  const int n = static_cast<int>(rows_.size());
+  const int outer = kOuterHeightBase + kRowPitch * n;
+  if (isVisible() && model().rebuilds() > 0 &&
+      frameGeometry().height() != outer) {
+    LayOut();
+  }
 }
 
 void BitDialog::closeEvent(QCloseEvent* event) {

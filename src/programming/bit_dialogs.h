@@ -45,6 +45,9 @@ class BitDialog : public QWidget {
   void keyReleaseEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // The window system frames a shown window a moment later: the outer
+  // height then follows the real frame.
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   BitRows& model() const { return programmer_.bits(look_.kind); }

@@ -63,7 +63,9 @@ class ChipProgrammer : public ReplyHandler {
   void FormShow();
   // A chip chosen; selected_row -1 when no row is selected.
   void ListBox1Click(int selected_row);
-  // An operation chosen: re-selects the chip, then queues the operation.
+  // An operation chosen: re-selects the chip, then queues the operation. A
+  // write or verify whose image cannot be had (reload failed, empty image)
+  // queues nothing at all.
   void ListBox2Click(int chip_row, int operation_row);
   // The link watchdog fired: the device is lost.
   void Timer2Timer();
@@ -126,7 +128,7 @@ class ChipProgrammer : public ReplyHandler {
   void WriteFlash();
   void WriteEeprom();
   void VerifyAlone(uint8_t opcode, uint32_t size);
-  bool Reload();
+  bool PrepareImage(int code);
   bool WarnIfTooLarge(uint32_t size, int64_t cuts_before);
   void QueueChunks(uint8_t opcode, uint32_t limit, bool skip_all_ff);
   void MarkVerifyEnd();

@@ -17,12 +17,14 @@ constexpr uint64_t kMaxReadChunks = 0xFFFF - 2;
 
 void ChipProgrammer::ListBox2Click(int chip_row, int operation_row) {
   ResetStatusColour();
+  const bool chosen = operation_row >= 0 &&
+                      operation_row < static_cast<int>(operation_rows_.size());
+  const int code =
+      chosen ? operation_codes_[static_cast<size_t>(operation_row)] : -1;
+  if (!PrepareImage(code)) return;
   QueueIndexed(SVC_SELECT_CHIP, static_cast<uint8_t>(chip_row));
-  if (operation_row < 0 ||
-      operation_row >= static_cast<int>(operation_rows_.size())) {
-    return;  // no operation chosen: the chip is only selected again
-  }
-  switch (operation_codes_[static_cast<size_t>(operation_row)]) {
+  if (!chosen) return;  // no operation chosen: the chip is only selected again
+  switch (code) {
     case OP_READ_SIGNATURE:
       ClearStatus();
       QueueCommand(OP_READ_SIGNATURE);
@@ -112,7 +114,6 @@ void ChipProgrammer::ReadMemory(uint8_t opcode, uint32_t size) {
 
 void ChipProgrammer::WriteFlash() {
   const int64_t cuts = RemovedWithoutReply();
-  if (host_.Check(1) && !Reload()) return;
   if (host_.Check(10) && IsOperationAllowed(OP_READ_SIGNATURE)) {
     ClearStatus();
     QueueCommand(OP_READ_SIGNATURE);
@@ -147,7 +148,6 @@ void ChipProgrammer::WriteFlash() {
 
 void ChipProgrammer::WriteEeprom() {
   const int64_t cuts = RemovedWithoutReply();
-  if (host_.Check(5) && !Reload()) return;
   if (host_.Check(9) && IsOperationAllowed(OP_READ_SIGNATURE)) {
     ClearStatus();
     QueueCommand(OP_READ_SIGNATURE);
@@ -171,7 +171,7 @@ void ChipProgrammer::WriteEeprom() {
 
 // Verifying alone never skips a chunk. The line is cleared so that an
 // earlier "Все верно." does not stand for this run before it has finished;
-// with nothing to compare (an empty buffer) no success is claimed at all.
+// with nothing to compare (a memory size of 0) no success is claimed at all.
 void ChipProgrammer::VerifyAlone(uint8_t opcode, uint32_t size) {
   ClearStatus();
   const uint32_t limit =
@@ -181,13 +181,41 @@ void ChipProgrammer::VerifyAlone(uint8_t opcode, uint32_t size) {
   if (limit > 0) MarkVerifyEnd();
 }
 
-// Reloads the working file before a write; the write stops when it did not
-// load, so a missing or refused file never leads to an erase.
-bool ChipProgrammer::Reload() {
-  const bool loaded = host_.LoadFile();
-  buffer_.set_modified(false);
-  if (!loaded) SetStatus(kReloadFailed, true);
-  return loaded;
+// A write or verify gets its image before the chip selection is queued:
+// the reload of the working file (when its option is on) and a check that
+// the image is not empty. Without an image nothing at all is queued, so a
+// missing, refused or emptied file never leads to an erase, and the buffer
+// and BufferModified stay as they were.
+bool ChipProgrammer::PrepareImage(int code) {
+  bool reload = false;
+  const char* cancelled = kWriteCancelled;
+  switch (code) {
+    case OP_WRITE_FLASH:
+      reload = host_.Check(1);
+      break;
+    case OP_WRITE_EEPROM:
+      reload = host_.Check(5);
+      break;
+    case OP_VERIFY_FLASH:
+    case OP_VERIFY_EEPROM:
+      cancelled = kVerifyCancelled;
+      break;
+    default:
+      return true;
+  }
+  if (reload) {
+    const ReloadResult result = host_.ReloadWorkingFile();
+    if (!result.loaded) {
+      SetStatus(result.why + " " + cancelled, true);
+      return false;
+    }
+    buffer_.set_modified(false);
+  }
+  if (buffer_.empty()) {
+    SetStatus(std::string(kBufferEmpty) + " " + cancelled, true);
+    return false;
+  }
+  return true;
 }
 
 // Warns when the image is larger than the memory. While the box is open the

@@ -22,6 +22,12 @@ enum class Aspect {
   kFuseDialog,  // the same for the fuse dialog
 };
 
+// The reload of the working file before a write.
+struct ReloadResult {
+  bool loaded = false;
+  std::string why;  // when not loaded: why, in whole sentences
+};
+
 class ProgrammingHost {
  public:
   virtual ~ProgrammingHost() = default;
@@ -38,8 +44,10 @@ class ProgrammingHost {
   virtual void ResizeBuffer(size_t n) = 0;
   virtual void FormatGrid() = 0;
 
-  // Reloads the working file into the buffer; true only when it loaded.
-  virtual bool LoadFile() = 0;
+  // Reloads the working file. The buffer is replaced only by an image that
+  // loaded and is not empty; otherwise buffer, grid and BufferModified stay
+  // as they were.
+  virtual ReloadResult ReloadWorkingFile() = 0;
 
   // The settings option CheckN (n = 1..13) as ticked at this moment.
   virtual bool Check(int n) = 0;

@@ -18,10 +18,12 @@ inline constexpr char kVerifyErrorAfter[] =
 inline constexpr char kAllRight[] = "Все верно.";
 inline constexpr char kImageTooLarge[] =
     "Запишу только то, что войдет в микросхему!";
-// A write whose reload of the working file did not load stops before it
-// touches the chip.
-inline constexpr char kReloadFailed[] =
-    "Рабочий файл не загружен. Запись отменена!";
+// A write or verify without an image to send (the reload failed, or the
+// image is empty) stops before anything is queued; the status line says why
+// and ends in one of these.
+inline constexpr char kWriteCancelled[] = "Запись отменена!";
+inline constexpr char kVerifyCancelled[] = "Сверка отменена!";
+inline constexpr char kBufferEmpty[] = "Буфер пуст.";
 // A memory size that would need more read commands than the queue holds.
 inline constexpr char kMemoryTooLarge[] =
     "Размер памяти микросхемы слишком велик для чтения!";

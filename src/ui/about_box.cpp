@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMoveEvent>
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
@@ -128,7 +129,11 @@ int TForm7::OuterHeight() const {
 void TForm7::SetOuterHeight(int height) {
   outer_height_ = height;
   outer_height_set_ = true;
-  setFixedSize(kClientWidth, std::max(1, height - FrameExtraHeight()));
+  FitOuterHeight();
+}
+
+void TForm7::FitOuterHeight() {
+  setFixedSize(kClientWidth, std::max(1, outer_height_ - FrameExtraHeight()));
 }
 
 void TForm7::CentreOnScreen() {
@@ -143,10 +148,26 @@ void TForm7::CentreOnScreen() {
 void TForm7::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // The frame may be known now: keep the outer height the lines asked for.
-  if (outer_height_set_) {
-    setFixedSize(kClientWidth, std::max(1, outer_height_ - FrameExtraHeight()));
-  }
+  if (outer_height_set_) FitOuterHeight();
   CentreOnScreen();
+}
+
+void TForm7::FollowFrame() {
+  if (isVisible() && outer_height_set_ &&
+      frameGeometry().height() != outer_height_) {
+    FitOuterHeight();
+    CentreOnScreen();
+  }
+}
+
+void TForm7::moveEvent(QMoveEvent* event) {
+  QDialog::moveEvent(event);
+  FollowFrame();
+}
+
+void TForm7::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange) FollowFrame();
 }
 
 }  // namespace taktm

@@ -44,10 +44,20 @@ class TForm7 : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // The window system frames a shown window a moment later, without an
+  // event of its own; by the time the box is moved into place or activated
+  // the frame is known, and the outer height then follows it.
+  void moveEvent(QMoveEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void FormCreate();
   void SetOuterHeight(int height);
+  // Sizes the client area so that, with the frame known now, the outer
+  // height is the one the last rebuild asked for.
+  void FitOuterHeight();
+  // FitOuterHeight and centring again, when the frame changed the height.
+  void FollowFrame();
   int FrameExtraHeight() const;
   void CentreOnScreen();
 

@@ -10,8 +10,9 @@ AppCore::AppCore(AppHost& host)
       programmer_(queue_, buffer_, *this),
       parser_(queue_, host, programmer_) {}
 
-bool AppCore::LoadFile() {
-  return working_file_.LoadFile() == LoadOutcome::kLoaded;
+ReloadResult AppCore::ReloadWorkingFile() {
+  ReloadOutcome outcome = working_file_.ReloadFile();
+  return {outcome.loaded, std::move(outcome.why)};
 }
 
 }  // namespace taktm

@@ -56,7 +56,7 @@ class AppCore : private ProgrammingHost {
   }
   void ResizeBuffer(size_t n) override { editor_.ResizeBuffer(n); }
   void FormatGrid() override { editor_.FormatGrid(); }
-  bool LoadFile() override;
+  ReloadResult ReloadWorkingFile() override;
   bool Check(int n) override { return host_.Check(n); }
   void ShowWarning(const std::string& text) override {
     host_.ShowWarning(text);

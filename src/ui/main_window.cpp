@@ -2,10 +2,13 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QStyledItemDelegate>
 #include <QThread>
 #include <QToolButton>
+#include <QToolTip>
 
 #include "buffer/hex_grid.h"
 #include "config/settings_dialog.h"
@@ -14,6 +17,7 @@
 #include "ui/error_report.h"
 #include "ui/layout.h"
 #include "ui/progress_window.h"
+#include "ui/save_dialog.h"
 #include "ui/shell_browser.h"
 #include "ui/toolbar_icons.h"
 
@@ -21,10 +25,49 @@ namespace taktm {
 namespace {
 
 constexpr char kNoProgrammer[] = "Программатор не подключен";
+constexpr int kListItemHeight = 13;
 const QColor kWindowColour(230, 230, 210);
 const QColor kErrorColour(255, 128, 128);
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// A window title shown exactly as given: Qt reads "[*]" in a title as the
+// place of its modified mark and drops it, unless it is doubled.
+QString LiteralTitle(const QString& title) {
+  QString literal = title;
+  return literal.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+// List box rows of a fixed height, whatever the style's own margins. A row
+// too long for its list ends in an ellipsis and shows whole as a tooltip.
+class FixedRowDelegate : public QStyledItemDelegate {
+ public:
+  FixedRowDelegate(int height, QObject* parent)
+      : QStyledItemDelegate(parent), height_(height) {}
+  QSize sizeHint(const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(height_);
+    return size;
+  }
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                 const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override {
+    if (event->type() != QEvent::ToolTip || !index.isValid()) {
+      return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    if (sizeHint(option, index).width() > view->visualRect(index).width()) {
+      QToolTip::showText(event->globalPos(),
+                         index.data(Qt::DisplayRole).toString(), view);
+    } else {
+      QToolTip::hideText();
+    }
+    return true;
+  }
+
+ private:
+  int height_;
+};
 
 // The row selected in a list box, or -1 when none is.
 int SelectedRow(const QListWidget* list) {
@@ -83,6 +126,9 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<TComm32> comm)
   list_box2_ = new QListWidget(group_box3_);
   for (QListWidget* list : {list_box1_, list_box2_}) {
     list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setItemDelegate(new FixedRowDelegate(kListItemHeight, list));
+    list->setUniformItemSizes(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->installEventFilter(this);
     list->viewport()->installEventFilter(this);
   }
@@ -323,7 +369,7 @@ void TForm1::Changed(Aspect aspect) {
 
 void TForm1::RenderCaption() {
   const std::string& caption = core_.programmer().caption();
-  setWindowTitle(caption.empty() ? QString(kNoProgrammer) : Q(caption));
+  setWindowTitle(LiteralTitle(Q(caption)));
 }
 
 void TForm1::RenderStatus() {
@@ -408,9 +454,11 @@ Answer TForm1::AskYesNo(const std::string& text) {
 
 std::optional<std::string> TForm1::PromptSaveFileName(
     const std::string& file_name) {
-  const QString chosen = QFileDialog::getSaveFileName(
-      this, QString(), QFile::decodeName(file_name.c_str()), QString(), nullptr,
-      QFileDialog::DontConfirmOverwrite);
+  const std::unique_ptr<QFileDialog> dialog =
+      MakeSaveDialog(this, QFile::decodeName(file_name.c_str()));
+  if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog->selectedFiles();
+  const QString chosen = files.isEmpty() ? QString() : files.first();
   if (chosen.isEmpty()) return std::nullopt;
   return QFile::encodeName(chosen).toStdString();
 }

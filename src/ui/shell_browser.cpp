@@ -7,13 +7,22 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include "ui/file_details.h"
+
 namespace taktm {
 namespace {
 
-// The file system model with the column titles of this program.
+// The file system model with the column titles of this program, and sizes
+// and dates in the program's locale.
 class RussianFileModel : public QFileSystemModel {
  public:
   using QFileSystemModel::QFileSystemModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role == Qt::DisplayRole) {
+      if (auto text = LocalDetailText(*this, index)) return *text;
+    }
+    return QFileSystemModel::data(index, role);
+  }
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role) const override {
     static const char* const kTitles[] = {"Имя", "Размер", "Тип", "Изменён"};
@@ -81,9 +90,12 @@ ShellBrowser::ShellBrowser(QWidget* group_box)
   list_->sortByColumn(0, Qt::AscendingOrder);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setAllColumnsShowFocus(true);
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-  list_->hideColumn(2);  // the type column: descriptions in English
+  // Names are never cut: the name and size columns take what their texts
+  // need (the list scrolls sideways when that is more than its width) and
+  // the date column the rest.
+  list_->header()->setStretchLastSection(true);
+  list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  list_->hideColumn(2);  // the type column: the name already tells it
   list_->installEventFilter(this);
   list_->viewport()->installEventFilter(this);
 

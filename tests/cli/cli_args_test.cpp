@@ -38,6 +38,22 @@ TEST(CliArgsTest, CommandsWithTheirArgumentsAndPortSettings) {
   EXPECT_EQ(Parse({"info", "--help"}).command, CliCommand::kHelp);
 }
 
+// -h and --version answer at once wherever they stand; any other single-dash
+// word is an unknown key, not a command, and "-" alone stays a word.
+TEST(CliArgsTest, HelpVersionAndPorts) {
+  EXPECT_EQ(Parse({"-h"}).command, CliCommand::kHelp);
+  EXPECT_EQ(Parse({"write-flash", "x.bin", "-h"}).command, CliCommand::kHelp);
+  EXPECT_EQ(Parse({"--version"}).command, CliCommand::kVersion);
+  EXPECT_EQ(Parse({"--chip", "1", "--version", "nonsense"}).command,
+            CliCommand::kVersion);
+  EXPECT_EQ(Parse({"--port", "-h", "info"}).port, "-h");  // a value
+  EXPECT_EQ(Parse({"ports"}).command, CliCommand::kPorts);
+  EXPECT_FALSE(EntryOf(CliCommand::kPorts).needs_chip);
+  EXPECT_EQ(ErrorOf({"-v", "info"}), "Неизвестный ключ -v");
+  EXPECT_EQ(Parse({"write-locks", "-"}).bits, "-");
+  EXPECT_EQ(Parse({"read-flash", "--", "-h"}).file, "-h");
+}
+
 // Parity names map to the list index whose (crossed) mapping gives them.
 TEST(CliArgsTest, ParityNamesGoThroughTheListIndex) {
   EXPECT_EQ(ParityIndexForName("none"), 0);
@@ -82,6 +98,65 @@ TEST(CliArgsTest, UsageErrors) {
   EXPECT_EQ(ErrorOf({"write-locks"}),
             "Команде write-locks нужен аргумент БИТЫ");
   EXPECT_EQ(ErrorOf({"erase", "now"}), "Лишний аргумент now");
+}
+
+// --port names several ports, repeated or as a comma list; the first is the
+// one the stored settings give way to.
+TEST(CliArgsTest, SeveralPorts) {
+  const CliOptions o = Parse(
+      {"--port", "/dev/ttyUSB0, /dev/ttyUSB1", "--port=/dev/ttyACM0", "erase"});
+  EXPECT_EQ(o.ports, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1",
+                                               "/dev/ttyACM0"}));
+  EXPECT_EQ(o.port, "/dev/ttyUSB0");
+  EXPECT_EQ(ErrorOf({"--port", "a,,b", "erase"}), "Пустое имя порта");
+  EXPECT_EQ(ErrorOf({"--port", "a,b", "--port", "a", "erase"}),
+            "Порт a указан дважды");
+  // Listings and files of their own need one port.
+  EXPECT_EQ(ErrorOf({"--port", "a,b", "read-flash", "x.bin"}),
+            "Команда read-flash выполняется только на одном порту");
+  EXPECT_NE(ErrorOf({"--port", "a,b", "chips"}), "");
+  EXPECT_TRUE(ParseCliArgs({"--port", "a,b", "write-locks", "-"}).options);
+  EXPECT_TRUE(ParseCliArgs({"--port", "a", "read-flash", "x.bin"}).options);
+}
+
+TEST(CliArgsTest, SerialNumberOption) {
+  std::string error;
+  auto serial = [&](const std::string& text) {
+    const std::optional<SerialOption> s = ParseSerialOption(text, &error);
+    EXPECT_TRUE(s) << text << ": " << error;
+    return s.value_or(SerialOption{});
+  };
+  SerialOption s = serial("0x1FFC:serial.txt");
+  EXPECT_EQ(s.address, 0x1FFCu);
+  EXPECT_EQ(s.file, "serial.txt");
+  EXPECT_EQ(s.width, 4);
+  EXPECT_EQ(s.format, SerialFormat::kBinary);
+  s = serial("100:/var/lib/line/next:6:dec");
+  EXPECT_EQ(s.address, 100u);
+  EXPECT_EQ(s.width, 6);
+  EXPECT_EQ(s.format, SerialFormat::kDecimal);
+  // Width and format come from the right: the file name may hold colons.
+  s = serial("0X10:C:\\line\\next.txt:2");
+  EXPECT_EQ(s.file, "C:\\line\\next.txt");
+  EXPECT_EQ(s.width, 2);
+  EXPECT_EQ(serial("0:a:b:bin").file, "a:b");
+  EXPECT_EQ(serial("0:8").file, "8");  // a lone field is the file
+  EXPECT_EQ(serial("0:n:20:dec").width, 20);
+
+  for (const char* bad : {"serial.txt", "x:serial.txt", "0x:serial.txt",
+                          "0x100000000:n", "12345678901:n", "0:", "0::4",
+                          "0:n:0", "0:n:9", "0:n:9:bin", "0:n:21:dec"}) {
+    EXPECT_FALSE(ParseSerialOption(bad, &error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+  }
+  EXPECT_TRUE(ParseSerialOption("0xFFFFFFFF:n", &error));
+  // Only writes take a number; the log wants a chip.
+  EXPECT_EQ(ErrorOf({"--serial", "0:n", "verify-flash", "x.bin"}),
+            "Ключ --serial — только для write-flash и write-eeprom");
+  EXPECT_TRUE(
+      ParseCliArgs({"--serial", "0:n", "--log", "l", "write-eeprom", "x"})
+          .options);
+  EXPECT_NE(ErrorOf({"--log", "l", "chips"}), "");
 }
 
 TEST(CliArgsTest, ChipByIndexOrName) {

@@ -1,13 +1,17 @@
 // takt-m-cli as a user runs it, against takt-m-devsim on a pseudo-terminal:
 // every command, every exit status, the stored settings as defaults, and a
 // HEX file written by the program read back by objcopy.
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -139,8 +143,14 @@ TEST_F(CliE2eTest, WriteVerifyAndReadBackAsHexAndRaw) {
       Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")});
   ASSERT_EQ(write.status, 0) << write.err;
   EXPECT_EQ(write.out, "Все верно.\n");
-  // Not a terminal: plain progress lines, no carriage returns.
-  EXPECT_TRUE(Contains(write.err, "Записать память программ: 100%"));
+  // Not a terminal: plain progress lines, no carriage returns; the bytes
+  // written and verified, with the speed.
+  EXPECT_TRUE(
+      Contains(write.err, "Записать память программ: 0% (0/10000 байт)"));
+  EXPECT_TRUE(Contains(write.err,
+                       "Записать память программ: 100% "
+                       "(10000/10000 байт, "));
+  EXPECT_TRUE(Contains(write.err, "/с, осталось 0:00)\n"));
   EXPECT_FALSE(Contains(write.err, "\r"));
   Bytes chip = ReadBytes(Memory("DEMO-8K.flash"));
   ASSERT_EQ(chip.size(), 8192u);
@@ -238,6 +248,35 @@ TEST_F(CliE2eTest, SignatureCalibrationAndErase) {
                           [](uint8_t b) { return b == 0xFF; }));
 }
 
+// Help, version and the port list need neither a port nor a device.
+TEST_F(CliE2eTest, HelpVersionAndPorts) {
+  for (const char* help : {"-h", "--help"}) {
+    const CliResult r = RunCliProcess({help}, File("cfg"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Использование: takt-m-cli", 0), 0u) << r.out;
+    EXPECT_TRUE(Contains(r.out, "  ports "));
+  }
+  const CliResult version = RunCliProcess({"--version"}, File("cfg"));
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("takt-m-cli ") + TAKT_VERSION + "\n");
+
+  // Whatever ports this machine has: one line each, three fields.
+  const CliResult ports = RunCliProcess({"ports"}, File("cfg"));
+  EXPECT_EQ(ports.status, 0) << ports.err;
+  size_t from = 0;
+  while (from < ports.out.size()) {
+    const size_t end = ports.out.find('\n', from);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = ports.out.substr(from, end - from);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
+    from = end + 1;
+  }
+  const CliResult json = RunCliProcess({"--json", "ports"}, File("cfg"));
+  EXPECT_EQ(json.out.rfind("{\"command\":\"ports\",\"ports\":[", 0), 0u)
+      << json.out;
+  EXPECT_TRUE(Contains(json.out, "\"status\":\"ok\",\"exit\":0"));
+}
+
 TEST_F(CliE2eTest, UsageErrorsExitWithTwo) {
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_EQ(Cli({}).status, 2);
@@ -262,6 +301,63 @@ TEST_F(CliE2eTest, NoDeviceExitsWithThree) {
   EXPECT_EQ(silent.status, 3);
   EXPECT_TRUE(Contains(silent.out, "\"status\":\"no-device\",\"exit\":3"));
   EXPECT_TRUE(Contains(silent.out, "Программатор не отвечает"));
+}
+
+// A port that exists but may not be opened: the message, then a line that
+// names the group owning the device, and exit status 3.
+TEST_F(CliE2eTest, PortWithoutRightsNamesItsGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  const RunAs nobody{65534, 65534};
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  const std::string port = pty.slave_name();
+  // The directory the command line may read its settings from as nobody.
+  const std::string config = File("cfg");
+
+  // Owner only: joining a group would not help.
+  ASSERT_EQ(::chmod(port.c_str(), 0600), 0);
+  struct stat st;
+  ASSERT_EQ(::stat(port.c_str(), &st), 0);
+  const group* owner = ::getgrgid(st.st_gid);
+  ASSERT_NE(owner, nullptr);
+  CliResult r = RunCliProcess({"--port", port, "info"}, config, 30000, nobody);
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_TRUE(Contains(
+      r.err, "takt-m-cli: Невозможно открыть порт! (" + port +
+                 ")\ntakt-m-cli: Нет прав на чтение и запись " + port +
+                 ": порт принадлежит группе " + owner->gr_name + ", но"))
+      << r.err;
+
+  // Open to a group, as udev leaves USB adapters (dialout on Debian).
+  const group* dialout = ::getgrnam("dialout");
+  if (dialout == nullptr) GTEST_SKIP() << "no group dialout here";
+  const std::string name = dialout->gr_name;
+  ASSERT_EQ(::chown(port.c_str(), 0, dialout->gr_gid), 0);
+  ASSERT_EQ(::chmod(port.c_str(), 0660), 0);
+  r = RunCliProcess({"--port", port, "--json", "info"}, config, 30000, nobody);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_TRUE(Contains(r.out, "\"message\":\"Невозможно открыть порт! (" +
+                                  port + ") Нет прав на чтение и запись " +
+                                  port + ": порт доступен группе " + name +
+                                  ". Добавьте пользователя в эту группу "
+                                  "(sudo usermod -aG " +
+                                  name + " nobody)"))
+      << r.out;
+}
+
+// A port nobody answers on: --timeout ends the wait, not the 5 s watchdog.
+TEST_F(CliE2eTest, TimeoutEndsTheWaitOnASilentPort) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok() && pty.MakeRaw());
+  const auto start = std::chrono::steady_clock::now();
+  const CliResult r = RunCliProcess(
+      {"--port", pty.slave_name(), "--timeout", "1", "info"}, File("cfg"));
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start)
+                      .count();
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_FALSE(Contains(r.err, "Нет прав")) << r.err;  // the rights are there
+  EXPECT_LT(ms, 4000) << "waited for the watchdog";
 }
 
 TEST_F(CliE2eTest, DeviceGoneDuringAReadExitsWithThree) {
@@ -325,12 +421,128 @@ TEST_F(CliE2eTest, FileErrorsExitWithSix) {
   WriteBytes(File("big.bin"), RandomBytes(8193, 7));
   const CliResult big = Cli({"--chip", "2", "write-flash", File("big.bin")});
   EXPECT_EQ(big.status, 6);
-  EXPECT_TRUE(Contains(big.err, "Запишу только то, что войдет в микросхему!"));
+  EXPECT_TRUE(Contains(big.err,
+                       "Файл больше памяти программ микросхемы: 8193 байт, "
+                       "память 8192 байт. Ничего не записано."));
+  EXPECT_EQ(Cli({"--chip", "2", "verify-flash", File("big.bin")}).status, 6);
   EXPECT_FALSE(ReceivedOpcode("07"));
   EXPECT_FALSE(ReceivedOpcode("0A"));
   // A read that cannot be saved.
-  EXPECT_EQ(
-      Cli({"--chip", "2", "read-eeprom", File("no/such/dir/e.bin")}).status, 6);
+  const CliResult unsaved =
+      Cli({"--chip", "2", "read-eeprom", File("no/such/dir/e.bin")});
+  EXPECT_EQ(unsaved.status, 6);
+  EXPECT_TRUE(Contains(unsaved.err, "Не удалось сохранить файл \"" +
+                                        File("no/such/dir/e.bin") +
+                                        "\". Нет такого файла или папки"))
+      << unsaved.err;
+}
+
+// A pipe or a folder as the input is refused before the port is opened;
+// a blocking open of a pipe without a writer would never return.
+TEST_F(CliE2eTest, APipeOrAFolderAsInputIsRefusedAtOnce) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_EQ(::mkfifo(File("pipe.hex").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(File("folder.bin").c_str(), 0700), 0);
+  const struct {
+    std::string path;
+    const char* reason;
+  } cases[] = {{File("pipe.hex"), "Это не обычный файл"},
+               {File("folder.bin"), "Это папка"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const CliResult r = RunCliProcess(
+        {"--port", devsim_->port(), "--chip", "2", "write-flash", c.path},
+        File("cfg"), 20000);
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(r.err, "takt-m-cli: Не удалось открыть файл \"" + c.path +
+                         "\". " + c.reason + "\n");
+  }
+  EXPECT_TRUE(Received().empty());
+}
+
+// The write reloads the working file after the first load; emptied in
+// between, it must not get the chip erased.
+// The file changes between the first load and the write's reload: emptied,
+// or grown past the chip's memory. Either way nothing reaches the chip.
+TEST_F(CliE2eTest, AFileChangedBeforeTheReloadErasesNothing) {
+  struct Case {
+    Bytes reloaded;
+    const char* message;
+  };
+  const Case cases[] = {
+      {Bytes(), "Рабочий файл пуст. Запись отменена!"},
+      {RandomBytes(9000, 12), "Ничего не записано."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
+    const Bytes chip = RandomBytes(8192, 9);
+    WriteBytes(Memory("DEMO-8K.flash"), chip);
+    // Slow replies leave seconds between the first load and the reload.
+    ASSERT_NO_FATAL_FAILURE(Start({"--latency-ms", "100"}));
+    WriteBytes(File("image.bin"), RandomBytes(1000, 10));
+    CliResult r;
+    std::thread cli([&] {
+      r = Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")});
+    });
+    // The first frame follows the first load.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (Received().empty() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    WriteBytes(File("image.bin"), c.reloaded);
+    cli.join();
+    EXPECT_EQ(r.status, 6) << r.err;
+    EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
+    EXPECT_FALSE(ReceivedOpcode("07"));  // no erase
+    EXPECT_FALSE(ReceivedOpcode("0A"));  // no write
+    EXPECT_EQ(ReadBytes(Memory("DEMO-8K.flash")), chip);
+    devsim_.reset();
+    std::filesystem::remove_all(File("mem"));
+    std::filesystem::remove(File("frames.log"));
+  }
+}
+
+// A read is saved as the window saves: through a link, into a pipe as a
+// redirection would, and onto standard output with nothing else there.
+TEST_F(CliE2eTest, ReadsSavedThroughLinksPipesAndStandardOutput) {
+  ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
+  const Bytes chip = RandomBytes(8192, 11);
+  WriteBytes(Memory("DEMO-8K.flash"), chip);
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_EQ(::symlink("target.hex", File("link.hex").c_str()), 0);
+  const CliResult linked =
+      Cli({"--chip", "DEMO-8K", "read-flash", File("link.hex")});
+  ASSERT_EQ(linked.status, 0) << linked.err;
+  EXPECT_EQ(Objcopy(File("target.hex")), chip);
+  struct stat st {};
+  ASSERT_EQ(::lstat(File("link.hex").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  ASSERT_EQ(::mkfifo(File("pipe.hex").c_str(), 0600), 0);
+  const CliResult no_reader =
+      Cli({"--chip", "DEMO-8K", "read-flash", File("pipe.hex")});
+  EXPECT_EQ(no_reader.status, 6);
+  EXPECT_TRUE(Contains(no_reader.err, "нет читающего процесса"))
+      << no_reader.err;
+  std::string text;
+  std::thread reader([&] { text = ReadText(File("pipe.hex")); });
+  const CliResult piped =
+      Cli({"--chip", "DEMO-8K", "read-flash", File("pipe.hex")});
+  // Should the save never have opened the pipe, the reader's open returns.
+  const int unblock = ::open(File("pipe.hex").c_str(), O_WRONLY | O_NONBLOCK);
+  if (unblock >= 0) ::close(unblock);
+  reader.join();
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(ReadIntelHex(text).image, chip);
+
+  // The child's own standard output, which is this test's pipe.
+  const CliResult out =
+      Cli({"--chip", "DEMO-8K", "read-flash", "/proc/self/fd/1"});
+  EXPECT_EQ(out.status, 0) << out.err;
+  EXPECT_TRUE(out.out == std::string(chip.begin(), chip.end()));
+  EXPECT_TRUE(Contains(out.err, "Прочитано 8192 байт в /proc/self/fd/1"));
 }
 
 TEST_F(CliE2eTest, RetryLimitExitsWithOne) {

@@ -5,6 +5,8 @@
 #ifndef TAKT_TESTS_CLI_CLI_PROCESS_H_
 #define TAKT_TESTS_CLI_CLI_PROCESS_H_
 
+#include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,35 +26,55 @@ struct CliResult {
   std::string err;
 };
 
-// `config_home` becomes XDG_CONFIG_HOME: the store lives in
-// config_home/ZARVENTIK/TAKT-M.conf.
+// A user and group the child runs as (the caller must be root).
+struct RunAs {
+  uid_t uid;
+  gid_t gid;
+};
+
+// The binary's arguments and environment, `config_home` as XDG_CONFIG_HOME
+// (the store lives in config_home/ZARVENTIK/TAKT-M.conf). Everything the
+// child needs is built before the fork: a test may run other threads, and
+// the child must not allocate before exec.
+struct ExecArgs {
+  ExecArgs(const std::vector<std::string>& args, const std::string& config_home)
+      : words(args), config("XDG_CONFIG_HOME=" + config_home) {
+    argv.push_back(program.data());
+    for (std::string& a : words) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0) envp.push_back(*e);
+    }
+    envp.push_back(config.data());
+    envp.push_back(nullptr);
+  }
+  ExecArgs(const ExecArgs&) = delete;  // argv points into the strings
+  ExecArgs& operator=(const ExecArgs&) = delete;
+  std::string program = TAKT_CLI_PATH;
+  std::vector<std::string> words;
+  std::string config;
+  std::vector<char*> argv;
+  std::vector<char*> envp;
+};
+
 inline CliResult RunCliProcess(const std::vector<std::string>& args,
                                const std::string& config_home,
-                               int timeout_ms = 120000) {
+                               int timeout_ms = 120000,
+                               std::optional<RunAs> run_as = std::nullopt) {
   CliResult result;
-  // Everything the child needs is built before the fork: a test may run
-  // other threads, and the child must not allocate before exec.
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv;
-  std::string program = TAKT_CLI_PATH;
-  argv.push_back(program.data());
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::string config = "XDG_CONFIG_HOME=" + config_home;
-  std::vector<char*> envp;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0) envp.push_back(*e);
-  }
-  envp.push_back(config.data());
-  envp.push_back(nullptr);
+  ExecArgs exec(args, config_home);
   int out[2], err[2];
   if (::pipe(out) != 0 || ::pipe(err) != 0) return result;
   const pid_t pid = ::fork();
   if (pid == 0) {
+    if (run_as && (::setgroups(0, nullptr) != 0 || ::setgid(run_as->gid) != 0 ||
+                   ::setuid(run_as->uid) != 0)) {
+      ::_exit(126);
+    }
     ::dup2(out[1], STDOUT_FILENO);
     ::dup2(err[1], STDERR_FILENO);
     for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
-    ::execve(argv[0], argv.data(), envp.data());
+    ::execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     ::_exit(127);
   }
   ::close(out[1]);
@@ -93,6 +116,61 @@ inline CliResult RunCliProcess(const std::vector<std::string>& args,
   if (!killed && WIFEXITED(status)) result.status = WEXITSTATUS(status);
   return result;
 }
+
+// takt-m-cli started in the background, for tests that stop it from
+// outside; its standard output and error go to `output` + ".out" / ".err".
+class CliChild {
+ public:
+  CliChild(const std::vector<std::string>& args, const std::string& config_home,
+           const std::string& output) {
+    ExecArgs exec(args, config_home);
+    const std::string out = output + ".out";
+    const std::string err = output + ".err";
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (o < 0 || e < 0) ::_exit(126);
+      ::dup2(o, STDOUT_FILENO);
+      ::dup2(e, STDERR_FILENO);
+      ::execve(exec.argv[0], exec.argv.data(), exec.envp.data());
+      ::_exit(127);
+    }
+  }
+  ~CliChild() { Kill(); }
+  CliChild(const CliChild&) = delete;
+  CliChild& operator=(const CliChild&) = delete;
+
+  bool running() const { return pid_ > 0; }
+  // SIGKILL, as a power cut or an operator's kill -9 would stop it.
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  // The exit status, or -1 when it had to be killed after `timeout_ms`.
+  int Wait(int timeout_ms) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(timeout_ms);
+    while (pid_ > 0) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        Kill();
+        return -1;
+      }
+      ::usleep(2000);
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
 
 }  // namespace taktm::testing
 

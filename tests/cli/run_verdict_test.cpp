@@ -39,7 +39,10 @@ TEST(RunVerdictTest, DeviceVerdictsComeBeforeTheLinksFailures) {
   RunState state = Drained("Сигнатура: 5A 8 FC не верна!", true);
   state.device_lost = true;
   EXPECT_EQ(JudgeRun(state).status, ExitStatus::kWrongSignature);
-  EXPECT_EQ(JudgeRun(Drained(kReloadFailed, true)).status,
+  EXPECT_EQ(
+      JudgeRun(Drained("Рабочий файл пуст. Запись отменена!", true)).status,
+      ExitStatus::kFileError);
+  EXPECT_EQ(JudgeRun(Drained("Буфер пуст. Сверка отменена!", true)).status,
             ExitStatus::kFileError);
 }
 

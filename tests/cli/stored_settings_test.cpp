@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include "config/default_port.h"
 #include "config/options.h"
 
 namespace taktm {
@@ -18,7 +19,9 @@ class StoredSettingsTest : public ::testing::Test {
     ASSERT_TRUE(dir_.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        dir_.path());
+    SetDeviceFolder(dir_.filePath("dev").toStdString());
   }
+  void TearDown() override { SetDeviceFolder("/dev"); }
   // The store as the settings dialog writes it.
   QSettings Store() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope,
@@ -29,7 +32,7 @@ class StoredSettingsTest : public ::testing::Test {
 
 TEST_F(StoredSettingsTest, FirstRunDefaultsAndNothingWritten) {
   const StoredSettings s = ReadStoredSettings();
-  EXPECT_EQ(s.port.port, "COM1");
+  EXPECT_EQ(s.port.port, QString::fromStdString(DefaultComPort()));
   EXPECT_EQ(s.port.baud, 56000u);
   EXPECT_EQ(s.port.parity_index, -1);
   for (int n = 1; n <= 13; ++n) EXPECT_TRUE(s.checks[n]) << n;
@@ -79,7 +82,7 @@ TEST_F(StoredSettingsTest, UnusableValuesAreNamedAndSkipped) {
   const StoredSettings s = ReadStoredSettings();
   EXPECT_EQ(s.port.baud, 56000u);
   EXPECT_TRUE(s.checks[4]);
-  EXPECT_EQ(s.port.port, "COM1");
+  EXPECT_EQ(s.port.port, QString::fromStdString(DefaultComPort()));
   ASSERT_EQ(s.problems.size(), 3u);
   EXPECT_NE(s.problems[0].find("\"ComPort\""), std::string::npos);
   EXPECT_NE(s.problems[1].find("\"Bitrate\""), std::string::npos);

@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "config/default_port.h"
 #include "config/folder_tree.h"
 #include "config/options.h"
 #include "config/port_name_validator.h"
@@ -63,6 +64,8 @@ class SettingsDialogTest : public ::testing::Test {
     ASSERT_TRUE(dir_.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        dir_.path());
+    // The first-run port is looked for in a folder without devices.
+    SetDeviceFolder(dir_.filePath(QStringLiteral("dev")).toStdString());
     previous_reporter_ =
         SetErrorReporter([this](QWidget*, const QString& text) {
           errors_ << text;
@@ -73,8 +76,12 @@ class SettingsDialogTest : public ::testing::Test {
   void TearDown() override {
     dialog_.reset();
     SetErrorReporter(previous_reporter_);
+    SetDeviceFolder("/dev");
   }
 
+  static QString FirstRunPort() {
+    return QString::fromStdString(DefaultComPort());
+  }
   static QSettings Store() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, "ZARVENTIK",
                      "TAKT-M");
@@ -116,18 +123,18 @@ TEST_F(SettingsDialogTest, FirstRunStoresThePortDefaultsAndAtCloseTheRest) {
   // The port part ran before the open: watchdog on, settings applied.
   EXPECT_EQ(errors_, QStringList{"Невозможно открыть порт!"});
   EXPECT_TRUE(timer_ran_at_open);
-  EXPECT_EQ(port_at_open, "COM1");
+  EXPECT_EQ(port_at_open, FirstRunPort());
   EXPECT_EQ(rate_at_open, 56000u);
   EXPECT_EQ(comm_.Parity(), pNone);
   EXPECT_TRUE(comm_.line_signals.empty());  // skipped after the failed open
 
   QSettings store = Store();
-  EXPECT_EQ(store.value("ComPort").toString(), "COM1");
+  EXPECT_EQ(store.value("ComPort").toString(), FirstRunPort());
   EXPECT_EQ(store.value("Bitrate").toInt(), 56000);
   EXPECT_EQ(store.value("Parity").toInt(), -1);
   EXPECT_EQ(store.allKeys().size(), 3) << "only the port values at start-up";
 
-  EXPECT_EQ(form.PortField()->currentText(), "COM1");
+  EXPECT_EQ(form.PortField()->currentText(), FirstRunPort());
   EXPECT_EQ(form.SpeedField()->Value(), 56000);
   EXPECT_EQ(form.ParityField()->currentIndex(), -1);
   EXPECT_EQ(form.ParityField()->currentText(), "Чет");
@@ -148,6 +155,23 @@ TEST_F(SettingsDialogTest, FirstRunStoresThePortDefaultsAndAtCloseTheRest) {
   dialog_.reset();
   store.sync();
   EXPECT_EQ(store.value("Check3").toInt(), 1);
+}
+
+// On a machine with USB serial adapters the first run starts with the first
+// one present, not with a port name that cannot exist there.
+TEST_F(SettingsDialogTest, FirstRunPortIsTheFirstUsbSerialPortPresent) {
+#ifdef Q_OS_WIN
+  GTEST_SKIP() << "Windows starts with COM1";
+#endif
+  ASSERT_TRUE(QDir(dir_.path()).mkpath("dev"));
+  for (const char* name : {"ttyS0", "ttyACM0", "ttyUSB3", "ttyUSB1"}) {
+    QFile(dir_.filePath(QString("dev/") + name)).open(QIODevice::WriteOnly);
+  }
+  TForm3& form = Create();
+  const QString expected = dir_.filePath("dev/ttyUSB1");
+  EXPECT_EQ(form.PortField()->currentText(), expected);
+  EXPECT_EQ(comm_.CommPort(), expected);
+  EXPECT_EQ(Store().value("ComPort").toString(), expected);
 }
 
 TEST_F(SettingsDialogTest, StoredValuesAreLoadedAndThePortOpensWithThem) {
@@ -194,21 +218,26 @@ TEST_F(SettingsDialogTest, ParityIndexSetsTheLineParityOrLeavesItAlone) {
     int stored;
     int selected;
     TParity parity;
+    const char* text;
   } cases[] = {
-      {0, 0, pNone},
-      {1, 1, pOdd},
-      {2, 2, pEven},
-      {3, 3, pSpace},
-      {4, 4, pMark},
-      // No item selected: the port keeps what it had (pMark here).
-      {-1, -1, pMark},
-      {7, -1, pMark},
+      {0, 0, pNone, "Нет"},
+      {1, 1, pOdd, "Чет"},
+      {2, 2, pEven, "Нечет"},
+      {3, 3, pSpace, "0"},
+      {4, 4, pMark, "1"},
+      // No item selected: the port keeps what it had (pMark here), and the
+      // field reads "Чет" as on a first run.
+      {-1, -1, pMark, "Чет"},
+      {7, -1, pMark, "Чет"},
+      {-5, -1, pMark, "Чет"},
   };
   for (const Case& c : cases) {
     Preset({{"Parity", c.stored}});
     comm_.SetParity(pMark);
     TForm3& form = Create();
     EXPECT_EQ(form.ParityField()->currentIndex(), c.selected) << c.stored;
+    EXPECT_EQ(form.ParityField()->currentText(), QString::fromUtf8(c.text))
+        << c.stored;
     EXPECT_EQ(comm_.Parity(), c.parity) << c.stored;
     // The stored index stays as it was: nothing is written at start-up.
     EXPECT_EQ(Store().value("Parity").toInt(), c.stored);
@@ -233,8 +262,8 @@ TEST_F(SettingsDialogTest, ValuesOfTheWrongTypeAreReportedAndSkipped) {
   EXPECT_TRUE(errors_[1].endsWith("."));
 
   // Each field keeps its value and the port gets it; the load goes on.
-  EXPECT_EQ(form.PortField()->currentText(), "COM1");
-  EXPECT_EQ(comm_.CommPort(), "COM1");
+  EXPECT_EQ(form.PortField()->currentText(), FirstRunPort());
+  EXPECT_EQ(comm_.CommPort(), FirstRunPort());
   EXPECT_EQ(form.SpeedField()->Value(), 56000);
   EXPECT_EQ(comm_.BaudRate(), 56000u);
   EXPECT_EQ(form.ParityField()->currentIndex(), -1);
@@ -315,7 +344,7 @@ TEST_F(SettingsDialogTest, SaveStoresThePortFieldsButLeavesThePortInUse) {
   EXPECT_EQ(store.value("Bitrate").toInt(), 115200);
   EXPECT_EQ(store.value("Parity").toInt(), 3);
   EXPECT_FALSE(store.contains("Check9")) << "options are stored at close";
-  EXPECT_EQ(comm_.CommPort(), "COM1");
+  EXPECT_EQ(comm_.CommPort(), FirstRunPort());
   EXPECT_EQ(comm_.BaudRate(), 56000u);
 }
 

@@ -13,6 +13,7 @@
 #include "config/settings_dialog.h"
 #include "link/comm32.h"
 #include "ui/about_box.h"
+#include "ui/app_setup.h"
 #include "ui/error_report.h"
 
 namespace {
@@ -37,7 +38,9 @@ bool Save(QWidget& window, const QString& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  taktm::PrepareDisplayScaling();
   QApplication app(argc, argv);
+  taktm::SetUpApplication(app);  // the program's font and language
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : ".";
   QDir().mkpath(out);
 

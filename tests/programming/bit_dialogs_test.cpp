@@ -27,7 +27,7 @@ class DialogHost : public ProgrammingHost {
   void SetLineText(int, const std::string&) override {}
   void ResizeBuffer(size_t) override {}
   void FormatGrid() override {}
-  bool LoadFile() override { return false; }
+  ReloadResult ReloadWorkingFile() override { return {}; }
   bool Check(int) override { return true; }
   void ShowWarning(const std::string&) override {}
 

@@ -174,17 +174,53 @@ TEST_F(MemoryOperationsTest, ImageLargerThanTheChipIsCutWithAWarning) {
   EXPECT_EQ(programmer_.status_text(), "Все верно.");
 }
 
-TEST_F(MemoryOperationsTest, AFailedReloadStopsTheWrite) {
+// A reload that gives no image queues nothing, not even the chip selection,
+// and leaves the edited buffer and its flag as they were.
+TEST_F(MemoryOperationsTest, AFailedReloadQueuesNothingAndKeepsTheEdits) {
   host_.file_loads = false;
-  buffer_.Assign(host_.file);
+  const Bytes edited(300, 0x22);
+  buffer_.Assign(edited);
   buffer_.set_modified(true);
+  for (int code : {OP_WRITE_FLASH, OP_WRITE_EEPROM}) {
+    SCOPED_TRACE(code);
+    ChooseAnew(code);
+    EXPECT_TRUE(queue_.empty());
+    EXPECT_EQ(programmer_.status_text(),
+              "Рабочий файл не загружен. Нет такого файла или папки. Запись "
+              "отменена!");
+    EXPECT_TRUE(programmer_.status_error());
+    EXPECT_EQ(buffer_.bytes(), edited);
+    EXPECT_TRUE(buffer_.modified());
+  }
+}
+
+TEST_F(MemoryOperationsTest, AnEmptyImageNeverStartsAWriteOrAVerify) {
+  host_.file.clear();  // the working file was emptied
+  buffer_.Assign(Bytes(10, 1));
   ChooseAnew(OP_WRITE_FLASH);
-  EXPECT_EQ(Summary(), "F9:0");
-  EXPECT_EQ(programmer_.status_text(), kReloadFailed);
-  EXPECT_TRUE(programmer_.status_error());
-  EXPECT_FALSE(buffer_.modified());
-  ChooseAnew(OP_WRITE_EEPROM);
-  EXPECT_EQ(Summary(), "F9:0");
+  EXPECT_TRUE(queue_.empty());
+  EXPECT_EQ(programmer_.status_text(), "Рабочий файл пуст. Запись отменена!");
+  EXPECT_EQ(buffer_.size(), 10u);
+
+  // Without the reload the buffer itself must hold something.
+  host_.options_off = {{1, true}, {5, true}};
+  buffer_.Clear();
+  const struct {
+    int code;
+    const char* status;
+  } cases[] = {
+      {OP_WRITE_FLASH, "Буфер пуст. Запись отменена!"},
+      {OP_WRITE_EEPROM, "Буфер пуст. Запись отменена!"},
+      {OP_VERIFY_FLASH, "Буфер пуст. Сверка отменена!"},
+      {OP_VERIFY_EEPROM, "Буфер пуст. Сверка отменена!"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    ChooseAnew(c.code);
+    EXPECT_TRUE(queue_.empty());
+    EXPECT_EQ(programmer_.status_text(), c.status);
+    EXPECT_TRUE(programmer_.status_error());
+  }
 }
 
 TEST_F(MemoryOperationsTest, ASignatureFailingDuringTheWarningStopsTheWrite) {
@@ -224,7 +260,7 @@ TEST_F(MemoryOperationsTest, AllRightOnlyWhenTheVerifyRunHasCompleted) {
   buffer_.Clear();  // nothing to compare: no success claimed
   Choose(OP_VERIFY_FLASH);
   AnswerAll();
-  EXPECT_EQ(programmer_.status_text(), "");
+  EXPECT_EQ(programmer_.status_text(), "Буфер пуст. Сверка отменена!");
 }
 
 TEST_F(MemoryOperationsTest, AWriteThatDidNotTakeFailsAtItsChunk) {

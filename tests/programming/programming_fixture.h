@@ -34,11 +34,16 @@ class FakeProgrammingHost : public ProgrammingHost {
     resizes.push_back(n);
   }
   void FormatGrid() override { ++grid_refreshes; }
-  bool LoadFile() override {
+  // As the working file does: only an image that loaded and is not empty
+  // replaces the buffer.
+  ReloadResult ReloadWorkingFile() override {
     ++loads;
-    buffer_.Clear();
-    if (file_loads) buffer_.Assign(file);
-    return file_loads;
+    if (!file_loads) {
+      return {false, "Рабочий файл не загружен. Нет такого файла или папки."};
+    }
+    if (file.empty()) return {false, "Рабочий файл пуст."};
+    buffer_.Assign(file);
+    return {true, std::string()};
   }
   bool Check(int n) override { return !options_off.count(n); }
   void ShowWarning(const std::string& text) override {

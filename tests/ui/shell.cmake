@@ -11,3 +11,8 @@ if(TAKT_BUILD_QT)
   takt_add_test(shell_browser_test LABEL ui QT
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_browser_test.cpp)
 endif()
+
+if(TAKT_BUILD_QT)
+  takt_add_test(look_test LABEL ui QT
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/look_test.cpp)
+endif()

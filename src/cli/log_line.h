@@ -1,0 +1,41 @@
+// One line of the production log: a JSON object per chip, on one line.
+#ifndef TAKT_CLI_LOG_LINE_H_
+#define TAKT_CLI_LOG_LINE_H_
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cli/run_verdict.h"
+
+namespace taktm {
+
+struct ChipRecord {
+  std::chrono::system_clock::time_point time;  // when the run ended
+  std::string port;
+  std::string device;  // empty when the device was never heard
+  std::string chip;    // empty when no chip was selected
+  std::string command;
+  std::string file;      // the image's file, for the commands with one
+  std::string sha256;    // of the image as the file gave it
+  bool serials = false;  // --serial was given
+  std::optional<uint64_t> serial;  // the number taken for this chip
+  ExitStatus status = ExitStatus::kOk;
+  std::string message;              // why it failed
+  std::optional<uint32_t> address;  // the first chunk that did not verify
+  uint64_t bytes = 0;               // data bytes the device answered
+  int64_t duration_ms = 0;
+};
+
+// "2024-03-05T14:07:09.042Z".
+std::string UtcTimeText(std::chrono::system_clock::time_point time);
+
+// The record as one JSON object and a line feed. A number taken by a chip
+// that failed is marked unused ("serial_used":false): it is never given
+// out again.
+std::string ChipRecordLine(const ChipRecord& record);
+
+}  // namespace taktm
+
+#endif  // TAKT_CLI_LOG_LINE_H_

@@ -1,0 +1,746 @@
+#include "cli/port_run.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "buffer/file_io.h"
+#include "buffer/working_file.h"
+#include "cli/log_line.h"
+#include "cli/port_listing.h"
+#include "cli/production_log.h"
+#include "cli/serial_counter.h"
+#include "programming/opcodes.h"
+#include "programming/programming_texts.h"
+
+namespace taktm {
+namespace {
+
+// Box texts break lines with LF CR; one line reads better on a terminal.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n') c = ' ';
+  }
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
+
+std::string Hex(uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
+  return text;
+}
+
+// The refusal of an image larger than the memory it is meant for.
+std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
+                              bool write) {
+  return "Файл больше " + std::string(flash ? "памяти программ" : "EEPROM") +
+         " микросхемы: " + std::to_string(image) + " байт, память " +
+         std::to_string(memory) + " байт. " +
+         (write ? "Ничего не записано." : "Ничего не сверено.");
+}
+
+std::string Sha256Hex(const DataBuffer& buffer) {
+  return QCryptographicHash::hash(
+             QByteArrayView(buffer.data(),
+                            static_cast<qsizetype>(buffer.size())),
+             QCryptographicHash::Sha256)
+      .toHex()
+      .toStdString();
+}
+
+}  // namespace
+
+PortRun::PortRun(PortRunSetup setup)
+    : options_(setup.options),
+      entry_(EntryOf(setup.options.command)),
+      streams_(setup.streams),
+      clock_(setup.clock),
+      solo_(setup.solo),
+      log_(setup.log),
+      settings_(std::move(setup.settings)),
+      port_name_(settings_.port.port.toStdString()),
+      host_(settings_.checks),
+      progress_(setup.streams.err, setup.streams.err_is_terminal) {
+  host_.set_clock(&clock_);
+  json_.Add("command", entry_.name);
+  if (!solo_) json_.Add("port", port_name_);
+  check_timer_.setSingleShot(true);
+  check_timer_.setInterval(0);
+  QObject::connect(&check_timer_, &QTimer::timeout, [this] { CheckWait(); });
+  // A coarse timer may fire a little early; the check then waits on.
+  deadline_timer_.setSingleShot(true);
+  deadline_timer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&deadline_timer_, &QTimer::timeout, [this] { CheckWait(); });
+  host_.on_event = [this] {
+    if (wait_then_) check_timer_.start();
+  };
+}
+
+void PortRun::Note(const std::string& line) {
+  if (options_.quiet || options_.json) return;
+  if (solo_) {
+    streams_.err << "takt-m-cli: " << line << '\n';
+  } else if (on_note) {
+    on_note(port_name_ + ": " + line);
+  }
+}
+
+PortResult PortRun::result() const {
+  PortResult r;
+  r.port = port_name_;
+  r.chip = chip_name_;
+  r.status = status_;
+  r.message = message_;
+  r.bytes_done = bytes_.done();
+  r.bytes_total = bytes_.total();
+  r.ms = clock_.elapsed() - started_ms_;
+  r.serial = serial_;
+  return r;
+}
+
+void PortRun::Finish(ExitStatus status, std::string message,
+                     std::string detail) {
+  if (finished_) return;
+  finished_ = true;
+  wait_then_ = nullptr;
+  wait_done_ = nullptr;
+  check_timer_.stop();
+  deadline_timer_.stop();
+  host_.on_progress = nullptr;
+  host_.on_frame_written = nullptr;
+  host_.before_send = nullptr;
+  host_.on_warning = nullptr;
+  host_.on_buffer_replaced = nullptr;
+  // Nothing more goes to the device once the run is over (a deadline may
+  // have left commands queued).
+  host_.queue().ClearQueue();
+  progress_.End();
+  if (log_ != nullptr) {
+    std::string logged =
+        OneLine(detail.empty() ? message : message + " " + detail);
+    const ExitStatus before = status;
+    WriteLogLine(&status, &logged);
+    if (status != before) {  // the line is not on the disk: no success
+      message = logged;
+      detail.clear();
+    }
+  }
+  status_ = status;
+  message_ = OneLine(detail.empty() ? message : message + " " + detail);
+  if (status != ExitStatus::kOk) said_.clear();  // no success was had
+  if (solo_ && text()) {
+    for (const std::string& line : said_) *out_ << line << '\n';
+  } else if (!solo_ && status == ExitStatus::kOk && !said_.empty()) {
+    message_ = said_.back();
+  }
+  if (options_.json) {
+    if (serial_) {
+      json_.AddRaw("serial", std::to_string(*serial_))
+          .AddBool("serial_used", status == ExitStatus::kOk);
+    }
+    if (!solo_) {
+      json_.AddNumber("duration_ms", clock_.elapsed() - started_ms_);
+    }
+    json_.Add("status", ExitStatusName(status))
+        .AddNumber("exit", static_cast<int>(status));
+    if (!message.empty()) json_.Add("message", message_);
+    std::vector<std::string> warnings = settings_.problems;
+    for (const std::string& w : host_.warnings())
+      warnings.push_back(OneLine(w));
+    if (!warnings.empty()) json_.Add("warnings", warnings);
+    json_.AddNumber("first_frame_ms", host_.first_write_ms());
+    if (solo_) *out_ << json_.Text() << '\n';
+  } else if (solo_ && status != ExitStatus::kOk && !message.empty()) {
+    streams_.err << "takt-m-cli: " << OneLine(message) << '\n';
+    if (!detail.empty())
+      streams_.err << "takt-m-cli: " << OneLine(detail) << '\n';
+  }
+  // Lines down as the window leaves them at close.
+  if (host_.comm().IsOpen()) {
+    host_.comm().SetLineSignal(kClearRts);
+    host_.comm().SetLineSignal(kClearDtr);
+  }
+  out_->flush();
+  if (on_finished) on_finished();
+}
+
+// The chip's line in the production log goes to the disk before the run
+// reports the chip done; a run whose line could not be written has failed.
+void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
+  ChipRecord record;
+  record.time = std::chrono::system_clock::now();
+  record.port = port_name_;
+  record.device = device_name_;
+  record.chip = chip_name_;
+  record.command = entry_.name;
+  if (entry_.takes_file) {
+    record.file = QFileInfo(QString::fromStdString(options_.file))
+                      .absoluteFilePath()
+                      .toStdString();
+    record.sha256 = image_sha256_;
+  }
+  record.serials = options_.serial.has_value();
+  record.serial = serial_;
+  record.status = *status;
+  if (*status != ExitStatus::kOk) record.message = *message;
+  if (*status == ExitStatus::kVerifyMismatch) {
+    record.address = VerifyErrorAddress(programmer().status_text());
+  }
+  record.bytes = bytes_.done();
+  record.duration_ms = clock_.elapsed() - started_ms_;
+  const std::string error = log_->Append(ChipRecordLine(record));
+  if (!error.empty() && *status == ExitStatus::kOk) {
+    *status = ExitStatus::kFileError;
+    *message = error;
+  } else if (!error.empty()) {
+    Note(error);
+  }
+}
+
+void PortRun::Wait(std::function<bool()> done, std::function<void(bool)> then) {
+  wait_done_ = std::move(done);
+  wait_then_ = std::move(then);
+  wait_deadline_ = QDeadlineTimer(timeout_ms(), Qt::PreciseTimer);
+  wait_firings_ = host_.watchdog_firings();
+  deadline_timer_.start(
+      static_cast<int>(std::min<int64_t>(timeout_ms(), INT32_MAX)));
+  CheckWait();
+}
+
+void PortRun::CheckWait() {
+  if (!wait_then_) return;
+  bool done = wait_done_();
+  if (!done && !wait_deadline_.hasExpired() &&
+      host_.watchdog_firings() == wait_firings_ && !host_.port_failed()) {
+    if (!deadline_timer_.isActive()) {
+      deadline_timer_.start(static_cast<int>(
+          std::clamp<int64_t>(wait_deadline_.remainingTime(), 1, INT32_MAX)));
+    }
+    return;
+  }
+  deadline_timer_.stop();
+  check_timer_.stop();
+  const std::function<void(bool)> then = std::move(wait_then_);
+  wait_then_ = nullptr;
+  wait_done_ = nullptr;
+  then(done);
+}
+
+void PortRun::Start() {
+  started_ms_ = clock_.elapsed();
+  if (options_.command == CliCommand::kPorts) return ListPorts();
+  if (entry_.file_is_input && !LoadInputFile()) return;
+  Discover();
+}
+
+// Needs no port and no device: what --port may name.
+void PortRun::ListPorts() {
+  const std::vector<SerialPortEntry> ports = ListSerialPorts();
+  std::vector<JsonObject> list;
+  for (const SerialPortEntry& port : ports) {
+    Say(PortLine(port));
+    JsonObject o;
+    o.Add("name", port.name).Add("location", port.location);
+    if (!port.description.empty()) o.Add("description", port.description);
+    if (!port.manufacturer.empty()) o.Add("manufacturer", port.manufacturer);
+    if (!port.serial_number.empty()) {
+      o.Add("serial_number", port.serial_number);
+    }
+    if (port.vendor_id) o.Add("vendor_id", UsbIdText(*port.vendor_id));
+    if (port.product_id) o.Add("product_id", UsbIdText(*port.product_id));
+    list.push_back(o);
+  }
+  if (ports.empty()) Note("последовательных портов не найдено");
+  json_.Add("ports", list);
+  Finish(ExitStatus::kOk);
+}
+
+// The input goes through the program's own file rules: the working file's
+// load, Intel HEX by extension and the options Check4 and Check12.
+bool PortRun::LoadInputFile() {
+  const std::string path = QFileInfo(QString::fromStdString(options_.file))
+                               .absoluteFilePath()
+                               .toStdString();
+  WorkingFileController& file = host_.core().working_file();
+  file.SetWorkingFile(path);
+  const size_t warnings_before = host_.warnings().size();
+  const LoadOutcome outcome = file.LoadFile();
+  json_.Add("file", path);
+  auto last_warning = [&](const char* fallback) {
+    return host_.warnings().size() > warnings_before ? host_.warnings().back()
+                                                     : std::string(fallback);
+  };
+  switch (outcome) {
+    case LoadOutcome::kLoaded:
+      break;
+    case LoadOutcome::kNoSuchFile:
+      Finish(ExitStatus::kFileError,
+             LoadFailureText(path, std::make_error_code(
+                                       std::errc::no_such_file_or_directory)));
+      return false;
+    case LoadOutcome::kTooLarge:
+      Finish(ExitStatus::kFileError, "Файл слишком велик для буфера: " + path);
+      return false;
+    case LoadOutcome::kRefused:
+      Finish(ExitStatus::kFileError,
+             last_warning("Файл не загружен") + " (" + path + ")");
+      return false;
+    case LoadOutcome::kAbandoned:
+      Finish(ExitStatus::kFileError,
+             "В файле Intel HEX нет записи конца файла: " + path);
+      return false;
+    case LoadOutcome::kFailed:
+      Finish(ExitStatus::kFileError, host_.error_reports().empty()
+                                         ? "Файл не читается: " + path
+                                         : host_.error_reports().back());
+      return false;
+  }
+  if (host_.core().buffer().size() == 0) {
+    Finish(ExitStatus::kFileError, "Файл пуст: " + path);
+    return false;
+  }
+  image_sha256_ = Sha256Hex(host_.core().buffer());
+  json_.AddNumber("bytes", static_cast<int64_t>(host_.core().buffer().size()));
+  return true;
+}
+
+void PortRun::Discover() {
+  try {
+    host_.Open(settings_.port);
+  } catch (const ECommsError& error) {
+    // The port's name goes after the message's first line; a second line
+    // (why the port may not be opened) gets a line of its own.
+    const std::string text = error.what();
+    const size_t br = text.find("\n\r");
+    return Finish(
+        ExitStatus::kNoDevice, text.substr(0, br) + " (" + port_name_ + ")",
+        br == std::string::npos ? std::string() : text.substr(br + 2));
+  }
+  programmer().FormShow();
+  // Discovery is over when the queue has drained: the name, the about lines
+  // and the chip list have arrived, or the retry limit emptied the queue.
+  Wait([this] { return host_.queue().empty(); },
+       [this](bool drained) { AfterDiscovery(drained); });
+}
+
+void PortRun::AfterDiscovery(bool drained) {
+  RunState state;
+  state.drained = drained;
+  state.timed_out = !drained;
+  state.port_failed = host_.port_failed();
+  state.warnings = host_.warnings();
+  const RunVerdict verdict = JudgeRun(state);
+  // A name alone is not enough: the retry limit may have cut the about
+  // lines or the chip list short.
+  if (verdict.status != ExitStatus::kOk ||
+      programmer().caption() == kNotConnectedCaption) {
+    // The retry limit and a closed port say more than silence does.
+    if (verdict.status == ExitStatus::kDeviceFailure && drained) {
+      return Finish(verdict.status, verdict.message);
+    }
+    if (state.port_failed) {
+      return Finish(ExitStatus::kNoDevice, verdict.message);
+    }
+    return Finish(ExitStatus::kNoDevice,
+                  "Программатор не отвечает на порту " + port_name_);
+  }
+  device_name_ = programmer().caption();
+  json_.Add("device", device_name_);
+  if (options_.command == CliCommand::kInfo) {
+    Say(programmer().caption());
+    for (const std::string& line : host_.about_lines()) Say(line);
+    json_.Add("about", host_.about_lines());
+    return Finish(ExitStatus::kOk);
+  }
+  if (options_.command == CliCommand::kChips) {
+    std::vector<JsonObject> chips;
+    const std::vector<std::string>& rows = programmer().chip_rows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+      Say(std::to_string(i) + "\t" + rows[i]);
+      JsonObject chip;
+      chip.AddNumber("index", static_cast<int64_t>(i)).Add("name", rows[i]);
+      chips.push_back(chip);
+    }
+    json_.Add("chips", chips);
+    return Finish(ExitStatus::kOk);
+  }
+  SelectChip();
+}
+
+void PortRun::SelectChip() {
+  const std::vector<std::string>& rows = programmer().chip_rows();
+  int row = -1;
+  if (options_.chip) {
+    row = FindChipRow(*options_.chip, rows);
+  } else if (rows.size() == 1) {
+    row = 0;
+  }
+  if (row < 0) {
+    std::string known;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      known += (i ? ", " : "") + std::to_string(i) + " " + rows[i];
+    }
+    return Finish(
+        ExitStatus::kUsage,
+        (options_.chip ? "Нет микросхемы \"" + *options_.chip + "\""
+                       : std::string("Не задана микросхема (--chip)")) +
+            "; есть: " + known);
+  }
+  programmer().ListBox1Click(row);
+  Wait([this] { return host_.queue().empty(); },
+       [this, row](bool drained) {
+         chip_row_ = row;
+         AfterChipSelection(drained);
+       });
+}
+
+void PortRun::AfterChipSelection(bool drained) {
+  RunState state;
+  state.drained = drained;
+  state.timed_out = !drained;
+  state.device_lost = host_.watchdog_firings() > 0;
+  state.port_failed = host_.port_failed();
+  state.warnings = host_.warnings();
+  const RunVerdict verdict = JudgeRun(state);
+  if (verdict.status != ExitStatus::kOk) {
+    chip_row_ = -1;
+    return Finish(verdict.status, verdict.message);
+  }
+  chip_name_ = programmer().chip_rows()[static_cast<size_t>(chip_row_)];
+  json_.Add("chip", chip_name_).AddNumber("chip_index", chip_row_);
+  if (options_.command == CliCommand::kOps) {
+    ReportOps();
+    return Finish(ExitStatus::kOk);
+  }
+  RunOperation();
+}
+
+void PortRun::ReportOps() {
+  ChipProgrammer& p = programmer();
+  std::vector<JsonObject> operations;
+  Say("Память программ: " + std::to_string(p.FlashSize()) + " байт");
+  Say("EEPROM: " + std::to_string(p.EepromSize()) + " байт");
+  Say("F1: " + std::to_string(p.SizeF1()));
+  Say("Операции:");
+  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
+    const int code = p.OperationCodes()[k];
+    const char* command = CommandForOperation(code);
+    Say("  " + std::to_string(code) + "\t" + p.operation_rows()[k] +
+        (command ? std::string("\t") + command : std::string()));
+    JsonObject op;
+    op.AddNumber("code", code).Add("name", p.operation_rows()[k]);
+    if (command) op.Add("command", command);
+    operations.push_back(op);
+  }
+  json_.AddNumber("flash_size", p.FlashSize())
+      .AddNumber("eeprom_size", p.EepromSize())
+      .AddNumber("f1", p.SizeF1())
+      .Add("operations", operations);
+  for (BitKind kind : {BitKind::kLock, BitKind::kFuse}) {
+    BitRows& rows = p.bits(kind);
+    Say(kind == BitKind::kLock ? "LOCK биты:" : "FUSE биты:");
+    std::vector<std::string> names;
+    for (int i = 0; i < rows.count(); ++i) {
+      Say("  " + std::to_string(i) + "\t" + rows.row(i).caption);
+      names.push_back(rows.row(i).caption);
+    }
+    json_.Add(kind == BitKind::kLock ? "locks" : "fuses", names);
+  }
+}
+
+void PortRun::ReportBits(BitKind kind) {
+  BitRows& rows = programmer().bits(kind);
+  std::vector<JsonObject> bits;
+  for (int i = 0; i < rows.count(); ++i) {
+    Say(std::to_string(i) + "\t" + rows.row(i).caption + "\t" +
+        (rows.row(i).ticked ? "1" : "0"));
+    JsonObject bit;
+    bit.AddNumber("index", i)
+        .Add("name", rows.row(i).caption)
+        .AddBool("ticked", rows.row(i).ticked);
+    bits.push_back(bit);
+  }
+  json_.Add("bits", bits);
+}
+
+// A read is saved as the window saves the buffer: Intel HEX for the names
+// the program reads as Intel HEX, raw otherwise, through the same writer.
+void PortRun::SaveRead() {
+  const DataBuffer& buffer = host_.core().buffer();
+  const std::string path = options_.file;
+  const bool intel_hex = IsIntelHexName(path, host_.Check4(), host_.Check12());
+  // `read-flash /dev/stdout`: the image is the output, the rest goes aside.
+  if (IsStandardOutput(path)) out_ = &streams_.err;
+  const std::error_code error =
+      SaveImage(path, buffer.data(), buffer.size(), intel_hex);
+  json_.Add("file", path)
+      .AddNumber("bytes", static_cast<int64_t>(buffer.size()));
+  image_sha256_ = Sha256Hex(buffer);
+  if (error) {
+    return Finish(ExitStatus::kFileError, SaveFailureText(path, error));
+  }
+  Say("Прочитано " + std::to_string(buffer.size()) + " байт в " + path +
+      (intel_hex ? " (Intel HEX)" : ""));
+  Finish(ExitStatus::kOk);
+}
+
+void PortRun::ImageReady() {
+  DataBuffer& buffer = host_.core().buffer();
+  image_sha256_ = Sha256Hex(buffer);
+  if (!serial_place_) return;
+  const SerialPlace& place = *serial_place_;
+  const size_t end = size_t{place.address} + place.width;
+  if (buffer.size() < end) {
+    std::vector<uint8_t> image = buffer.bytes();
+    image.resize(end, 0xFF);
+    buffer.Assign(std::move(image));
+  }
+  // Any placeholder but all 0xFF: the chunk must not be skipped.
+  const std::vector<uint8_t> zero =
+      *EncodeSerial(0, options_.serial->width, options_.serial->format);
+  buffer.WriteAt(place.address, zero.data(), zero.size());
+}
+
+// Runs just before each frame goes out, with its command at the head: the
+// number is taken only for a chip about to receive it. (A queue emptied by
+// a failure passes every command through the head without sending it.)
+void PortRun::StampSerialIfDue() {
+  if (!serial_place_ || serial_ || !serial_error_.empty()) return;
+  CommandQueue& queue = host_.queue();
+  if (queue.empty() || !CarriesSerial(queue.entry(0), *serial_place_)) return;
+  const SerialOption& serial = *options_.serial;
+  const CounterResult taken =
+      TakeSerial(serial.file, MaxSerialValue(serial.width, serial.format));
+  if (!taken.value) {
+    serial_error_ = taken.error;
+    queue.ClearQueue();  // the chip gets no number it does not own
+    return;
+  }
+  serial_ = taken.value;
+  const std::vector<uint8_t> bytes =
+      *EncodeSerial(*serial_, serial.width, serial.format);
+  for (size_t i = 0; i < queue.count(); ++i) {
+    if (CarriesSerial(queue.entry(i), *serial_place_)) {
+      queue.ReplaceEntry(i,
+                         StampCommand(queue.entry(i), *serial_place_, bytes));
+    }
+  }
+  host_.core().buffer().WriteAt(serial_place_->address, bytes.data(),
+                                bytes.size());
+}
+
+void PortRun::FollowQueue() {
+  bytes_.Follow(host_.queue());
+  if (show_progress_) {
+    const int64_t now = clock_.elapsed();
+    progress_.Update(
+        {bytes_.done(), bytes_.total(), bytes_.BytesPerSecond(now)}, now);
+  }
+  if (on_bytes) on_bytes();
+}
+
+void PortRun::RunOperation() {
+  ChipProgrammer& p = programmer();
+  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
+    if (p.OperationCodes()[k] == entry_.operation) {
+      operation_row_ = static_cast<int>(k);
+    }
+  }
+  if (operation_row_ < 0) {
+    return Finish(ExitStatus::kUsage,
+                  std::string("Операция \"") +
+                      kOperationNames[static_cast<size_t>(entry_.operation)] +
+                      "\" не разрешена для этой микросхемы");
+  }
+  // An image larger than the memory would be cut; refuse it before anything
+  // reaches the chip. (The window's warning for this case says the part that
+  // fits is written, which is not what happens here.)
+  const bool flash = options_.command == CliCommand::kWriteFlash ||
+                     options_.command == CliCommand::kVerifyFlash;
+  const bool write = options_.command == CliCommand::kWriteFlash ||
+                     options_.command == CliCommand::kWriteEeprom;
+  const uint32_t memory = flash ? p.FlashSize() : p.EepromSize();
+  if (entry_.file_is_input && host_.core().buffer().size() > memory) {
+    return Finish(
+        ExitStatus::kFileError,
+        ImageTooLargeText(host_.core().buffer().size(), memory, flash, write));
+  }
+  if (options_.serial) {
+    const SerialOption& serial = *options_.serial;
+    if (uint64_t{serial.address} + static_cast<uint64_t>(serial.width) >
+        memory) {
+      return Finish(ExitStatus::kUsage,
+                    "Номер по адресу " + Hex(serial.address) + " (" +
+                        std::to_string(serial.width) +
+                        " байт) не помещается в " +
+                        (flash ? "память программ" : "EEPROM") + " (" +
+                        std::to_string(memory) + " байт)");
+    }
+    serial_place_ = SerialPlace{
+        serial.address, static_cast<uint32_t>(serial.width),
+        flash ? uint8_t{OP_WRITE_FLASH} : uint8_t{OP_WRITE_EEPROM},
+        flash ? uint8_t{OP_VERIFY_FLASH} : uint8_t{OP_VERIFY_EEPROM}};
+  }
+  switch (options_.command) {
+    case CliCommand::kWriteFlash:
+      verify_expected_ =
+          host_.Check(3) && p.IsOperationAllowed(OP_VERIFY_FLASH);
+      break;
+    case CliCommand::kWriteEeprom:
+      verify_expected_ =
+          host_.Check(7) && p.IsOperationAllowed(OP_VERIFY_EEPROM);
+      break;
+    case CliCommand::kVerifyFlash:
+    case CliCommand::kVerifyEeprom:
+      verify_expected_ = true;
+      break;
+    default:
+      break;
+  }
+  // Bit writes: the ticks are set in the dialog's rows and "Записать"
+  // queues them, as the user would do.
+  const bool bit_write = entry_.takes_bits;
+  bit_kind_ = options_.command == CliCommand::kWriteFuses ||
+                      options_.command == CliCommand::kReadFuses
+                  ? BitKind::kFuse
+                  : BitKind::kLock;
+  if (bit_write) {
+    std::vector<std::string> names;
+    for (int i = 0; i < p.bits(bit_kind_).count(); ++i) {
+      names.push_back(p.bits(bit_kind_).row(i).caption);
+    }
+    std::string error;
+    const auto parsed = ParseBitTicks(options_.bits, names, &error);
+    if (!parsed) return Finish(ExitStatus::kUsage, error);
+    ticks_ = *parsed;
+  }
+
+  host_.on_warning = [this](const std::string& text) {
+    progress_.End();
+    Note("предупреждение: " + OneLine(text));
+  };
+  operation_started_ms_ = clock_.elapsed();
+  const size_t warnings_before = host_.warnings().size();
+  // The image as the write will use it: also after the write's reload,
+  // which replaces the buffer inside the handler.
+  if (entry_.file_is_input) {
+    ImageReady();
+    host_.on_buffer_replaced = [this] { ImageReady(); };
+  }
+  p.ListBox2Click(chip_row_, operation_row_);
+  host_.on_buffer_replaced = nullptr;
+  // The write's reload may bring a file that has grown past the memory since
+  // it was first checked; the window would write the part that fits. Nothing
+  // has been sent yet (frames go out only on the device's acknowledgements,
+  // inside the event loop), so the whole sequence can still be dropped.
+  const std::vector<std::string>& warnings = host_.warnings();
+  if (entry_.file_is_input &&
+      std::find(warnings.begin() + static_cast<ptrdiff_t>(warnings_before),
+                warnings.end(), kImageTooLarge) != warnings.end()) {
+    host_.queue().ClearQueue();
+    return Finish(
+        ExitStatus::kFileError,
+        ImageTooLargeText(host_.core().buffer().size(), memory, flash, write));
+  }
+  // Never a chip without its number: its whole place must be written.
+  if (serial_place_ && !host_.queue().empty()) {
+    std::vector<std::vector<uint8_t>> commands;
+    for (size_t i = 0; i < host_.queue().count(); ++i) {
+      commands.push_back(host_.queue().entry(i));
+    }
+    if (!WritesCoverSerial(commands, *serial_place_)) {
+      host_.queue().ClearQueue();
+      return Finish(ExitStatus::kDeviceFailure,
+                    "Место номера не попало в записываемые данные. Ничего не "
+                    "записано.");
+    }
+  }
+  if (bit_write) {
+    BitRows& rows = p.bits(bit_kind_);
+    for (int i = 0; i < rows.count(); ++i) {
+      rows.SetRowTicked(i, ticks_[static_cast<size_t>(i)]);
+    }
+    p.Button1Click(bit_kind_);
+  }
+  // Progress in the data bytes of the whole sequence (writes and verifies
+  // together), with the speed and the time left.
+  show_progress_ =
+      solo_ && !options_.quiet && (streams_.err_is_terminal || !options_.json);
+  bytes_.Start(host_.queue());
+  host_.on_progress = [this](int, int) { FollowQueue(); };
+  host_.on_frame_written = [this] {
+    bytes_.HeadSent(host_.queue(), clock_.elapsed());
+  };
+  if (serial_place_) host_.before_send = [this] { StampSerialIfDue(); };
+  if (show_progress_) {
+    progress_.Begin(kOperationNames[static_cast<size_t>(entry_.operation)]);
+    const int64_t now = clock_.elapsed();
+    progress_.Update(
+        {bytes_.done(), bytes_.total(), bytes_.BytesPerSecond(now)}, now);
+  }
+  Wait([this] { return host_.queue().empty(); },
+       [this](bool drained) { AfterOperation(drained); });
+}
+
+void PortRun::AfterOperation(bool drained) {
+  ChipProgrammer& p = programmer();
+  RunState state;
+  state.drained = drained;
+  json_.AddNumber("operation_ms", clock_.elapsed() - operation_started_ms_);
+  state.timed_out = !state.drained;
+  state.device_lost = host_.watchdog_firings() > 0;
+  state.port_failed = host_.port_failed();
+  state.status_text = p.status_text();
+  state.status_error = p.status_error();
+  state.warnings = host_.warnings();
+  state.verify_expected = verify_expected_;
+  progress_.End();
+  host_.on_progress = nullptr;
+  host_.on_frame_written = nullptr;
+  host_.before_send = nullptr;
+  if (!serial_error_.empty()) {
+    return Finish(ExitStatus::kFileError, serial_error_);
+  }
+
+  const RunVerdict verdict = JudgeRun(state);
+  if (!state.status_text.empty()) json_.Add("result", state.status_text);
+  if (verdict.verify_address) {
+    json_.AddNumber("address", *verdict.verify_address)
+        .Add("address_hex", Hex(*verdict.verify_address));
+  }
+  if (verdict.status != ExitStatus::kOk) {
+    return Finish(verdict.status, verdict.message);
+  }
+  switch (options_.command) {
+    case CliCommand::kReadFlash:
+    case CliCommand::kReadEeprom:
+      return SaveRead();
+    case CliCommand::kReadFuses:
+    case CliCommand::kReadLocks:
+    case CliCommand::kWriteFuses:
+    case CliCommand::kWriteLocks:
+      ReportBits(bit_kind_);
+      break;
+    case CliCommand::kWriteFlash:
+    case CliCommand::kWriteEeprom:
+      json_.AddBool("verified", verify_expected_);
+      Say(verify_expected_ ? state.status_text
+                           : std::string("Записано без сверки."));
+      break;
+    default:
+      if (!state.status_text.empty()) {
+        Say(state.status_text);
+      } else {
+        Say("Выполнено.");
+      }
+      break;
+  }
+  Finish(ExitStatus::kOk);
+}
+
+}  // namespace taktm

@@ -1,0 +1,242 @@
+#include "cli/serial_counter.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+#include "buffer/system_reason.h"
+#include "cli/serial_stamp.h"
+
+namespace taktm {
+namespace {
+
+constexpr std::chrono::milliseconds kLockWait(2000);
+
+std::string Reason(int error) {
+  return SystemReason(std::error_code(error, std::generic_category()));
+}
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { Reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+CounterResult Fail(std::string error) {
+  CounterResult r;
+  r.error = std::move(error);
+  return r;
+}
+
+// The file the name leads to, links followed: the new value replaces it,
+// not a link to it.
+std::optional<std::string> RealPath(const std::string& path, int* error) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) {
+    *error = errno;
+    return std::nullopt;
+  }
+  std::string real = resolved;
+  std::free(resolved);
+  return real;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Reads the whole (small) file from the start.
+std::optional<std::string> ReadAll(int fd, int* error) {
+  std::string text;
+  char buffer[256];
+  for (;;) {
+    const ssize_t n = ::pread(fd, buffer, sizeof buffer, text.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = errno;
+      return std::nullopt;
+    }
+    if (n == 0) return text;
+    text.append(buffer, static_cast<size_t>(n));
+    if (text.size() > 4096) return text;  // no counter is that long
+  }
+}
+
+std::optional<uint64_t> ReadValue(int fd, const std::string& path,
+                                  std::string* error) {
+  int e = 0;
+  const std::optional<std::string> text = ReadAll(fd, &e);
+  if (!text) {
+    *error = "Файл счётчика " + Quoted(path) + " не читается: " + Reason(e);
+    return std::nullopt;
+  }
+  const std::optional<uint64_t> value = ParseCounterText(*text);
+  if (!value) {
+    *error = "В файле счётчика " + Quoted(path) +
+             " нет числа (нужен следующий номер десятичными цифрами, "
+             "например: echo 1000 > " +
+             path + ")";
+  }
+  return value;
+}
+
+// Opens the counter and locks it exclusively. The lock belongs to the file
+// the name stands for: a run that replaced it meanwhile leaves the one
+// opened here stale, so it is opened again.
+bool OpenLocked(const std::string& real, Fd& fd, struct stat& st,
+                std::string* error) {
+  for (;;) {
+    fd.Reset(::open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) {
+      *error =
+          "Файл счётчика " + Quoted(real) + " не открывается: " + Reason(errno);
+      return false;
+    }
+    // Another run holds the lock for a few milliseconds; one that holds it
+    // for long must not stall every port of this one.
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        *error = "Файл счётчика " + Quoted(real) +
+                 " не блокируется: " + Reason(errno);
+        return false;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        *error = "Файл счётчика " + Quoted(real) +
+                 " занят другим процессом дольше " +
+                 std::to_string(kLockWait.count() / 1000) + " с";
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    struct stat now {};
+    if (::fstat(fd.get(), &st) != 0) {
+      *error = "Файл счётчика " + Quoted(real) + ": " + Reason(errno);
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      *error = "Файл счётчика " + Quoted(real) + " — не обычный файл";
+      return false;
+    }
+    if (::stat(real.c_str(), &now) == 0 && now.st_dev == st.st_dev &&
+        now.st_ino == st.st_ino) {
+      return true;
+    }
+  }
+}
+
+}  // namespace
+
+CounterResult PeekCounter(const std::string& path) {
+  int e = 0;
+  const std::optional<std::string> real = RealPath(path, &e);
+  if (!real) {
+    return Fail("Файл счётчика " + Quoted(path) +
+                " не открывается: " + Reason(e));
+  }
+  Fd fd(::open(real->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat st {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+    return Fail("Файл счётчика " + Quoted(path) +
+                " не открывается: " + Reason(errno));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    return Fail("Файл счётчика " + Quoted(path) + " — не обычный файл");
+  }
+  CounterResult r;
+  r.value = ReadValue(fd.get(), path, &r.error);
+  if (r.value && ::access(FolderOf(*real).c_str(), W_OK | X_OK) != 0) {
+    r.value.reset();
+    r.error = "Файл счётчика " + Quoted(path) + " нельзя обновить: в папку " +
+              Quoted(FolderOf(*real)) + " нельзя писать (" + Reason(errno) +
+              ")";
+  }
+  return r;
+}
+
+CounterResult TakeSerial(const std::string& path, uint64_t max_value) {
+  int e = 0;
+  const std::optional<std::string> real = RealPath(path, &e);
+  if (!real) {
+    return Fail("Файл счётчика " + Quoted(path) +
+                " не открывается: " + Reason(e));
+  }
+  Fd lock;
+  struct stat st {};
+  std::string error;
+  if (!OpenLocked(*real, lock, st, &error)) return Fail(error);
+  const std::optional<uint64_t> value = ReadValue(lock.get(), path, &error);
+  if (!value) return Fail(error);
+  if (*value > max_value) {
+    return Fail("Номер " + std::to_string(*value) + " из " + Quoted(path) +
+                " не помещается в место номера");
+  }
+  if (*value == UINT64_MAX) {
+    return Fail("Счётчик " + Quoted(path) + " исчерпан");
+  }
+  // The next value in a new file beside the old one. Only the holder of
+  // the lock writes this name, so one left by a killed run is removed.
+  const std::string folder = FolderOf(*real);
+  const std::string temp =
+      folder + "/." + real->substr(real->rfind('/') + 1) + ".takt-m-new";
+  auto fail_write = [&](int why) {
+    ::unlink(temp.c_str());
+    return Fail("Не удалось обновить файл счётчика " + Quoted(path) + ": " +
+                Reason(why));
+  };
+  ::unlink(temp.c_str());
+  Fd out(::open(temp.c_str(),
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                st.st_mode & 07777));
+  if (out.get() < 0) return fail_write(errno);
+  // Same mode, and the same owner and group where the system allows it.
+  ::fchmod(out.get(), st.st_mode & 07777);
+  [[maybe_unused]] const int owned = ::fchown(out.get(), st.st_uid, st.st_gid);
+  const std::string text = std::to_string(*value + 1) + "\n";
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n =
+        ::write(out.get(), text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return fail_write(n < 0 ? errno : EIO);
+    written += static_cast<size_t>(n);
+  }
+  if (::fsync(out.get()) != 0) return fail_write(errno);
+  out.Reset();
+  if (::rename(temp.c_str(), real->c_str()) != 0) return fail_write(errno);
+  // The rename itself must survive a power cut before the number is used:
+  // from here on the number is taken, whatever happens to the chip.
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
+    return Fail("Не удалось сохранить файл счётчика " + Quoted(path) + ": " +
+                Reason(errno));
+  }
+  CounterResult r;
+  r.value = value;
+  return r;
+}
+
+}  // namespace taktm

@@ -1,0 +1,31 @@
+// The serial number counter: a text file holding the next number in
+// decimal. A number is taken under an exclusive lock on the file, and the
+// next value is on the disk (a new file renamed over the old one, the
+// folder flushed) before the number is handed out: a run killed at any
+// moment either took no number or left it burnt, never to be given again.
+#ifndef TAKT_CLI_SERIAL_COUNTER_H_
+#define TAKT_CLI_SERIAL_COUNTER_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace taktm {
+
+struct CounterResult {
+  std::optional<uint64_t> value;  // empty on failure
+  std::string error;              // why, naming the file
+};
+
+// The number the counter would give next, without taking it, and whether a
+// number can be taken at all (the folder takes the new file): the check
+// made before anything reaches a chip.
+CounterResult PeekCounter(const std::string& path);
+
+// Takes the next number, at most `max_value` (what fits the number's place);
+// a larger one is refused and the counter left as it was.
+CounterResult TakeSerial(const std::string& path, uint64_t max_value);
+
+}  // namespace taktm
+
+#endif  // TAKT_CLI_SERIAL_COUNTER_H_
