@@ -49,7 +49,7 @@ class NullProgrammingHost : public ProgrammingHost {
   void SetLineText(int, const std::string&) override {}
   void ResizeBuffer(size_t n) override { buffer_.Resize(n); }
   void FormatGrid() override {}
-  bool LoadFile() override { return true; }
+  ReloadResult ReloadWorkingFile() override { return {true, {}}; }
   bool Check(int) override { return true; }
   void ShowWarning(const std::string&) override {}
 
