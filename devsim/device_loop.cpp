@@ -16,6 +16,12 @@ using std::chrono::nanoseconds;
 
 // Paced output goes out in slices of about this much wire time.
 constexpr nanoseconds kSliceTime = milliseconds(2);
+// After a crossing acknowledgement, the reply waits for the program's second
+// send of the command at most this long, so that the two copies are
+// answered one after the other as on a real line.
+constexpr milliseconds kCrossHold = milliseconds(20);
+// The longest the emulator takes to notice that the program opened the port.
+constexpr milliseconds kConnectCheck = milliseconds(100);
 // After --hangup-after, the time the program gets to read the last reply.
 constexpr milliseconds kHangupGrace = milliseconds(100);
 
@@ -43,9 +49,11 @@ void DeviceLoop::CheckConnected(Clock::time_point now) {
   const bool hung_up = ::poll(&p, 1, 0) >= 0 && (p.revents & POLLHUP) != 0;
   if (hung_up) {
     if (connected_) Disconnect();
-    // Look for the program once per acknowledgement period: it sends
-    // nothing before its first acknowledgement anyway.
-    next_connect_check_ = now + milliseconds(options_.ack_ms);
+    // Look for the program once per acknowledgement period, and at least
+    // every 100 ms: it sends nothing before its first acknowledgement, and a
+    // program that reopens its port finds the device at once.
+    next_connect_check_ =
+        now + std::min(milliseconds(options_.ack_ms), kConnectCheck);
     return;
   }
   if (!connected_) {
@@ -58,6 +66,7 @@ void DeviceLoop::Disconnect() {
   // What was on its way is lost, as on a cable with nobody listening.
   connected_ = false;
   write_blocked_ = false;
+  acks_owed_ = 0;
   out_.clear();
   reader_.Clear();
 }
@@ -109,8 +118,20 @@ void DeviceLoop::QueueAck(Clock::time_point now) {
   next_ack_ = WireEnd(now) + milliseconds(options_.ack_ms);
 }
 
+void DeviceLoop::AcknowledgeReply(Clock::time_point now) {
+  if (options_.faults.reply_batch && !inbound_.empty()) {
+    ++acks_owed_;  // the next command's reply goes out first
+    return;
+  }
+  const uint64_t acks = acks_owed_ + 1;
+  acks_owed_ = 0;
+  if (acks > 1) log_.Line("BATCH " + std::to_string(acks));
+  for (uint64_t i = 0; i < acks; ++i) QueueAck(now);
+}
+
 void DeviceLoop::EmitReply(Clock::time_point now) {
-  const std::vector<uint8_t> payload = std::move(pending_->payload);
+  const Reply reply = std::move(*pending_);
+  const std::vector<uint8_t>& payload = reply.payload;
   pending_.reset();
   const ReplyFate fate = faults_.NextReply();
   if (!fate.noise.empty()) {
@@ -123,8 +144,16 @@ void DeviceLoop::EmitReply(Clock::time_point now) {
   if (fate.drop) {
     log_.Frame("TX", "DROPPED", payload);
   } else {
-    log_.Frame("TX", fate.corrupt ? "CORRUPT" : "", payload);
+    log_.Frame("TX",
+               fate.corrupt      ? "CORRUPT"
+               : reply.shortened ? "SHORT"
+                                 : "",
+               payload);
     QueueFrame(payload, fate.corrupt, now);
+    if (reply.twice) {
+      log_.Frame("TX", "DOUBLE", payload);
+      QueueFrame(payload, false, now);
+    }
   }
   if (fate.hangup_after) {
     hangup_pending_ = true;
@@ -137,10 +166,11 @@ void DeviceLoop::EmitReply(Clock::time_point now) {
     }
     inbound_.clear();
     reader_.Clear();
+    acks_owed_ = 0;
     log_.Line("SILENT");
     return;
   }
-  QueueAck(now);  // reply, then acknowledgement: ready for the next command
+  AcknowledgeReply(now);  // reply, then acknowledgement: ready for more
 }
 
 void DeviceLoop::Step(Clock::time_point now) {
@@ -153,11 +183,33 @@ void DeviceLoop::Step(Clock::time_point now) {
   if (!pending_ && !inbound_.empty() && now >= inbound_.front().ready_at) {
     const Command command = std::move(inbound_.front());
     inbound_.pop_front();
-    pending_ = Reply{
+    const CommandFate fate = faults_.NextCommand();
+    if (fate.cross) {
+      // An idle acknowledgement that left just as the command came in: the
+      // program takes it for readiness and sends the command again, and
+      // the reply waits for that second send (kCrossHold).
+      QueueFrame({}, false, now);
+      log_.Line("TX CROSS");
+    }
+    Reply reply{
         model_.HandleCommand(command.payload.data(), command.payload.size()),
-        now + milliseconds(options_.latency_ms)};
+        now + milliseconds(options_.latency_ms), fate.double_reply, false,
+        fate.cross};
+    // A reply of the opcode alone is never cut: it would become an
+    // acknowledgement.
+    if (options_.faults.short_opcode == command.payload[0] &&
+        reply.payload.size() > 1 && command.payload != last_command_) {
+      reply.payload.pop_back();
+      reply.shortened = true;
+    }
+    last_command_ = command.payload;
+    pending_ = std::move(reply);
   }
-  if (pending_ && now >= pending_->due) EmitReply(now);
+  if (pending_ && now >= pending_->due &&
+      (!pending_->crossed || !inbound_.empty() ||
+       now >= pending_->due + kCrossHold)) {
+    EmitReply(now);
+  }
   if (Idle() && now >= next_ack_) QueueAck(now);
 }
 
@@ -200,7 +252,10 @@ std::optional<std::chrono::nanoseconds> DeviceLoop::PollTimeout(
     if (!wake || t < *wake) wake = t;
   };
   if (Idle()) consider(next_ack_);
-  if (pending_) consider(pending_->due);
+  if (pending_) {
+    consider(pending_->crossed && inbound_.empty() ? pending_->due + kCrossHold
+                                                   : pending_->due);
+  }
   if (!pending_ && !inbound_.empty()) consider(inbound_.front().ready_at);
   if (connected_ && !out_.empty() && !write_blocked_ && options_.baud != 0) {
     // The next slice leaves when its last byte's wire time has come.

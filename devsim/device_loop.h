@@ -1,7 +1,9 @@
 // The emulator's event loop on the master end of the pseudo-terminal: reads
 // commands, answers them through the device model, acknowledges after every
-// reply and every --ack-ms while idle, and applies the fault options. It
-// blocks in poll() between events, so an idle device costs no CPU.
+// reply and every --ack-ms while idle, and applies the fault options, those
+// that spoil replies and those that misplace them in time (crossings,
+// doubled replies, batched acknowledgements, short replies). It blocks in
+// poll() between events, so an idle device costs no CPU.
 #ifndef TAKT_DEVSIM_DEVICE_LOOP_H_
 #define TAKT_DEVSIM_DEVICE_LOOP_H_
 
@@ -38,6 +40,9 @@ class DeviceLoop {
   struct Reply {
     std::vector<uint8_t> payload;
     Clock::time_point due;
+    bool twice = false;      // --double-reply-every
+    bool shortened = false;  // --short-reply cut its last byte
+    bool crossed = false;    // --cross-every: waits for the second send
   };
 
   void CheckConnected(Clock::time_point now);
@@ -48,6 +53,9 @@ class DeviceLoop {
   void QueueFrame(const std::vector<uint8_t>& payload, bool corrupt,
                   Clock::time_point now);
   void QueueAck(Clock::time_point now);
+  // The acknowledgement after a reply, or with --reply-batch after the
+  // replies of every command that was waiting.
+  void AcknowledgeReply(Clock::time_point now);
   void Flush(Clock::time_point now);
   Clock::time_point WireEnd(Clock::time_point now) const;
   Clock::duration WireTime(size_t bytes) const;
@@ -68,6 +76,8 @@ class DeviceLoop {
   bool write_blocked_ = false;
   std::deque<Command> inbound_;
   std::optional<Reply> pending_;
+  std::vector<uint8_t> last_command_;  // the command handled before
+  uint64_t acks_owed_ = 0;             // replies batched without their ack
   std::deque<uint8_t> out_;
   Clock::time_point wire_free_{};    // paced output: end of the last slice
   Clock::time_point rx_wire_end_{};  // paced input: end of the last byte

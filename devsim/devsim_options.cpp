@@ -19,6 +19,16 @@ bool ToNumber(const std::string& text, uint64_t min, uint64_t max,
   return true;
 }
 
+// An opcode in hexadecimal: "F3", "f3" or "0xF3".
+bool ToOpcode(std::string text, int& opcode) {
+  if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) text.erase(0, 2);
+  if (text.empty() || text.size() > 2 ||
+      text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return false;
+  opcode = static_cast<int>(std::strtoul(text.c_str(), nullptr, 16));
+  return true;
+}
+
 }  // namespace
 
 bool ParseDevsimOptions(const std::vector<std::string>& args,
@@ -61,6 +71,15 @@ bool ParseDevsimOptions(const std::vector<std::string>& args,
        {number(options.faults.corrupt_every, 1, kMany), "a count from 1"}},
       {"--noise",
        {number(options.faults.noise_every, 1, kMany), "a count from 1"}},
+      {"--cross-every",
+       {number(options.faults.cross_every, 1, kMany), "a count from 1"}},
+      {"--double-reply-every",
+       {number(options.faults.double_every, 1, kMany), "a count from 1"}},
+      {"--short-reply",
+       {Setter([&](const std::string& v) {
+          return ToOpcode(v, options.faults.short_opcode);
+        }),
+        "an opcode in hexadecimal (F3 or 0xF3)"}},
       {"--parity",
        {Setter([&](const std::string& v) {
           if (v == "none")
@@ -79,6 +98,7 @@ bool ParseDevsimOptions(const std::vector<std::string>& args,
        [&] { options.model.flash_needs_erase = false; }},
       {"--wrong-signature", [&] { options.model.wrong_signature = true; }},
       {"--log-acks", [&] { options.log_acks = true; }},
+      {"--reply-batch", [&] { options.faults.reply_batch = true; }},
       {"--help", [&] { options.help = true; }},
       {"-h", [&] { options.help = true; }},
   };
@@ -141,6 +161,15 @@ faults (replies are counted from 1; deterministic under --seed):
   --baud RATE            pace output (and input) at RATE bit/s
   --parity MODE          none (10 bits a byte) or odd/even/mark/space (11)
   --seed N               seed of the noise generator (1)
+timing faults (commands are counted from 1 as they are handled):
+  --cross-every N        an acknowledgement goes out just before every N-th
+                         command is handled (it crosses the command on the
+                         line, so the program sends the command again)
+  --double-reply-every N answer every N-th command twice, then acknowledge
+  --reply-batch          when commands are waiting, send their replies first
+                         and the acknowledgements after them
+  --short-reply OPCODE   replies to OPCODE (hexadecimal) lose their last byte,
+                         unless the command repeats the one just answered
 )";
 }
 

@@ -24,6 +24,12 @@ ReplyFate FaultPlan::NextReply() {
   return fate;
 }
 
+CommandFate FaultPlan::NextCommand() {
+  ++commands_;
+  return {Every(options_.cross_every, commands_),
+          Every(options_.double_every, commands_)};
+}
+
 uint8_t FaultPlan::CorruptSum(uint8_t payload_sum) {
   return static_cast<uint8_t>(payload_sum + 1 + random_() % 255);
 }

@@ -167,7 +167,7 @@ bool TComm32::ApplyLineSettings() {
 void TComm32::ApplySettings() { ApplyLineSettings(); }
 
 bool TComm32::OpenPort() {
-  if (open_) throw ECommsError(kPortAlreadyOpen);
+  if (open_ && !failed_) throw ECommsError(kPortAlreadyOpen);
 #ifdef Q_OS_UNIX
   switch (KindOf(comm_port_)) {
     case NodeKind::kMissing:
@@ -277,7 +277,7 @@ void TComm32::HandleError(QSerialPort::SerialPortError error) {
   failed_ = true;
   // Close the descriptor so a vanished device cannot wake the event loop
   // again and again; the port stays marked open, as after any thread
-  // failure, and is not reopened.
+  // failure, until OpenPort succeeds again.
   port_->close();
   if (OnError) OnError(static_cast<uint32_t>(error));
   if (OnRequestHangup) OnRequestHangup(this);

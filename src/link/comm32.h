@@ -77,8 +77,11 @@ class TComm32 : public QObject {
   void SetEventChar(char c) { event_char_ = c; }
 
   // Opens CommPort exclusively with the line settings. Throws ECommsError.
+  // A port that failed (the device vanished) may be opened again.
   bool OpenPort();
   bool IsOpen() const { return open_; }
+  // No port carries bytes: it was never opened, or it failed since.
+  bool NeedsOpening() const { return !open_ || failed_; }
   // Queues `count` bytes (at most 4,096) for writing; false before a
   // successful OpenPort or after the port failed.
   bool WriteData(const uint8_t* bytes, uint16_t count);

@@ -19,6 +19,7 @@ void CommandQueue::RemoveHead() {
   if (entries_.empty()) return;
   entries_.pop_front();
   head_sends_ = 0;
+  head_first_send_ = 0;
   const int n = static_cast<int>(entries_.size());
   SetProgress(progress_.maximum, n, n == 0 ? false : progress_.visible);
 }
@@ -34,12 +35,13 @@ void CommandQueue::SendHead() {
   host_.WriteData(transmit_frame_.bytes.data(),
                   static_cast<uint16_t>(transmit_frame_.size));
   ++unanswered_sends_;
-  ++head_sends_;
+  ++sends_total_;
+  if (head_sends_++ == 0) head_first_send_ = sends_total_;
   if (unanswered_sends_ >= kSendLimit) {
     ClearQueue();
     unanswered_sends_ = 0;
     SetProgress(progress_.maximum, progress_.position, false);
-    host_.ShowWarning(kRetryLimitWarning);
+    host_.ShowRetryWarning(kRetryLimitWarning);
   }
 }
 

@@ -56,6 +56,11 @@ class CommandQueue {
   // How often the current head has gone out; a device that received every
   // send answers it that many times.
   int HeadSends() const { return head_sends_; }
+  // Frames sent since the queue was made, and the number of the frame that
+  // first carried the current head (0 while it has not gone out): a reply
+  // received before that frame left cannot answer the head.
+  uint64_t SendsTotal() const { return sends_total_; }
+  uint64_t HeadFirstSend() const { return head_first_send_; }
   // A matched reply resets the counter.
   void ResetUnansweredSends() { unanswered_sends_ = 0; }
 
@@ -69,6 +74,8 @@ class CommandQueue {
   std::deque<std::vector<uint8_t>> entries_;
   int unanswered_sends_ = 0;
   int head_sends_ = 0;
+  uint64_t sends_total_ = 0;
+  uint64_t head_first_send_ = 0;
   ProgressModel progress_;
   TransmitFrame transmit_frame_;
 };

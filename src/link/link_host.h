@@ -18,6 +18,11 @@ class LinkHost {
   virtual void RestartWatchdog() = 0;
   // Modal warning with a single OK button; returns when it is closed.
   virtual void ShowWarning(const std::string& text) = 0;
+  // The retry limit's warning. It is raised from inside the receive handler;
+  // a front-end with an event loop opens the box only after the handler has
+  // returned, so that the bytes arriving meanwhile are handled in order and
+  // their acknowledgements keep feeding the watchdog.
+  virtual void ShowRetryWarning(const std::string& text) { ShowWarning(text); }
   // The queue's progress model changed (maximum, position or visibility).
   virtual void ProgressChanged() {}
 };

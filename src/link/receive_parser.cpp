@@ -8,6 +8,25 @@
 namespace taktm {
 
 void ReceiveParser::Comm321ReceiveData(const uint8_t* buffer, size_t length) {
+  if (parsing_) {
+    held_back_.emplace_back(buffer, buffer + length);
+    return;
+  }
+  parsing_ = true;
+  Feed(buffer, length);
+  while (!held_back_.empty()) {
+    const std::vector<uint8_t> chunk = std::move(held_back_.front());
+    held_back_.pop_front();
+    Feed(chunk.data(), chunk.size());
+  }
+  parsing_ = false;
+}
+
+void ReceiveParser::Feed(const uint8_t* buffer, size_t length) {
+  // The whole chunk arrived before anything it makes the parser send.
+  chunk_sends_ = queue_.SendsTotal();
+  ++chunk_;
+  after_ack_ = false;
   if (length <= kReceiveBufferSize) {
     StoreChunk(buffer, static_cast<uint16_t>(length));
     return;
@@ -33,6 +52,14 @@ void ReceiveParser::StoreChunk(const uint8_t* chunk, uint16_t length) {
   Parse();
 }
 
+void ReceiveParser::Consume(size_t count) {
+  const size_t consumed = std::min<size_t>(count, fill_count_);
+  std::memmove(receive_buffer_.data(), receive_buffer_.data() + consumed,
+               fill_count_ - consumed);
+  fill_count_ = static_cast<uint16_t>(fill_count_ - consumed);
+  scan_position_ = 0;
+}
+
 void ReceiveParser::Parse() {
   uint8_t* const buf = receive_buffer_.data();
   for (;;) {
@@ -46,20 +73,35 @@ void ReceiveParser::Parse() {
     const uint8_t* frame = buf + scan_position_;
     if (Sum8(frame, 5) != frame[5]) {
       ++scan_position_;  // resumes with the next chunk
+      frame_waiting_ = false;
       return;
     }
     const uint8_t length = frame[4];
     if (length == 0) {
-      // Acknowledgement: its payload-sum byte is neither awaited nor checked.
+      // Acknowledgement: acted on at its header; its payload-sum byte is
+      // passed over like any byte that does not begin a preamble.
+      frame_waiting_ = false;
       host_.RestartWatchdog();
-      queue_.SendHead();
-      Empty();  // also drops whatever followed, or arrived during a warning
-      return;
+      const AckPlace place{chunk_, after_ack_, after_reply_};
+      after_ack_ = true;
+      after_reply_ = false;
+      if (matcher_.SendsOnAck(queue_, place, handler_)) queue_.SendHead();
+      Consume(scan_position_ + 6u);
+      continue;
     }
     const size_t frame_size = static_cast<size_t>(length) + kFrameOverhead;
     if (static_cast<size_t>(fill_count_ - scan_position_) < frame_size) {
+      if (!frame_waiting_) {
+        frame_waiting_ = true;
+        waiting_frame_sends_ = chunk_sends_;
+      }
       return;  // wait for the rest
     }
+    const uint64_t sends_before =
+        frame_waiting_ ? waiting_frame_sends_ : chunk_sends_;
+    frame_waiting_ = false;
+    after_ack_ = false;
+    after_reply_ = true;  // a reply, or what the device meant as one
 
     const uint8_t* payload = frame + 6;
     if (Sum8(payload, length) != payload[length]) {
@@ -67,18 +109,15 @@ void ReceiveParser::Parse() {
       continue;
     }
     std::memcpy(reply_record_.data(), payload, length);
-    if (!queue_.empty() &&
-        handler_.AnswersHead(reply_record_, length, queue_.entry(0))) {
+    if (matcher_.Judge(reply_record_, length, queue_, sends_before, handler_) ==
+        ReplyVerdict::kAnswersHead) {
+      matcher_.Completed(reply_record_, length, queue_.HeadSends(), chunk_);
       queue_.ResetUnansweredSends();
       handler_.DispatchReply(reply_record_, length);
       queue_.RemoveHead();
     }
-    // Compact: drop everything up to the payload; its sum byte stays first.
-    const size_t consumed =
-        std::min<size_t>(scan_position_ + 6 + length, fill_count_);
-    std::memmove(buf, buf + consumed, fill_count_ - consumed);
-    fill_count_ = static_cast<uint16_t>(fill_count_ - consumed);
-    scan_position_ = 0;
+    // Drop everything up to the payload; its sum byte stays first.
+    Consume(scan_position_ + 6u + length);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "programming/programming_texts.h"
+#include "programming/reply_contents.h"
 #include "programming/reply_view.h"
 
 namespace taktm {
@@ -86,30 +87,7 @@ void ChipProgrammer::QueueData(uint8_t opcode, uint32_t address,
 
 bool ChipProgrammer::AnswersHead(const ReplyRecord& reply, uint8_t length,
                                  const std::vector<uint8_t>& head) {
-  if (head.front() != reply[0]) return false;
-  switch (reply[0]) {
-    case OP_READ_FLASH:
-    case OP_READ_EEPROM:
-      // The chunk asked for, whole: a short answer would leave old bytes in
-      // the image without a word.
-      return length >= 6 && head.size() >= 6 &&
-             std::equal(head.begin() + 1, head.begin() + 6,
-                        reply.begin() + 1) &&
-             length >= 6 + reply[5];
-    case OP_VERIFY_FLASH:
-    case OP_VERIFY_EEPROM:
-      return length >= 5 && head.size() >= 5 &&
-             std::equal(head.begin() + 1, head.begin() + 5, reply.begin() + 1);
-    case SVC_GET_CHIP_NAME:
-      if (late_chip_names_ > 0 && !chip_rows_.empty() &&
-          ReplyView(reply, length).Text(1) == chip_rows_.back()) {
-        --late_chip_names_;
-        return false;
-      }
-      return true;
-    default:
-      return true;
-  }
+  return ReplyAnswersCommand(reply, length, head);
 }
 
 void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
@@ -166,7 +144,6 @@ void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
       break;
     case SVC_GET_CHIP_NAME:
       chip_rows_.push_back(reply.Text(1));
-      late_chip_names_ = queue_.HeadSends() - 1;
       host_.Changed(Aspect::kChipList);
       break;
     case SVC_GET_CHIP_COUNT:
@@ -264,7 +241,6 @@ void ChipProgrammer::HandleChipCount(const ReplyView& reply) {
   const uint8_t n = reply.Byte(1);
   if (n == 0) return;
   chip_rows_.clear();
-  late_chip_names_ = 0;
   host_.Changed(Aspect::kChipList);
   for (int i = 0; i < n; ++i) {
     QueueIndexed(SVC_GET_CHIP_NAME, static_cast<uint8_t>(i));

@@ -50,16 +50,12 @@ class ChipProgrammer : public ReplyHandler {
   // as they are now (the count is cut at the buffer's end).
   void QueueData(uint8_t opcode, uint32_t address, uint8_t count);
 
-  // The reply handler; `length` is the number of bytes the reply carried.
-  // Fields beyond them read as 0, texts and lists stop at them.
+  // The reply handler; `length` is the number of bytes the reply carried,
+  // at least what its row of the command table lists.
   void DispatchReply(const ReplyRecord& reply, uint8_t length) override;
-  // Data and verify replies answer the head only when they carry its
-  // address (and a data reply its whole chunk): an idle acknowledgement that
-  // crossed a command on the line makes the device run it twice, and the second
-  // reply must not complete the next chunk, whose own data or verdict would
-  // then be lost. A chip name carries no index: after a name request that
-  // went out n times, up to n - 1 answers repeating that name are turned
-  // away, so the list does not shift and select the wrong chip.
+  // The command table's part of the matching rule (reply_contents.h): the
+  // echoed arguments and the row's bytes. Late copies are turned away by
+  // the parser's ReplyMatcher before this is asked.
   bool AnswersHead(const ReplyRecord& reply, uint8_t length,
                    const std::vector<uint8_t>& head) override;
 
@@ -160,8 +156,6 @@ class ChipProgrammer : public ReplyHandler {
   BitRows lock_bits_;
   BitRows fuse_bits_;
   int info_line_count_ = 0;
-  // How many repeats of the last chip name taken may still come.
-  int late_chip_names_ = 0;
 
   uint64_t queued_total_ = 0;
   uint64_t replied_total_ = 0;

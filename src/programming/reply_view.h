@@ -1,6 +1,7 @@
-// Bounded reading of a reply: only the bytes the reply carried count. A field
-// beyond them reads as 0 (so a missing verdict reads as a failure), and texts
-// and byte lists stop at the reply's end.
+// Bounded reading of a reply: only the bytes the reply carried count. Replies
+// reach the handler only with every byte their row lists (reply_contents.h);
+// should one not, a field beyond them reads as 0 and texts and byte lists
+// stop at the reply's end, so nothing is read outside the reply.
 #ifndef TAKT_PROGRAMMING_REPLY_VIEW_H_
 #define TAKT_PROGRAMMING_REPLY_VIEW_H_
 

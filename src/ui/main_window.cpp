@@ -141,7 +141,10 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<TComm32> comm)
 
   comm321_->SetFlowControl(fcNone);
   comm321_->OnReceiveData = [this](const uint8_t* bytes, uint16_t count) {
+    const bool outer = in_receive_;
+    in_receive_ = true;
     core_.parser().Comm321ReceiveData(bytes, count);
+    in_receive_ = outer;
   };
 
   FormResize();  // FormCreate lays the window out once at its design size
@@ -297,7 +300,25 @@ void TForm1::ToolButton8Click() {
   if (form7_ != nullptr) form7_->exec();
 }
 
-void TForm1::Timer2Timer() { core_.programmer().Timer2Timer(); }
+void TForm1::Timer2Timer() {
+  core_.programmer().Timer2Timer();
+  ReopenPort();
+}
+
+// A port that failed (adapter pulled out, pty closed) or could not be
+// opened at start-up is tried again on every tick, quietly: the start-up
+// error was shown once. Once open, the SVC_GET_NAME just queued by the loss
+// steps starts the discovery at the device's first acknowledgement.
+void TForm1::ReopenPort() {
+  if (closing_ || !comm321_->NeedsOpening()) return;
+  try {
+    if (!comm321_->OpenPort()) return;
+  } catch (const ECommsError&) {
+    return;
+  }
+  comm321_->SetLineSignal(kSetRts);
+  comm321_->SetLineSignal(kClearDtr);
+}
 
 // ---- list boxes ----
 
@@ -388,6 +409,14 @@ void TForm1::RestartWatchdog() {
 }
 
 void TForm1::ShowWarning(const std::string& text) {
+  if (in_receive_) {
+    // The retry limit is reached inside the receive handler, and the port
+    // hands over no byte while its handler runs: the box opens once the
+    // handler has returned, so that what arrives meanwhile is handled in
+    // order and its acknowledgements keep Timer2 from firing.
+    QTimer::singleShot(0, this, [this, text] { ShowWarning(text); });
+    return;
+  }
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), Q(text),
                   QMessageBox::Ok, this);
   box.exec();

@@ -100,6 +100,7 @@ class TForm1 : public QMainWindow, public AppHost {
   void RenderCaption();
   void RenderStatus();
   void RenderList(QListWidget* list, const std::vector<std::string>& rows);
+  void ReopenPort();
 
   AppCore core_;
   std::unique_ptr<TComm32> comm321_;
@@ -127,6 +128,8 @@ class TForm1 : public QMainWindow, public AppHost {
   bool layout_enabled_ = true;
   bool shown_once_ = false;
   bool closing_ = false;
+  // A received chunk is being handled: a box asked for now opens after.
+  bool in_receive_ = false;
 };
 
 }  // namespace taktm

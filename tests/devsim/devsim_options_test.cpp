@@ -31,14 +31,31 @@ TEST(DevsimOptionsTest, DefaultsAndBothValueForms) {
   EXPECT_EQ(o.baud, 9600u);
   EXPECT_EQ(o.faults.drop_every, 3u);
   EXPECT_EQ(o.faults.seed, 7u);
+
+  DevsimOptions t;
+  ASSERT_TRUE(
+      ParseDevsimOptions({"--cross-every", "3", "--double-reply-every=5",
+                          "--reply-batch", "--short-reply", "0x0d"},
+                         t, error))
+      << error;
+  EXPECT_EQ(t.faults.cross_every, 3u);
+  EXPECT_EQ(t.faults.double_every, 5u);
+  EXPECT_TRUE(t.faults.reply_batch);
+  EXPECT_EQ(t.faults.short_opcode, 0x0D);
+  ASSERT_TRUE(ParseDevsimOptions({"--short-reply", "FA"}, t, error));
+  EXPECT_EQ(t.faults.short_opcode, 0xFA);
 }
 
 TEST(DevsimOptionsTest, RejectsWhatTheDeviceCannotDo) {
   const std::vector<std::vector<std::string>> bad = {
       {"--ack-ms", "5000"},  // the program would take the device as lost
-      {"--ack-ms", "0"},       {"--ack-ms"},         {"--drop-replies", "0"},
-      {"--baud", "fast"},      {"--parity", "odd2"}, {"--latency-ms", "-5"},
+      {"--ack-ms", "0"},       {"--ack-ms"},
+      {"--drop-replies", "0"}, {"--baud", "fast"},
+      {"--parity", "odd2"},    {"--latency-ms", "-5"},
       {"--wrong-signature=1"}, {"--frobnicate"},
+      {"--cross-every", "0"},  {"--short-reply", "1FF"},
+      {"--short-reply", "0x"}, {"--short-reply", "G1"},
+      {"--reply-batch=1"},
   };
   for (const auto& args : bad) {
     DevsimOptions o;
@@ -66,6 +83,22 @@ TEST(FaultPlanTest, FaultsFallOnTheSameRepliesEveryRun) {
   }
   EXPECT_EQ(dropped, (std::vector<int>{3, 6}));
   EXPECT_EQ(corrupted, (std::vector<int>{2, 4}));  // 6 is dropped instead
+}
+
+TEST(FaultPlanTest, TimingFaultsFallOnTheSameCommandsEveryRun) {
+  FaultOptions options;
+  options.cross_every = 3;
+  options.double_every = 2;
+  FaultPlan plan(options);
+  std::vector<int> crossed, doubled;
+  for (int i = 1; i <= 7; ++i) {
+    const CommandFate fate = plan.NextCommand();
+    if (fate.cross) crossed.push_back(i);
+    if (fate.double_reply) doubled.push_back(i);
+  }
+  EXPECT_EQ(crossed, (std::vector<int>{3, 6}));
+  EXPECT_EQ(doubled, (std::vector<int>{2, 4, 6}));
+  EXPECT_EQ(plan.replies(), 0u);  // replies are counted apart
 }
 
 TEST(FaultPlanTest, NoiseDependsOnlyOnTheSeedAndNeverStartsAFrame) {

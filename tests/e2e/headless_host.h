@@ -124,10 +124,21 @@ class HeadlessHost : public AppHost {
     return RunUntilIdle(ms);
   }
 
+  // Frames handed to the port, and commands that left the queue (answered,
+  // or dropped by a failure, the retry limit or a loss).
+  int64_t frames_sent() const { return frames_sent_; }
+  int64_t commands_done() const { return commands_done_; }
+
   // ---- LinkHost ----
   bool WriteData(const uint8_t* bytes, uint16_t count) override {
+    ++frames_sent_;
     if (on_write) on_write(bytes, count);
     return comm_.WriteData(bytes, count);
+  }
+  void ProgressChanged() override {
+    const int64_t n = static_cast<int64_t>(queue().count());
+    if (n < queued_) commands_done_ += queued_ - n;
+    queued_ = n;
   }
   void RestartWatchdog() override {
     watchdog_.stop();
@@ -193,6 +204,9 @@ class HeadlessHost : public AppHost {
   std::vector<std::string> error_reports_;
   std::vector<std::string> about_lines_;
   std::vector<std::string> status_history_;
+  int64_t frames_sent_ = 0;
+  int64_t commands_done_ = 0;
+  int64_t queued_ = 0;
 };
 
 }  // namespace taktm::testing

@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -165,9 +166,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 1:
       case 2:
       case 3: {  // the device answers the head command, then acknowledges
+        // A reply answers only a command that has gone out: an
+        // acknowledgement of its own sends the head first when it has not.
+        if (!core.queue().empty() && core.queue().HeadSends() == 0 &&
+            in.ConsumeBool()) {
+          const std::vector<uint8_t> ack = Frame({});
+          core.parser().Comm321ReceiveData(ack.data(), ack.size());
+        }
         std::vector<uint8_t> payload = {core.queue().empty()
                                             ? in.ConsumeIntegral<uint8_t>()
                                             : core.queue().HeadOpcode()};
+        // Often with the arguments the head's reply echoes (an address and
+        // a count, an index), so that reads, verifies and names complete.
+        if (!core.queue().empty() && in.ConsumeBool()) {
+          const std::vector<uint8_t>& head = core.queue().entry(0);
+          payload.insert(payload.end(), head.begin() + 1,
+                         head.begin() + std::min<size_t>(head.size(), 6));
+        }
         const std::vector<uint8_t> rest =
             in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 254));
         payload.insert(payload.end(), rest.begin(), rest.end());

@@ -5,7 +5,8 @@
 //
 // Always: the buffer's counters stay inside the 300-byte buffer, and every
 // reply handed to the handler is a frame present in the stream with both
-// sums right, matched to the head command, in stream order without overlap.
+// sums right, matched to the head command, which had gone out before the
+// chunk holding the reply arrived, in stream order without overlap.
 //
 // Whenever the parser's chunk-dependent rules cannot apply (no preamble with
 // a wrong header sum, every acknowledgement at the end of a chunk in both
@@ -88,10 +89,11 @@ Stream MakeStream(FuzzedDataProvider& in, uint8_t head_opcode) {
 
 // True when the parser's rules that depend on chunk boundaries cannot come
 // into play for this stream: no preamble is followed by a wrong header sum;
-// every acknowledgement header is one the stream put there; and no frame
-// header spans an acknowledgement, since the parser would wait for that
-// frame to complete and only then act on the acknowledgement, emptying a
-// buffer that by then holds different bytes in the two feeds.
+// every acknowledgement header is one the stream put there (so each ends a
+// chunk in both feeds, and none lies right behind another in a chunk); and
+// no frame header spans an acknowledgement, since the parser would wait for
+// that frame to complete and only then act on the acknowledgements inside
+// it, all in one chunk in one feed and not in the other.
 bool ChunkIndependent(const Stream& s) {
   const Bytes& b = s.bytes;
   for (size_t p = 0; p + 4 <= b.size(); ++p) {
@@ -143,10 +145,13 @@ class Recorder : public ReplyHandler {
   void DispatchReply(const ReplyRecord& reply, uint8_t length) override {
     Check(length >= 1);
     Check(!queue_.empty() && queue_.HeadOpcode() == reply[0]);
+    Check(queue_.HeadFirstSend() != 0 &&
+          queue_.HeadFirstSend() <= sends_before_chunk);
     replies.emplace_back(reply.begin(), reply.begin() + length);
     queue_.EnqueueCommand({opcode_});  // the next command of a long run
   }
   std::vector<Bytes> replies;
+  uint64_t sends_before_chunk = 0;  // frames sent before the chunk arrived
 
  private:
   CommandQueue& queue_;
@@ -174,6 +179,7 @@ Run Feed(const Bytes& bytes, const std::vector<size_t>& ends, uint8_t opcode) {
   for (size_t end : ends) {
     const size_t n = end - at;
     if (parser.fill_count() + n > kReceiveBufferSize) run.overflowed = true;
+    recorder.sends_before_chunk = queue.SendsTotal();
     parser.Comm321ReceiveData(bytes.data() + at, n);
     Check(parser.fill_count() <= kReceiveBufferSize);
     Check(parser.scan_position() <= parser.fill_count());
@@ -181,7 +187,10 @@ Run Feed(const Bytes& bytes, const std::vector<size_t>& ends, uint8_t opcode) {
   }
   // Chunks without bytes let a search stopped by a bad header resume, so
   // that both feeds have looked at every byte.
-  for (int i = 0; i < 64; ++i) parser.Comm321ReceiveData(bytes.data(), 0);
+  for (int i = 0; i < 64; ++i) {
+    recorder.sends_before_chunk = queue.SendsTotal();
+    parser.Comm321ReceiveData(bytes.data(), 0);
+  }
   run.replies = std::move(recorder.replies);
   return run;
 }

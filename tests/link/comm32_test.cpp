@@ -186,8 +186,42 @@ TEST_F(Comm32PtyTest, VanishedDeviceRaisesHangupOnceAndStopsWrites) {
   EXPECT_EQ(hangups, 1);
   const uint8_t byte = 0x55;
   EXPECT_FALSE(comm_.WriteData(&byte, 1));
-  EXPECT_TRUE(comm_.IsOpen());  // stays marked open: no second OpenPort
-  EXPECT_EQ(OpenError(comm_), kPortAlreadyOpen);
+  EXPECT_TRUE(comm_.IsOpen());  // marked open, but it carries nothing
+  EXPECT_TRUE(comm_.NeedsOpening());
+  EXPECT_EQ(OpenError(comm_), kCannotOpenPort);  // the device is still gone
+  EXPECT_TRUE(comm_.NeedsOpening());
+}
+
+// The device comes back on a new pseudo-terminal (an adapter plugged in
+// again): the failed port opens again and carries bytes both ways.
+TEST_F(Comm32PtyTest, FailedPortOpensAgainWhenTheDeviceIsBack) {
+  Bytes received;
+  comm_.OnReceiveData = [&](const uint8_t* b, uint16_t n) {
+    received.insert(received.end(), b, b + n);
+  };
+  pty_.Close();
+  ASSERT_TRUE(SpinUntil([&] { return comm_.NeedsOpening(); }));
+
+  Pty back;
+  ASSERT_TRUE(back.ok() && back.MakeRaw());
+  comm_.SetCommPort(QString::fromStdString(back.slave_name()));
+  ASSERT_EQ(OpenError(comm_), "");
+  EXPECT_FALSE(comm_.NeedsOpening());
+  EXPECT_EQ(OpenError(comm_), kPortAlreadyOpen);  // a working port stays
+
+  const Bytes frame = testing::Frame({0xFE});
+  ASSERT_TRUE(
+      comm_.WriteData(frame.data(), static_cast<uint16_t>(frame.size())));
+  Bytes out;
+  SpinUntil([&] {
+    Bytes more = back.Read(1, 5ms);
+    out.insert(out.end(), more.begin(), more.end());
+    return out.size() >= frame.size();
+  });
+  EXPECT_EQ(out, frame);
+  ASSERT_TRUE(back.Write(testing::Ack()));
+  ASSERT_TRUE(SpinUntil([&] { return received.size() >= 7; }));
+  EXPECT_EQ(received, testing::Ack());
 }
 
 }  // namespace

@@ -88,10 +88,23 @@ struct FakeDevice {
 
 class ProgrammingTest : public ::testing::Test {
  protected:
-  // Feeds one reply frame to the parser.
+  // Feeds one reply frame to the parser, as the device sends it: after the
+  // head command has gone out (an acknowledgement first sends it when it
+  // has not). An empty payload is an acknowledgement alone.
   void Reply(const Bytes& payload) {
+    if (!payload.empty() && !queue_.empty() && queue_.HeadSends() == 0) {
+      Ack();
+    }
     const Bytes frame = Frame(payload);
     parser_.Comm321ReceiveData(frame.data(), frame.size());
+  }
+  void Ack() {
+    const Bytes ack = Frame({});
+    parser_.Comm321ReceiveData(ack.data(), ack.size());
+  }
+  void Enqueue(const Bytes& command) {
+    queue_.EnqueueCommand(command.data(),
+                          static_cast<uint16_t>(command.size()));
   }
   // The device answers the head command.
   void AnswerHead() { Reply(device_.ReplyFor(queue_.entry(0))); }

@@ -60,12 +60,55 @@ TEST_F(ReplyHandlingTest, SignatureVerdicts) {
   EXPECT_TRUE(queue_.empty());
 }
 
-TEST_F(ReplyHandlingTest, SignatureWithoutItsVerdictIsNotConfirmed) {
-  programmer_.QueueCommand(OP_READ_SIGNATURE);
-  programmer_.QueueCommand(OP_ERASE_ALL);
-  Reply({0x00, 3, 0x1E, 0x95});  // claims 3 bytes, carries 2 and no verdict
-  EXPECT_EQ(programmer_.status_text(), "Сигнатура: 1E 95 не верна!");
-  EXPECT_TRUE(queue_.empty());
+// A reply without every byte its row lists answers nothing: the head stays
+// and goes out again at the next acknowledgement, and the whole reply the
+// device then sends is taken. Before, the missing bytes read as 0 (a size of
+// 0, an empty name, a refused signature).
+TEST_F(ReplyHandlingTest, ShortRepliesAnswerNothing) {
+  buffer_.Resize(8);
+  const struct {
+    Bytes command;
+    Bytes cut;
+    Bytes whole;
+  } cases[] = {
+      {{SVC_GET_INFO_LINE, 0}, {0xFC, 0}, {0xFC, 0, 1, 'v'}},
+      {{SVC_GET_FLASH_SIZE}, {0xF3}, {0xF3, 0, 0x20, 0, 0}},
+      {{SVC_GET_OPERATIONS}, {0xF8, 1, 2, 3}, {0xF8, 1, 2, 0, 0}},
+      {{SVC_GET_LOCK_COUNT}, {0xF5}, {0xF5, 0}},
+      {{SVC_GET_NAME}, {0xFE, 4, 'T', 'A'}, {0xFE, 4, 'T', 'A', 'K', 'T'}},
+      {{OP_READ_SIGNATURE},
+       {0x00, 3, 0x1E, 0x95, 0x0F},
+       {0x00, 3, 0x1E, 0x95, 0x0F, 1}},
+      {{OP_READ_CALIBRATION}, {0x14, 2, 0xA0}, {0x14, 2, 0xA0, 0xA1}},
+      {{OP_READ_FLASH, 2, 0, 0, 0, 3},
+       {0x09, 2, 0, 0, 0, 3, 7, 8},
+       {0x09, 2, 0, 0, 0, 3, 7, 8, 9}},
+      {{OP_VERIFY_FLASH, 0, 0, 0, 0, 0},
+       {0x0B, 0, 0, 0, 0, 0},
+       {0x0B, 0, 0, 0, 0, 0, 1}},
+  };
+  programmer_.QueueCommand(SVC_GET_INFO_COUNT);
+  Reply({0xFD, 1});  // queues the request for line 0
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.command[0]));
+    if (queue_.empty()) Enqueue(c.command);
+    const std::string status = programmer_.status_text();
+    Reply(c.cut);
+    ASSERT_EQ(queue_.count(), 1u);
+    EXPECT_EQ(programmer_.status_text(), status);
+    const size_t writes = link_.writes.size();
+    Ack();
+    EXPECT_EQ(link_.writes.size(), writes + 1);  // the head again
+    Reply(c.whole);
+    EXPECT_TRUE(queue_.empty() || queue_.entry(0) != c.command);
+    queue_.ClearQueue();  // what the name reply asks for next
+  }
+  EXPECT_EQ(programmer_.FlashSize(), 0x2000u);
+  EXPECT_EQ(programmer_.caption(), "TAKT");
+  EXPECT_EQ(host_.lines, (std::vector<std::string>{"v"}));
+  EXPECT_EQ(buffer_.bytes(), (Bytes{0, 0, 7, 8, 9, 0, 0, 0}));
+  EXPECT_EQ(programmer_.status_text(), "Калибровочные байты: A0 A1");
+  EXPECT_TRUE(programmer_.SignatureOk());
 }
 
 TEST_F(ReplyHandlingTest, VerifyMismatchStopsTheRun) {
@@ -117,7 +160,7 @@ TEST_F(ReplyHandlingTest, DataGoesWhereAskedWithinWhatExists) {
 
 TEST_F(ReplyHandlingTest, CalibrationAndSizes) {
   programmer_.QueueCommand(OP_READ_CALIBRATION);
-  Reply({0x14, 4, 0xA0, 0x05, 0xFF});  // the fourth byte was not carried
+  Reply({0x14, 3, 0xA0, 0x05, 0xFF, 0x77});  // a byte beyond its row
   EXPECT_EQ(programmer_.status_text(), "Калибровочные байты: A0 5 FF");
   for (uint8_t op :
        {SVC_GET_FLASH_SIZE, SVC_GET_EEPROM_SIZE, SVC_GET_SIZE_F1}) {
@@ -164,8 +207,10 @@ TEST_F(ReplyHandlingTest, BitRowsTakeOnlyWhatExists) {
   Reply({0xF7, 2});
   EXPECT_EQ(Summary(), "FF F6:0 F6:1");
   Reply({SVC_END});
-  Reply({0xF6, 1, 5, 'S', 'U', 'T'});  // text longer than the reply
+  Reply({0xF6, 1, 3, 'S', 'U', 'T'});  // not the head's bit
+  EXPECT_EQ(Summary(), "F6:0 F6:1");
   Reply({0xF6, 0, 4, 'C', 'K', 'S', 'E'});
+  Reply({0xF6, 1, 3, 'S', 'U', 'T'});
   programmer_.QueueIndexed(SVC_GET_FUSE_NAME, 7);
   Reply({0xF6, 7, 2, 'X', 'X'});  // no such row
   programmer_.QueueCommand(OP_READ_FUSES);
@@ -181,6 +226,36 @@ TEST_F(ReplyHandlingTest, BitRowsTakeOnlyWhatExists) {
   Reply({0xF7, 2});  // a new count replaces rows, captions and ticks
   EXPECT_EQ(fuses.row(0).caption, "");
   EXPECT_FALSE(fuses.row(0).ticked);
+}
+
+// A name or about line request that an idle acknowledgement crossed is run
+// and answered twice. The twin carries the index it answers and must not
+// fill the next row (before, the opcode alone decided: the next row got the
+// previous text and the last row stayed empty).
+TEST_F(ReplyHandlingTest, NamesAnsweredTwiceKeepTheirRows) {
+  programmer_.QueueCommand(SVC_GET_INFO_COUNT);
+  programmer_.QueueCommand(SVC_GET_LOCK_COUNT);
+  programmer_.QueueCommand(SVC_GET_FUSE_COUNT);
+  Reply({0xFD, 2});
+  Reply({0xF5, 2});
+  Reply({0xF7, 2});
+  ASSERT_EQ(Summary(), "FC:0 FC:1 F4:0 F4:1 F6:0 F6:1");
+  for (uint8_t op : {SVC_GET_INFO_LINE, SVC_GET_LOCK_NAME, SVC_GET_FUSE_NAME}) {
+    SCOPED_TRACE(static_cast<int>(op));
+    Ack();
+    Ack();  // crossed: the first request goes out twice
+    Reply({op, 0, 1, 'a'});
+    Ack();                   // sends the second request
+    Reply({op, 0, 1, 'a'});  // the first one's twin
+    Ack();
+    Reply({op, 1, 1, 'b'});
+  }
+  EXPECT_TRUE(queue_.empty());
+  EXPECT_EQ(host_.lines, (std::vector<std::string>{"a", "b"}));
+  for (BitKind kind : {BitKind::kLock, BitKind::kFuse}) {
+    EXPECT_EQ(programmer_.bits(kind).row(0).caption, "a");
+    EXPECT_EQ(programmer_.bits(kind).row(1).caption, "b");
+  }
 }
 
 TEST_F(ReplyHandlingTest, AboutLinesBeyondTheCountAreIgnored) {

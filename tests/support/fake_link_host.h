@@ -40,8 +40,16 @@ class RecordingReplyHandler : public ReplyHandler {
     replies.emplace_back(reply.begin(), reply.begin() + length);
     if (on_reply) on_reply(reply, length);
   }
+  bool AnswersHead(const ReplyRecord& reply, uint8_t length,
+                   const std::vector<uint8_t>& head) override {
+    return answers ? answers(reply, length, head)
+                   : ReplyHandler::AnswersHead(reply, length, head);
+  }
   std::vector<Bytes> replies;
   std::function<void(const ReplyRecord&, uint8_t)> on_reply;
+  // Replaces the opcode-only rule when set.
+  std::function<bool(const ReplyRecord&, uint8_t, const std::vector<uint8_t>&)>
+      answers;
 };
 
 // A complete frame around `payload`.

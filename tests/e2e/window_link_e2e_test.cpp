@@ -1,0 +1,218 @@
+// The main window itself (TForm1 with its settings dialog, its real
+// QMessageBox and TComm32) against takt-m-devsim: the retry warning leaves
+// the link running while it is open, and a port that failed or was absent
+// at start-up is opened again by the watchdog.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/settings_dialog.h"
+#include "devsim/devsim_process.h"
+#include "devsim/test_files.h"
+#include "e2e/headless_host.h"
+#include "link/command_queue.h"
+#include "programming/opcodes.h"
+#include "programming/programming_texts.h"
+#include "ui/error_report.h"
+#include "ui/main_window.h"
+#include "ui/shell_browser.h"
+
+namespace taktm::testing {
+namespace {
+
+const QString kDevice = QStringLiteral("ТАКТ-М (виртуальный)");
+
+class WindowLinkE2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(settings_dir_.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       settings_dir_.path());
+    QCoreApplication::setOrganizationName("ZARVENTIK");
+    QCoreApplication::setApplicationName("TAKT-M");
+    {
+      QSettings store;
+      store.setValue("ComPort", QString::fromStdString(port_path()));
+    }
+    SetErrorReporter([this](QWidget*, const QString& text) {
+      reported_.push_back(text.toStdString());
+    });
+  }
+  void TearDown() override {
+    form1_.reset();  // the port closes before the emulator stops
+    devsim_.reset();
+    SetErrorReporter(nullptr);
+  }
+
+  // The device, plugged in at the port the settings name.
+  void PlugIn(std::vector<std::string> args) {
+    args.insert(args.end(), {"--link", port_path(), "--log",
+                             dir_.File("frames" + std::to_string(++plugs_))});
+    devsim_ = std::make_unique<DevsimProcess>(args);
+    ASSERT_FALSE(devsim_->port().empty()) << "takt-m-devsim did not start";
+  }
+  // The device's commands received, in its current log.
+  size_t Received() const {
+    size_t n = 0;
+    for (const std::string& line :
+         ReadLines(dir_.File("frames" + std::to_string(plugs_)))) {
+      n += line.rfind("RX ", 0) == 0;
+    }
+    return n;
+  }
+
+  // Creates the windows as the program does at start-up (the settings
+  // dialog starts the watchdog and opens the port) and shows the main one.
+  void OpenWindow(int watchdog_ms) {
+    form1_ = std::make_unique<TForm1>();
+    form1_->Timer2().setInterval(watchdog_ms);
+    auto* form3 = new TForm3(form1_->Comm321(), form1_->Timer2(),
+                             form1_->Browser(), form1_.get());
+    form1_->AttachSettings(form3);
+    form1_->show();
+  }
+
+  bool RunUntil(const std::function<bool()>& done, int ms) {
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+      if (deadline.hasExpired()) return false;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+  }
+  bool FoundDevice() const {
+    return form1_->windowTitle() == kDevice &&
+           form1_->ListBox1()->count() == 4 && form1_->core().queue().empty();
+  }
+
+  std::string port_path() const { return dir_.File("port"); }
+
+  TempDir dir_;
+  QTemporaryDir settings_dir_;
+  std::vector<std::string> reported_;
+  std::unique_ptr<DevsimProcess> devsim_;
+  int plugs_ = 0;
+  std::unique_ptr<TForm1> form1_;
+};
+
+// A device that answers nothing reaches the retry limit. While its box is
+// open, the device's acknowledgements go on arriving: they are handled (a
+// command queued meanwhile goes out) and they feed the watchdog, so the
+// device is not declared lost however long the box stays open.
+TEST_F(WindowLinkE2eTest, RetryWarningLeavesTheLinkRunningWhileItIsOpen) {
+  constexpr int kWatchdog = 1000;
+  constexpr int kKeepOpenMs = 5 * kWatchdog / 2;
+  ASSERT_NO_FATAL_FAILURE(PlugIn({"--drop-replies", "1", "--ack-ms", "20"}));
+  OpenWindow(kWatchdog);
+  int firings = 0;
+  QObject::connect(&form1_->Timer2(), &QTimer::timeout, [&] { ++firings; });
+
+  struct Seen {
+    QMessageBox* box = nullptr;
+    QString text;
+    QElapsedTimer open_for;
+    size_t sent = 0;
+    int firings = 0;
+  } first, last;
+  bool answered = false;
+  int later_boxes = 0;
+  // The box runs its own event loop: the test watches it from a timer.
+  QTimer watcher;
+  watcher.setInterval(20);
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || answered) return;
+    if (first.box == nullptr) {
+      first.box = box;
+      first.text = box->text();
+      first.open_for.start();
+      first.sent = Received();
+      first.firings = firings;
+      // Never answered either: it goes out at the acknowledgements that
+      // arrive while the box is open, and reaches the limit on its own.
+      form1_->core().programmer().QueueCommand(SVC_END);
+    } else if (box != first.box) {
+      ++later_boxes;  // that second limit's box, on top of the first
+      box->button(QMessageBox::Ok)->click();
+    } else if (first.open_for.elapsed() >= kKeepOpenMs) {
+      last.sent = Received();
+      last.firings = firings;
+      answered = true;
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  watcher.start();
+
+  ASSERT_TRUE(RunUntil(
+      [&] { return answered && QApplication::activeModalWidget() == nullptr; },
+      30000))
+      << "the retry warning never opened or never closed";
+  EXPECT_EQ(first.text.toStdString(), kRetryLimitWarning);
+  EXPECT_EQ(last.firings, first.firings) << "the device was declared lost";
+  EXPECT_GE(last.sent - first.sent, 1u) << "nothing was sent while open";
+  EXPECT_EQ(later_boxes, 1);
+  EXPECT_TRUE(form1_->core().queue().empty());
+  EXPECT_TRUE(reported_.empty());
+}
+
+// The device is unplugged (its pty closes) and plugged back at the same
+// port: with the program's own 5,000 ms watchdog, the window declares it
+// lost, opens the port again and finds the device within two periods of
+// the unplugging.
+TEST_F(WindowLinkE2eTest, DevicePluggedBackIsFoundAgainWithoutARestart) {
+  ASSERT_NO_FATAL_FAILURE(PlugIn({"--ack-ms", "50"}));
+  OpenWindow(kWatchdogMs);
+  ASSERT_TRUE(RunUntil([&] { return FoundDevice(); }, 10000));
+
+  QElapsedTimer since_unplugged;
+  since_unplugged.start();
+  devsim_.reset();
+  ASSERT_NO_FATAL_FAILURE(PlugIn({"--ack-ms", "50"}));
+  ASSERT_TRUE(RunUntil(
+      [&] { return form1_->windowTitle() == QString(kNotConnectedCaption); },
+      2 * kWatchdogMs))
+      << "the loss was never declared";
+  EXPECT_EQ(form1_->ListBox1()->count(), 0);
+  ASSERT_TRUE(RunUntil([&] { return FoundDevice(); }, 4 * kWatchdogMs))
+      << "the device was not found again";
+  std::printf("[ replug   ] found again %lld ms after the unplugging\n",
+              static_cast<long long>(since_unplugged.elapsed()));
+  EXPECT_LE(since_unplugged.elapsed(), 2 * kWatchdogMs);
+  EXPECT_TRUE(reported_.empty()) << reported_.front();
+}
+
+// Absent at start-up: one error box, then quiet retries until the device
+// is plugged in, and it is found within two watchdog periods.
+TEST_F(WindowLinkE2eTest, PortAbsentAtStartUpIsOpenedOnceTheDeviceIsThere) {
+  constexpr int kWatchdog = 1500;
+  OpenWindow(kWatchdog);
+  EXPECT_EQ(reported_, (std::vector<std::string>{"Невозможно открыть порт!"}));
+  RunUntil([] { return false; }, 2 * kWatchdog);  // two quiet failures
+
+  ASSERT_NO_FATAL_FAILURE(PlugIn({"--ack-ms", "50"}));
+  QElapsedTimer since_plugged;
+  since_plugged.start();
+  ASSERT_TRUE(RunUntil([&] { return FoundDevice(); }, 4 * kWatchdog))
+      << "the device was never found";
+  std::printf("[ plug in  ] found %lld ms after the device was there\n",
+              static_cast<long long>(since_plugged.elapsed()));
+  EXPECT_LE(since_plugged.elapsed(), 2 * kWatchdog);
+  EXPECT_EQ(reported_.size(), 1u);
+}
+
+}  // namespace
+}  // namespace taktm::testing
