@@ -161,17 +161,29 @@ INSTANTIATE_TEST_SUITE_P(Opcodes, ShortReplyTest,
                          });
 
 // A 512 KiB program memory read from a device that acknowledges every 5 ms
-// while idle: one frame per command, with no crossing forced. (It sent
-// 3,429 read commands for 2,341 chunks once a single command had gone out
-// twice.) The bound is loose for a loaded machine; the figure is printed.
-TEST_F(LineFaultsTest, LargeReadAtAFastIdlePaceSendsOneFramePerCommand) {
+// while idle: one frame per command beyond the sends the device forced. With
+// `cross_every` an idle acknowledgement crosses every so many commands, so
+// the link must leave the doubled rhythm each time (it sent 3,429 read
+// commands for 2,341 chunks once a single command had gone out twice). The
+// bound is loose for a loaded machine; the figure is printed.
+class LargeReadTest : public LineFaultsTest,
+                      public ::testing::WithParamInterface<int> {};
+
+TEST_P(LargeReadTest, FastIdlePaceSendsOneFramePerCommand) {
+  const int cross_every = GetParam();
   constexpr uint32_t kSize = 512 * 1024;
   std::ofstream(dir_.File("chips.txt"))
       << "chip DEMO-512K\nflash 524288\noperations 9\nsignature 5A 05 12\n";
   const Bytes chip = RandomBytes(kSize, 24);
   ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
   WriteBytes(MemoryFile("DEMO-512K.flash"), chip);
-  Start({"--chips", dir_.File("chips.txt"), "--ack-ms", "5"});
+  std::vector<std::string> options = {"--chips", dir_.File("chips.txt"),
+                                      "--ack-ms", "5"};
+  if (cross_every > 0) {
+    options.insert(options.end(),
+                   {"--cross-every", std::to_string(cross_every)});
+  }
+  Start(options);
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(1, 0));
   ASSERT_EQ(programmer().FlashSize(), kSize);
 
@@ -182,16 +194,26 @@ TEST_F(LineFaultsTest, LargeReadAtAFastIdlePaceSendsOneFramePerCommand) {
   const int64_t commands = host().commands_done() - commands_before;
   EXPECT_TRUE(host().core().buffer().bytes() == chip);
   EXPECT_EQ(commands, 1 + 2341 + 1);  // selection, chunks, SVC_END
+  const int64_t forced = cross_every > 0 ? commands / cross_every + 1 : 0;
   std::printf(
-      "[ frames   ] 512 KiB read, idle acknowledgement every 5 ms: "
-      "%lld frames for %lld commands, %.4f per command\n",
-      static_cast<long long>(frames), static_cast<long long>(commands),
+      "[ frames   ] 512 KiB read, idle acknowledgement every 5 ms, "
+      "crossing every %d: %lld frames for %lld commands, %.4f per command\n",
+      cross_every, static_cast<long long>(frames),
+      static_cast<long long>(commands),
       static_cast<double>(frames) / static_cast<double>(commands));
   RecordProperty("frames", static_cast<int>(frames));
   RecordProperty("commands", static_cast<int>(commands));
-  EXPECT_LE(frames, commands + commands / 20);
+  EXPECT_LE(frames, commands + forced + commands / 20);
   EXPECT_THAT(host().warnings(), IsEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Crossings, LargeReadTest, ::testing::Values(0, 500),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param == 0
+                                      ? std::string("NoCrossing")
+                                      : "CrossEvery" +
+                                            std::to_string(info.param);
+                         });
 
 }  // namespace
 }  // namespace taktm::testing
