@@ -54,6 +54,9 @@ class DeviceModel {
 
   void set_observer(MemoryObserver* observer) { observer_ = observer; }
   const Catalogue& catalogue() const { return catalogue_; }
+  // A test may change a chip or the options between commands.
+  std::vector<ChipSpec>& chips() { return catalogue_.chips; }
+  ModelOptions& options() { return options_; }
   ChipState& chip_state(size_t index) { return states_[index]; }
   const ChipState& chip_state(size_t index) const { return states_[index]; }
   // Index of the selected chip, -1 before a valid selection.

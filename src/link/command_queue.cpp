@@ -2,17 +2,16 @@
 
 namespace taktm {
 
-void CommandQueue::EnqueueCommand(const uint8_t* bytes, uint16_t length) {
-  if (length == 0) return;
-  // The frame's length byte carries at most 255; callers stay within it.
-  const size_t kept = length > kMaxPayload ? kMaxPayload : length;
-  entries_.emplace_back(bytes, bytes + kept);
+bool CommandQueue::EnqueueCommand(const uint8_t* bytes, size_t length) {
+  if (length == 0 || length > kMaxPayload) return false;
+  entries_.emplace_back(bytes, bytes + length);
   const int n = static_cast<int>(entries_.size());
   SetProgress(n, n, progress_.visible || n >= 2);
+  return true;
 }
 
-void CommandQueue::EnqueueCommand(std::initializer_list<uint8_t> bytes) {
-  EnqueueCommand(bytes.begin(), static_cast<uint16_t>(bytes.size()));
+bool CommandQueue::EnqueueCommand(std::initializer_list<uint8_t> bytes) {
+  return EnqueueCommand(bytes.begin(), bytes.size());
 }
 
 void CommandQueue::RemoveHead() {

@@ -32,9 +32,11 @@ class CommandQueue {
   CommandQueue(const CommandQueue&) = delete;
   CommandQueue& operator=(const CommandQueue&) = delete;
 
-  // Appends a copy of the command; a zero-length command is ignored.
-  void EnqueueCommand(const uint8_t* bytes, uint16_t length);
-  void EnqueueCommand(std::initializer_list<uint8_t> bytes);
+  // Appends a copy of the command. A command of no bytes, or of more than a
+  // frame carries (kMaxPayload), is refused whole: false, nothing queued.
+  // Cutting it would send the device a different command.
+  bool EnqueueCommand(const uint8_t* bytes, size_t length);
+  bool EnqueueCommand(std::initializer_list<uint8_t> bytes);
   // Sends the head command as one frame and counts the send.
   void SendHead();
   void RemoveHead();

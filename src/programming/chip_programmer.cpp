@@ -39,8 +39,16 @@ ChipProgrammer::ChipProgrammer(CommandQueue& queue, DataBuffer& buffer,
 
 // ---- Command builders -----------------------------------------------------
 
+// A command the queue refuses (longer than a frame carries) fails the whole
+// sequence it belongs to: the rest of it is dropped too, so that no later
+// step can report success over the missing one.
 void ChipProgrammer::Enqueue(const uint8_t* bytes, size_t length) {
-  queue_.EnqueueCommand(bytes, static_cast<uint16_t>(length));
+  if (sequence_refused_) return;
+  if (!queue_.EnqueueCommand(bytes, length)) {
+    sequence_refused_ = true;
+    Fail(kCommandRefused);
+    return;
+  }
   ++queued_total_;
 }
 
@@ -91,6 +99,7 @@ bool ChipProgrammer::AnswersHead(const ReplyRecord& reply, uint8_t length,
 }
 
 void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
+  sequence_refused_ = false;
   queue_.ResetUnansweredSends();
   // Verify runs whose closing SVC_END has left the queue unanswered are over.
   while (!verify_ends_.empty() && verify_ends_.front() < HeadNumber()) {
@@ -271,11 +280,13 @@ int64_t ChipProgrammer::RemovedWithoutReply() const {
 // ---- Discovery and chip selection ----------------------------------------
 
 void ChipProgrammer::FormShow() {
+  sequence_refused_ = false;
   QueueCommand(SVC_END);
   QueueCommand(SVC_GET_NAME);
 }
 
 void ChipProgrammer::ListBox1Click(int selected_row) {
+  sequence_refused_ = false;
   QueueIndexed(SVC_SELECT_CHIP, static_cast<uint8_t>(selected_row));
   QueueCommand(SVC_GET_OPERATIONS);
   signature_ok_ = false;
@@ -287,6 +298,7 @@ void ChipProgrammer::ListBox1Click(int selected_row) {
 }
 
 void ChipProgrammer::Timer2Timer() {
+  sequence_refused_ = false;
   caption_ = kNotConnectedCaption;
   host_.Changed(Aspect::kCaption);
   queue_.ClearQueue();

@@ -158,6 +158,7 @@ class ChipProgrammer : public ReplyHandler {
   int info_line_count_ = 0;
 
   uint64_t queued_total_ = 0;
+  bool sequence_refused_ = false;  // a command of this sequence was refused
   uint64_t replied_total_ = 0;
   // The image the running read fills (DataBuffer::generation).
   uint64_t read_generation_ = 0;

@@ -16,6 +16,7 @@ constexpr uint64_t kMaxReadChunks = 0xFFFF - 2;
 }  // namespace
 
 void ChipProgrammer::ListBox2Click(int chip_row, int operation_row) {
+  sequence_refused_ = false;
   ResetStatusColour();
   const bool chosen = operation_row >= 0 &&
                       operation_row < static_cast<int>(operation_rows_.size());
@@ -85,6 +86,7 @@ void ChipProgrammer::ShowBitDialog(BitRows& rows, bool write_enabled,
 }
 
 void ChipProgrammer::Button1Click(BitKind kind) {
+  sequence_refused_ = false;
   BitRows& rows = bits(kind);
   if (!rows.write_enabled()) return;  // a disabled button is not reached
   for (int i = 0; i < rows.count(); ++i) {

@@ -28,6 +28,11 @@ inline constexpr char kBufferEmpty[] = "Буфер пуст.";
 inline constexpr char kMemoryTooLarge[] =
     "Размер памяти микросхемы слишком велик для чтения!";
 
+// A command longer than a frame carries: the sequence stops, nothing of it
+// goes out.
+inline constexpr char kCommandRefused[] =
+    "Команда слишком длинная для кадра! Очередь команд очищена.";
+
 // Background of the status bar when a reply reports a failure.
 struct Rgb {
   uint8_t red;

@@ -223,7 +223,7 @@ TEST_F(LinkE2eTest, UnansweredCommandIsSentEightTimesThenDropped) {
   ASSERT_TRUE(
       host().RunUntil([&] { return !host().warnings().empty(); }, kShortWaitMs))
       << "the retry limit was never reached";
-  host().RunFor(300);  // several more acknowledgements
+  host().RunFor(500);  // ten more acknowledgements
 
   EXPECT_THAT(Received(), ElementsAreArray(std::vector<std::string>(8, "FF")));
   const std::vector<std::string> lines = LogLines();

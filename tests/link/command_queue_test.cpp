@@ -34,6 +34,20 @@ TEST_F(CommandQueueTest, ZeroLengthCommandChangesNothing) {
   EXPECT_EQ(host_.progress_changes, 0);
 }
 
+TEST_F(CommandQueueTest, CommandLongerThanAFrameIsRefusedWhole) {
+  Bytes longest(kMaxPayload, 0x0A);
+  Bytes too_long(kMaxPayload + 1, 0x0A);
+  EXPECT_FALSE(queue_.EnqueueCommand(too_long.data(), too_long.size()));
+  EXPECT_TRUE(queue_.empty());
+  EXPECT_EQ(host_.progress_changes, 0);
+  // A length that would wrap a 16-bit count is refused too, not cut to 1.
+  Bytes wraps(0x10001, 0x0A);
+  EXPECT_FALSE(queue_.EnqueueCommand(wraps.data(), wraps.size()));
+  EXPECT_TRUE(queue_.empty());
+  ASSERT_TRUE(queue_.EnqueueCommand(longest.data(), longest.size()));
+  EXPECT_EQ(queue_.entry(0), longest);
+}
+
 TEST_F(CommandQueueTest, EntriesOwnACopyOfTheirBytes) {
   uint8_t bytes[] = {0x09, 0xC0, 0x01, 0x00, 0x00, 0xE0};
   queue_.EnqueueCommand(bytes, sizeof bytes);

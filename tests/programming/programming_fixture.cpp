@@ -5,14 +5,25 @@
 namespace taktm::testing {
 namespace {
 
-void AppendText(Bytes& reply, const std::string& text) {
-  reply.push_back(static_cast<uint8_t>(text.size()));
-  reply.insert(reply.end(), text.begin(), text.end());
+devsim::BitSpec Bit(std::string name, uint8_t factory_state = 0) {
+  return {std::move(name), factory_state};
 }
 
-void AppendWord(Bytes& reply, uint32_t value) {
-  for (int i = 0; i < 4; ++i)
-    reply.push_back(static_cast<uint8_t>(value >> 8 * i));
+// A programmer called TAKT-M with two about lines and two chips; the first
+// has 448 bytes of program memory, 224 of EEPROM, two lock and three fuse
+// bits and allows every operation the program runs.
+devsim::Catalogue TestCatalogue() {
+  devsim::ChipSpec chip;
+  chip.name = "DEMO-8K";
+  chip.flash_size = 448;
+  chip.eeprom_size = 224;
+  chip.signature = {0x1E, 0x95, 0x0F};
+  chip.size_f1 = 7;
+  chip.locks = {Bit("LB0"), Bit("LB1")};
+  chip.fuses = {Bit("FB0", 1), Bit("FB1"), Bit("FB2", 1)};
+  devsim::ChipSpec second = chip;
+  second.name = "DEMO-128K";
+  return {"TAKT-M", {"v1", "v2"}, {chip, second}};
 }
 
 uint32_t WordAt(const Bytes& command, size_t i) {
@@ -22,95 +33,43 @@ uint32_t WordAt(const Bytes& command, size_t i) {
 
 }  // namespace
 
-Bytes FakeDevice::ReplyFor(const Bytes& command) {
-  const uint8_t op = command[0];
-  Bytes reply = {op};
-  switch (op) {
-    case OP_READ_SIGNATURE:
-      reply.insert(reply.end(), {3, 0x1E, 0x95, 0x0F, signature_verdict});
-      break;
-    case OP_READ_FUSES:
-      reply.push_back(static_cast<uint8_t>(fuse_states.size()));
-      reply.insert(reply.end(), fuse_states.begin(), fuse_states.end());
-      break;
-    case OP_READ_FLASH:
-    case OP_READ_EEPROM:
-    case OP_VERIFY_FLASH:
-    case OP_VERIFY_EEPROM: {
-      const auto& memory =
-          (op == OP_READ_FLASH || op == OP_VERIFY_FLASH) ? flash : eeprom;
-      const uint32_t address = WordAt(command, 1);
-      const uint8_t count = command[5];
-      reply.insert(reply.end(), command.begin() + 1, command.begin() + 6);
-      if (op == OP_READ_FLASH || op == OP_READ_EEPROM) {
-        reply.insert(reply.end(), memory.begin() + address,
-                     memory.begin() + address + count);
-      } else {
-        reply.push_back(std::equal(command.begin() + 6, command.end(),
-                                   memory.begin() + address));
-      }
-      break;
-    }
-    case OP_WRITE_FLASH:
-    case OP_WRITE_EEPROM: {
-      auto& memory = op == OP_WRITE_FLASH ? flash : eeprom;
-      const uint32_t address = WordAt(command, 1);
-      for (size_t i = 6; i < command.size(); ++i) {
-        const size_t at = address + i - 6;
-        if (op == OP_WRITE_FLASH && static_cast<int>(at) == stuck_address) {
-          continue;
-        }
-        memory[at] = command[i];
-      }
-      break;
-    }
-    case OP_ERASE_ALL:
-      std::fill(flash.begin(), flash.end(), 0xFF);
-      std::fill(eeprom.begin(), eeprom.end(), 0xFF);
-      break;
-    case SVC_GET_SIZE_F1:
-      AppendWord(reply, 7);
-      break;
-    case SVC_GET_EEPROM_SIZE:
-      AppendWord(reply, eeprom_size);
-      break;
-    case SVC_GET_FLASH_SIZE:
-      AppendWord(reply, flash_size);
-      break;
-    case SVC_GET_LOCK_NAME:
-    case SVC_GET_FUSE_NAME:
-      reply.push_back(command[1]);
-      AppendText(reply, (op == SVC_GET_LOCK_NAME ? "LB" : "FB") +
-                            std::to_string(command[1]));
-      break;
-    case SVC_GET_LOCK_COUNT:
-      reply.push_back(static_cast<uint8_t>(lock_bits));
-      break;
-    case SVC_GET_FUSE_COUNT:
-      reply.push_back(static_cast<uint8_t>(fuse_bits));
-      break;
-    case SVC_GET_OPERATIONS:
-      AppendWord(reply, mask);
-      break;
-    case SVC_GET_CHIP_NAME:
-      AppendText(reply, chips.at(command[1]));
-      break;
-    case SVC_GET_CHIP_COUNT:
-      reply.push_back(static_cast<uint8_t>(chips.size()));
-      break;
-    case SVC_GET_INFO_LINE:
-      reply.push_back(command[1]);
-      AppendText(reply, info.at(command[1]));
-      break;
-    case SVC_GET_INFO_COUNT:
-      reply.push_back(static_cast<uint8_t>(info.size()));
-      break;
-    case SVC_GET_NAME:
-      AppendText(reply, name);
-      break;
-    default:  // writes, erases, selection, SVC_END: the opcode alone
-      break;
+ModelDevice::ModelDevice()
+    : model_(TestCatalogue(), {.flash_needs_erase = false}) {}
+
+// Every chip gets the same handles, so the test sees one chip whichever is
+// selected.
+Bytes ModelDevice::ReplyFor(const Bytes& command) {
+  const size_t index = model_.selected_chip() > 0
+                           ? static_cast<size_t>(model_.selected_chip())
+                           : 0;
+  devsim::ChipSpec& chip = model_.chips()[index];
+  chip.operations = mask;
+  chip.flash_size = flash_size;
+  chip.locks.resize(static_cast<size_t>(lock_bits));
+  for (int i = 0; i < lock_bits; ++i) {
+    chip.locks[i].name = "LB" + std::to_string(i);
   }
+  // A failing verdict: the chip in the socket reads 1E 95 0F, as it always
+  // does, but its type expects another last byte.
+  model_.options().wrong_signature = signature_verdict == 0;
+  chip.signature = {0x1E, 0x95,
+                    static_cast<uint8_t>(signature_verdict == 0 ? 0xF0 : 0x0F)};
+  devsim::ChipState& state = model_.chip_state(index);
+  state.flash = flash;
+  state.eeprom = eeprom;
+  state.fuses = fuse_states;
+  state.locks.resize(chip.locks.size());
+
+  const bool stuck = stuck_address >= 0 &&
+                     static_cast<size_t>(stuck_address) < state.flash.size();
+  const uint8_t kept = stuck ? state.flash[stuck_address] : 0;
+  const std::vector<uint8_t> reply =
+      model_.HandleCommand(command.data(), command.size());
+  if (stuck) state.flash[stuck_address] = kept;
+
+  flash = state.flash;
+  eeprom = state.eeprom;
+  fuse_states = state.fuses;
   return reply;
 }
 

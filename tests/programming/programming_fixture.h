@@ -1,5 +1,6 @@
 // The programming core wired to the real queue, parser and buffer, with a
-// fake host and a small scripted device that answers the head command.
+// fake host and the virtual programmer's device model answering the head
+// command.
 #ifndef TAKT_TESTS_PROGRAMMING_PROGRAMMING_FIXTURE_H_
 #define TAKT_TESTS_PROGRAMMING_PROGRAMMING_FIXTURE_H_
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "buffer/data_buffer.h"
+#include "device_model.h"
 #include "link/command_queue.h"
 #include "link/receive_parser.h"
 #include "programming/chip_programmer.h"
@@ -66,24 +68,28 @@ class FakeProgrammingHost : public ProgrammingHost {
   DataBuffer& buffer_;
 };
 
-// Answers commands as a programmer with one chip would.
-struct FakeDevice {
-  std::string name = "TAKT-M";
-  std::vector<std::string> info = {"v1", "v2"};
-  std::vector<std::string> chips = {"DEMO-8K", "DEMO-128K"};
+// The device: the virtual programmer's own model (devsim::DeviceModel) in
+// this process. The fields are the test's handles on its first chip: they are
+// handed to the model before each command and read back after it, so a test
+// may change the chip between commands.
+class ModelDevice {
+ public:
+  ModelDevice();
+
   uint32_t mask = 0x001FFFFF;  // codes 0..20
   uint32_t flash_size = 448;
-  uint32_t eeprom_size = 224;
   int lock_bits = 2;
-  int fuse_bits = 3;
   uint8_t signature_verdict = 1;
   int stuck_address = -1;  // a flash byte that writes do not change
   std::vector<uint8_t> flash = std::vector<uint8_t>(448, 0xFF);
   std::vector<uint8_t> eeprom = std::vector<uint8_t>(224, 0xFF);
   std::vector<uint8_t> fuse_states = {1, 0, 1};
 
-  // Also stores writes and erases, so a verify compares with what was sent.
+  // The model's reply payload for a command; writes and erases change it.
   Bytes ReplyFor(const Bytes& command);
+
+ private:
+  devsim::DeviceModel model_;
 };
 
 class ProgrammingTest : public ::testing::Test {
@@ -103,8 +109,7 @@ class ProgrammingTest : public ::testing::Test {
     parser_.Comm321ReceiveData(ack.data(), ack.size());
   }
   void Enqueue(const Bytes& command) {
-    queue_.EnqueueCommand(command.data(),
-                          static_cast<uint16_t>(command.size()));
+    queue_.EnqueueCommand(command.data(), command.size());
   }
   // The device answers the head command.
   void AnswerHead() { Reply(device_.ReplyFor(queue_.entry(0))); }
@@ -143,7 +148,7 @@ class ProgrammingTest : public ::testing::Test {
   FakeProgrammingHost host_{buffer_};
   ChipProgrammer programmer_{queue_, buffer_, host_};
   ReceiveParser parser_{queue_, link_, programmer_};
-  FakeDevice device_;
+  ModelDevice device_;
 };
 
 }  // namespace taktm::testing

@@ -29,6 +29,20 @@ TEST_F(ReplyHandlingTest, BuildersLayOutTheCommandBytes) {
                       }));
 }
 
+TEST_F(ReplyHandlingTest, CommandTooLongForAFrameStopsItsSequence) {
+  buffer_.Assign(Bytes(300, 0x5A));
+  programmer_.QueueCommand(SVC_END);
+  programmer_.QueueData(OP_WRITE_FLASH, 0, 255);  // 261 bytes with its header
+  programmer_.QueueCommand(SVC_END);  // the rest of the same sequence
+  EXPECT_TRUE(queue_.empty());
+  EXPECT_TRUE(programmer_.status_error());
+  EXPECT_EQ(programmer_.status_text(),
+            "Команда слишком длинная для кадра! Очередь команд очищена.");
+  // The next sequence starts afresh.
+  programmer_.FormShow();
+  EXPECT_EQ(Queued(), (std::vector<Bytes>{{SVC_END}, {SVC_GET_NAME}}));
+}
+
 TEST_F(ReplyHandlingTest, DeviceTextsAreDecodedFromWindows1251) {
   const uint8_t text[] = {0xCF, 0xF0, 0xEE, 0xE3, 'A', '1', 0xB8, 0xA8, 0x98};
   EXPECT_EQ(DecodeCp1251(text, sizeof text), "ПрогA1ёЁ\uFFFD");

@@ -20,7 +20,6 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using ::testing::Not;
 using Clock = std::chrono::steady_clock;
@@ -159,20 +158,6 @@ TEST_F(FaultMatrixTest, DroppedRepliesSkipAndRepeatNoChunk) {
         DataCommandText(0x0A, a, image_, std::min(kChunk, kFlashSize - a)));
   }
   EXPECT_TRUE(writes == expected) << "chunks skipped, repeated or reordered";
-}
-
-// A command never answered: sent eight times, then one warning and an
-// empty queue; nothing more is sent.
-TEST_F(FaultMatrixTest, UnansweredCommandIsSentEightTimesWithOneWarning) {
-  Start({"--drop-replies", "1", "--ack-ms", "50"});
-  host().FormShow();
-  ASSERT_TRUE(
-      host().RunUntil([&] { return !host().warnings().empty(); }, kShortWaitMs))
-      << "the retry limit was never reached";
-  host().RunFor(500);  // ten more acknowledgements
-  EXPECT_THAT(Received(), ElementsAreArray(std::vector<std::string>(8, "FF")));
-  EXPECT_THAT(host().warnings(), ElementsAre(kRetryLimitWarning));
-  EXPECT_TRUE(host().queue().empty());
 }
 
 // The device falls silent after the tenth chunk of a write.
