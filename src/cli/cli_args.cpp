@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "programming/opcodes.h"
-#include "ui/int_text.h"
+#include "widgets/int_text.h"
 
 namespace taktm {
 namespace {

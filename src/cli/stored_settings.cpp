@@ -6,7 +6,7 @@
 
 #include "config/default_port.h"
 #include "config/options.h"
-#include "ui/int_text.h"
+#include "widgets/int_text.h"
 
 namespace taktm {
 namespace {

@@ -25,8 +25,8 @@
 #include "config/port_name_validator.h"
 #include "config/settings_store.h"
 #include "link/comm32.h"
-#include "ui/error_report.h"
-#include "ui/ysEdit.h"
+#include "widgets/error_report.h"
+#include "widgets/ysEdit.h"
 
 namespace taktm {
 namespace {

@@ -3,8 +3,8 @@
 #include <QVariant>
 
 #include "config/options.h"
-#include "ui/error_report.h"
-#include "ui/int_text.h"
+#include "widgets/error_report.h"
+#include "widgets/int_text.h"
 
 namespace taktm {
 

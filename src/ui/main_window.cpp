@@ -14,12 +14,12 @@
 #include "config/settings_dialog.h"
 #include "programming/bit_dialogs.h"
 #include "ui/about_box.h"
-#include "ui/error_report.h"
 #include "ui/layout.h"
 #include "ui/progress_window.h"
 #include "ui/save_dialog.h"
 #include "ui/shell_browser.h"
 #include "ui/toolbar_icons.h"
+#include "widgets/error_report.h"
 
 namespace taktm {
 namespace {

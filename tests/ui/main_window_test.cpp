@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "config/settings_dialog.h"
-#include "ui/error_report.h"
 #include "ui/shell_browser.h"
+#include "widgets/error_report.h"
 
 namespace taktm {
 namespace {
