@@ -487,9 +487,9 @@ void TForm1::SetLineText(int i, const std::string& text) {
   if (form7_ != nullptr) form7_->SetLineText(i, Q(text));
 }
 
-bool TForm1::Check(int n) {
+bool TForm1::Check(Option option) {
   // Every option is ticked until the settings dialog says otherwise.
-  return form3_ == nullptr || form3_->Option(n);
+  return form3_ == nullptr || form3_->options().Ticked(option);
 }
 
 }  // namespace taktm
