@@ -12,39 +12,25 @@
 namespace taktm {
 namespace {
 
-// A flag that ticks or unticks some of the settings dialog's options.
+// A pair of flags that tick (`on`) or untick (`off`) some of the settings
+// dialog's options.
 struct OptionFlag {
-  const char* name;
+  const char* on;
+  const char* off;
   std::initializer_list<Option> options;
-  bool ticked;
 };
 
-constexpr std::initializer_list<Option> kReload = {Option::kReloadFlash,
-                                                   Option::kReloadEeprom};
-constexpr std::initializer_list<Option> kSignature = {
-    Option::kSignatureBeforeErase, Option::kSignatureAfterErase,
-    Option::kSignatureBeforeEeprom};
-constexpr std::initializer_list<Option> kErase = {Option::kEraseAll,
-                                                  Option::kEraseEeprom};
-constexpr std::initializer_list<Option> kVerify = {Option::kVerifyFlash,
-                                                   Option::kVerifyEeprom};
-constexpr std::initializer_list<Option> kSetLocks = {Option::kSetLockBits};
-constexpr std::initializer_list<Option> kRewriteFf = {Option::kRewriteFf};
-
 const OptionFlag kOptionFlags[] = {
-    {"--reload", kReload, true},
-    {"--no-reload", kReload, false},
-    {"--signature", kSignature, true},
-    {"--no-signature", kSignature, false},
-    {"--erase", kErase, true},
-    {"--no-erase", kErase, false},
-    {"--verify", kVerify, true},
-    {"--no-verify", kVerify, false},
-    {"--set-locks", kSetLocks, true},
-    {"--no-set-locks", kSetLocks, false},
+    {"--reload", "--no-reload", {Option::kReloadFlash, Option::kReloadEeprom}},
+    {"--signature",
+     "--no-signature",
+     {Option::kSignatureBeforeErase, Option::kSignatureAfterErase,
+      Option::kSignatureBeforeEeprom}},
+    {"--erase", "--no-erase", {Option::kEraseAll, Option::kEraseEeprom}},
+    {"--verify", "--no-verify", {Option::kVerifyFlash, Option::kVerifyEeprom}},
+    {"--set-locks", "--no-set-locks", {Option::kSetLockBits}},
     // "перезаписывать FF" ticked writes all-0xFF chunks too.
-    {"--skip-ff", kRewriteFf, false},
-    {"--no-skip-ff", kRewriteFf, true},
+    {"--no-skip-ff", "--skip-ff", {Option::kRewriteFf}},
 };
 
 std::string Lower(std::string text) {
@@ -172,12 +158,12 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
       (arg == "--quiet" ? options.quiet : options.json) = true;
       continue;
     }
-    const auto flag =
-        std::find_if(std::begin(kOptionFlags), std::end(kOptionFlags),
-                     [&](const OptionFlag& f) { return arg == f.name; });
+    const auto flag = std::find_if(
+        std::begin(kOptionFlags), std::end(kOptionFlags),
+        [&](const OptionFlag& f) { return arg == f.on || arg == f.off; });
     if (flag != std::end(kOptionFlags)) {
       if (inline_value) return fail("Ключ " + arg + " не принимает значения");
-      for (Option o : flag->options) options.option_flags[o] = flag->ticked;
+      for (Option o : flag->options) options.option_flags[o] = arg == flag->on;
       continue;
     }
     if (arg != "--port" && arg != "--baud" && arg != "--parity" &&
