@@ -50,7 +50,7 @@ class NullProgrammingHost : public ProgrammingHost {
   void ResizeBuffer(size_t n) override { buffer_.Resize(n); }
   void FormatGrid() override {}
   ReloadResult ReloadWorkingFile() override { return {true, {}}; }
-  bool Check(int) override { return true; }
+  bool Check(Option) override { return true; }
   void ShowWarning(const std::string&) override {}
 
  private:

@@ -3,34 +3,34 @@
 #include <algorithm>
 #include <cctype>
 #include <initializer_list>
+#include <utility>
 
 #include "programming/opcodes.h"
-#include "ui/int_text.h"
+#include "programming/operation_table.h"
+#include "widgets/int_text.h"
 
 namespace taktm {
 namespace {
 
-// A flag that ticks or unticks some of the options Check1 .. Check13.
+// A pair of flags that tick (`on`) or untick (`off`) some of the settings
+// dialog's options.
 struct OptionFlag {
-  const char* name;
-  std::initializer_list<int> options;
-  bool ticked;
+  const char* on;
+  const char* off;
+  std::initializer_list<Option> options;
 };
 
 const OptionFlag kOptionFlags[] = {
-    {"--reload", {1, 5}, true},
-    {"--no-reload", {1, 5}, false},
-    {"--signature", {10, 8, 9}, true},
-    {"--no-signature", {10, 8, 9}, false},
-    {"--erase", {2, 6}, true},
-    {"--no-erase", {2, 6}, false},
-    {"--verify", {3, 7}, true},
-    {"--no-verify", {3, 7}, false},
-    {"--set-locks", {11}, true},
-    {"--no-set-locks", {11}, false},
+    {"--reload", "--no-reload", {Option::kReloadFlash, Option::kReloadEeprom}},
+    {"--signature",
+     "--no-signature",
+     {Option::kSignatureBeforeErase, Option::kSignatureAfterErase,
+      Option::kSignatureBeforeEeprom}},
+    {"--erase", "--no-erase", {Option::kEraseAll, Option::kEraseEeprom}},
+    {"--verify", "--no-verify", {Option::kVerifyFlash, Option::kVerifyEeprom}},
+    {"--set-locks", "--no-set-locks", {Option::kSetLockBits}},
     // "перезаписывать FF" ticked writes all-0xFF chunks too.
-    {"--skip-ff", {13}, false},
-    {"--no-skip-ff", {13}, true},
+    {"--no-skip-ff", "--skip-ff", {Option::kRewriteFf}},
 };
 
 std::string Lower(std::string text) {
@@ -55,33 +55,39 @@ bool AllDigits(const std::string& text) {
 
 const std::vector<CommandEntry>& CommandTable() {
   using C = CliCommand;
-  static const std::vector<CommandEntry> entries = {
-      {C::kHelp, "help", -1, false, false, false, false},
-      {C::kPorts, "ports", -1, false, false, false, false},
-      {C::kInfo, "info", -1, false, false, false, false},
-      {C::kChips, "chips", -1, false, false, false, false},
-      {C::kOps, "ops", -1, true, false, false, false},
-      {C::kReadFlash, "read-flash", OP_READ_FLASH, true, true, false, false},
-      {C::kReadEeprom, "read-eeprom", OP_READ_EEPROM, true, true, false, false},
-      {C::kWriteFlash, "write-flash", OP_WRITE_FLASH, true, true, false, true},
-      {C::kWriteEeprom, "write-eeprom", OP_WRITE_EEPROM, true, true, false,
-       true},
-      {C::kVerifyFlash, "verify-flash", OP_VERIFY_FLASH, true, true, false,
-       true},
-      {C::kVerifyEeprom, "verify-eeprom", OP_VERIFY_EEPROM, true, true, false,
-       true},
-      {C::kErase, "erase", OP_ERASE_ALL, true, false, false, false},
-      {C::kEraseEeprom, "erase-eeprom", OP_ERASE_EEPROM, true, false, false,
-       false},
-      {C::kSignature, "signature", OP_READ_SIGNATURE, true, false, false,
-       false},
-      {C::kCalibration, "calibration", OP_READ_CALIBRATION, true, false, false,
-       false},
-      {C::kReadFuses, "read-fuses", OP_READ_FUSES, true, false, false, false},
-      {C::kWriteFuses, "write-fuses", OP_WRITE_FUSES, true, false, true, false},
-      {C::kReadLocks, "read-locks", OP_READ_LOCKS, true, false, false, false},
-      {C::kWriteLocks, "write-locks", OP_WRITE_LOCKS, true, false, true, false},
+  // The commands that carry out an operation take their word and their
+  // arguments from the operation table.
+  static constexpr std::pair<CliCommand, uint8_t> kOperationCommands[] = {
+      {C::kReadFlash, OP_READ_FLASH},
+      {C::kReadEeprom, OP_READ_EEPROM},
+      {C::kWriteFlash, OP_WRITE_FLASH},
+      {C::kWriteEeprom, OP_WRITE_EEPROM},
+      {C::kVerifyFlash, OP_VERIFY_FLASH},
+      {C::kVerifyEeprom, OP_VERIFY_EEPROM},
+      {C::kErase, OP_ERASE_ALL},
+      {C::kEraseEeprom, OP_ERASE_EEPROM},
+      {C::kSignature, OP_READ_SIGNATURE},
+      {C::kCalibration, OP_READ_CALIBRATION},
+      {C::kReadFuses, OP_READ_FUSES},
+      {C::kWriteFuses, OP_WRITE_FUSES},
+      {C::kReadLocks, OP_READ_LOCKS},
+      {C::kWriteLocks, OP_WRITE_LOCKS},
   };
+  static const std::vector<CommandEntry> entries = [] {
+    std::vector<CommandEntry> e = {
+        {C::kHelp, "help", -1, false, false, false, false},
+        {C::kPorts, "ports", -1, false, false, false, false},
+        {C::kInfo, "info", -1, false, false, false, false},
+        {C::kChips, "chips", -1, false, false, false, false},
+        {C::kOps, "ops", -1, true, false, false, false},
+    };
+    for (const auto& [command, code] : kOperationCommands) {
+      const OperationRow& row = *FindOperation(code);
+      e.push_back({command, row.command, code, true, TakesFile(row),
+                   TakesBits(row), TakesImage(row)});
+    }
+    return e;
+  }();
   return entries;
 }
 
@@ -93,10 +99,8 @@ const CommandEntry& EntryOf(CliCommand command) {
 }
 
 const char* CommandForOperation(int code) {
-  for (const CommandEntry& entry : CommandTable()) {
-    if (entry.operation == code) return entry.name;
-  }
-  return nullptr;
+  const OperationRow* row = FindOperation(code);
+  return row != nullptr ? row->command : nullptr;
 }
 
 std::optional<int32_t> ParityIndexForName(const std::string& name) {
@@ -154,12 +158,12 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
       (arg == "--quiet" ? options.quiet : options.json) = true;
       continue;
     }
-    const auto flag =
-        std::find_if(std::begin(kOptionFlags), std::end(kOptionFlags),
-                     [&](const OptionFlag& f) { return arg == f.name; });
+    const auto flag = std::find_if(
+        std::begin(kOptionFlags), std::end(kOptionFlags),
+        [&](const OptionFlag& f) { return arg == f.on || arg == f.off; });
     if (flag != std::end(kOptionFlags)) {
       if (inline_value) return fail("Ключ " + arg + " не принимает значения");
-      for (int n : flag->options) options.checks[n] = flag->ticked;
+      for (Option o : flag->options) options.option_flags[o] = arg == flag->on;
       continue;
     }
     if (arg != "--port" && arg != "--baud" && arg != "--parity" &&

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "config/options.h"
+
 namespace taktm {
 
 enum class CliCommand {
@@ -91,8 +93,9 @@ struct CliOptions {
   // for, so that it goes through the same mapping as a stored value.
   std::optional<int32_t> parity_index;
   std::optional<std::string> chip;
-  // Overrides of the options Check1 .. Check13 (index = option number).
-  std::array<std::optional<bool>, 14> checks;
+  // The settings dialog's options the flags set; the rest come from the
+  // store.
+  OptionOverrides option_flags;
   bool quiet = false;
   bool json = false;
   uint32_t timeout_seconds = kDefaultTimeoutSeconds;

@@ -8,8 +8,8 @@
 
 namespace taktm {
 
-CliHost::CliHost(const std::array<bool, 14>& checks)
-    : core_(*this), checks_(checks) {
+CliHost::CliHost(const OptionsModel& options)
+    : core_(*this), options_(options) {
   watchdog_.setInterval(kWatchdogIntervalMs);
   QObject::connect(&watchdog_, &QTimer::timeout, [this] {
     ++watchdog_firings_;

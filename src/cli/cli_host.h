@@ -3,7 +3,7 @@
 // main window has them, but no windows. Warning boxes and error reports are
 // collected for the verdict and printed; questions are answered "No" (the
 // command line never saves the buffer behind the user's back). The options
-// Check1 .. Check13 are fixed for the run.
+// are fixed for the run.
 #ifndef TAKT_CLI_CLI_HOST_H_
 #define TAKT_CLI_CLI_HOST_H_
 
@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "config/options.h"
 #include "link/comm32.h"
 #include "link/frame.h"
 #include "ui/app_core.h"
@@ -33,7 +34,7 @@ struct PortSettings {
 
 class CliHost : public AppHost {
  public:
-  explicit CliHost(const std::array<bool, 14>& checks);
+  explicit CliHost(const OptionsModel& options);
   CliHost(const CliHost&) = delete;
   CliHost& operator=(const CliHost&) = delete;
 
@@ -91,8 +92,8 @@ class CliHost : public AppHost {
     return std::nullopt;
   }
   void ReportError(const std::string& text) override;
-  bool Check4() override { return checks_[4]; }
-  bool Check12() override { return checks_[12]; }
+  bool Check4() override { return options_[Option::kReadHexFiles]; }
+  bool Check12() override { return options_[Option::kReadEepFiles]; }
   void ShowStatus(const std::string& text) override;
   void ResetStatusColor() override;
   void GridNeedsLayout() override {
@@ -104,7 +105,7 @@ class CliHost : public AppHost {
   void Changed(Aspect) override {}
   void RebuildLines(int n) override;
   void SetLineText(int i, const std::string& text) override;
-  bool Check(int n) override { return n >= 1 && n <= 13 && checks_[n]; }
+  bool Check(Option option) override { return options_[option]; }
 
   const std::vector<std::string>& about_lines() const { return about_lines_; }
 
@@ -112,7 +113,7 @@ class CliHost : public AppHost {
   AppCore core_;
   TComm32 comm_;
   QTimer watchdog_;
-  std::array<bool, 14> checks_;
+  const OptionsModel options_;
   int watchdog_firings_ = 0;
   bool port_failed_ = false;
   std::vector<std::string> warnings_;

@@ -12,7 +12,7 @@
 #include "cli/serial_counter.h"
 #include "cli/serial_stamp.h"
 #include "cli/stored_settings.h"
-#include "programming/programming_texts.h"
+#include "programming/operation_table.h"
 
 namespace taktm {
 namespace {
@@ -61,8 +61,7 @@ class Gang {
       : options_(options),
         streams_(streams),
         runs_(runs),
-        label_(kOperationNames[static_cast<size_t>(
-            EntryOf(options.command).operation)]),
+        label_(OperationName(EntryOf(options.command).operation)),
         progress_(streams.err, streams.err_is_terminal),
         show_progress_(!options.quiet &&
                        (streams.err_is_terminal || !options.json)) {

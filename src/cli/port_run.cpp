@@ -14,7 +14,7 @@
 #include "cli/port_listing.h"
 #include "cli/production_log.h"
 #include "cli/serial_counter.h"
-#include "programming/opcodes.h"
+#include "programming/operation_table.h"
 #include "programming/programming_texts.h"
 
 namespace taktm {
@@ -64,7 +64,7 @@ PortRun::PortRun(PortRunSetup setup)
       log_(setup.log),
       settings_(std::move(setup.settings)),
       port_name_(settings_.port.port.toStdString()),
-      host_(settings_.checks),
+      host_(settings_.options),
       progress_(setup.streams.err, setup.streams.err_is_terminal) {
   host_.set_clock(&clock_);
   json_.Add("command", entry_.name);
@@ -553,17 +553,15 @@ void PortRun::RunOperation() {
   }
   if (operation_row_ < 0) {
     return Finish(ExitStatus::kUsage,
-                  std::string("Операция \"") +
-                      kOperationNames[static_cast<size_t>(entry_.operation)] +
+                  std::string("Операция \"") + OperationName(entry_.operation) +
                       "\" не разрешена для этой микросхемы");
   }
   // An image larger than the memory would be cut; refuse it before anything
   // reaches the chip. (The window's warning for this case says the part that
   // fits is written, which is not what happens here.)
-  const bool flash = options_.command == CliCommand::kWriteFlash ||
-                     options_.command == CliCommand::kVerifyFlash;
-  const bool write = options_.command == CliCommand::kWriteFlash ||
-                     options_.command == CliCommand::kWriteEeprom;
+  const OperationRow& row = *FindOperation(entry_.operation);
+  const bool flash = row.memory == OperationMemory::kFlash;
+  const bool write = row.action == OperationAction::kWrite;
   const uint32_t memory = flash ? p.FlashSize() : p.EepromSize();
   if (entry_.file_is_input && host_.core().buffer().size() > memory) {
     return Finish(
@@ -581,34 +579,18 @@ void PortRun::RunOperation() {
                         (flash ? "память программ" : "EEPROM") + " (" +
                         std::to_string(memory) + " байт)");
     }
-    serial_place_ = SerialPlace{
-        serial.address, static_cast<uint32_t>(serial.width),
-        flash ? uint8_t{OP_WRITE_FLASH} : uint8_t{OP_WRITE_EEPROM},
-        flash ? uint8_t{OP_VERIFY_FLASH} : uint8_t{OP_VERIFY_EEPROM}};
+    // The write's own opcode and its verify's carry the number.
+    serial_place_ =
+        SerialPlace{serial.address, static_cast<uint32_t>(serial.width),
+                    row.code, static_cast<uint8_t>(row.verify_code)};
   }
-  switch (options_.command) {
-    case CliCommand::kWriteFlash:
-      verify_expected_ =
-          host_.Check(3) && p.IsOperationAllowed(OP_VERIFY_FLASH);
-      break;
-    case CliCommand::kWriteEeprom:
-      verify_expected_ =
-          host_.Check(7) && p.IsOperationAllowed(OP_VERIFY_EEPROM);
-      break;
-    case CliCommand::kVerifyFlash:
-    case CliCommand::kVerifyEeprom:
-      verify_expected_ = true;
-      break;
-    default:
-      break;
-  }
+  // The same decision the write's sequence takes.
+  verify_expected_ = p.QueuesVerify(entry_.operation);
   // Bit writes: the ticks are set in the dialog's rows and "Записать"
   // queues them, as the user would do.
   const bool bit_write = entry_.takes_bits;
-  bit_kind_ = options_.command == CliCommand::kWriteFuses ||
-                      options_.command == CliCommand::kReadFuses
-                  ? BitKind::kFuse
-                  : BitKind::kLock;
+  bit_kind_ = row.memory == OperationMemory::kFuseBits ? BitKind::kFuse
+                                                       : BitKind::kLock;
   if (bit_write) {
     std::vector<std::string> names;
     for (int i = 0; i < p.bits(bit_kind_).count(); ++i) {
@@ -678,7 +660,7 @@ void PortRun::RunOperation() {
   };
   if (serial_place_) host_.before_send = [this] { StampSerialIfDue(); };
   if (show_progress_) {
-    progress_.Begin(kOperationNames[static_cast<size_t>(entry_.operation)]);
+    progress_.Begin(OperationName(entry_.operation));
     const int64_t now = clock_.elapsed();
     progress_.Update(
         {bytes_.done(), bytes_.total(), bytes_.BytesPerSecond(now)}, now);

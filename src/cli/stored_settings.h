@@ -1,22 +1,23 @@
-// The settings the window stores (port, speed, parity and the options
-// Check1 .. Check13), read without changing anything, so that the command
-// line starts from what the window would use.
+// The settings the window stores (port, speed, parity and the options),
+// read through the window's own store without changing anything, so that
+// the command line starts from what the window would use.
 #ifndef TAKT_CLI_STORED_SETTINGS_H_
 #define TAKT_CLI_STORED_SETTINGS_H_
 
-#include <array>
 #include <string>
 #include <vector>
 
 #include "cli/cli_args.h"
 #include "cli/cli_host.h"
+#include "config/options.h"
 
 namespace taktm {
 
 struct StoredSettings {
   PortSettings port;
-  std::array<bool, 14> checks{};  // index = option number; 0 unused
-  // Values present but unusable: named, and the default kept.
+  OptionsModel options;
+  // The store's problems (values present but unusable, a store that cannot
+  // be read), in the store's words; the defaults are kept.
   std::vector<std::string> problems;
 };
 

@@ -35,7 +35,7 @@ const char* HeadingTitle(OptionHeading heading) {
 
 const OptionPlace* FindOptionPlace(int n) {
   for (const OptionPlace& place : kOptionPlaces) {
-    if (place.option == n) return &place;
+    if (OptionNumber(place.option) == n) return &place;
   }
   return nullptr;
 }

@@ -25,8 +25,8 @@
 #include "config/port_name_validator.h"
 #include "config/settings_store.h"
 #include "link/comm32.h"
-#include "ui/error_report.h"
-#include "ui/ysEdit.h"
+#include "widgets/error_report.h"
+#include "widgets/ysEdit.h"
 
 namespace taktm {
 namespace {
@@ -52,6 +52,11 @@ QLabel* Heading(const char* text, QWidget* parent) {
   p.setColor(QPalette::WindowText, QColor(40, 72, 40));
   label->setPalette(p);
   return label;
+}
+
+// The store's problems go to the error report the moment they are met.
+StoreProblemSink ReportTo(QWidget* parent) {
+  return [parent](const QString& problem) { ShowErrorReport(parent, problem); };
 }
 
 }  // namespace
@@ -160,10 +165,15 @@ QGroupBox* TForm3::BuildOptionGroup(OptionGroup group_id, QWidget* parent) {
     }
     heading = place.heading;
     first = false;
+    const int n = OptionNumber(place.option);
     auto* box = new QCheckBox(Utf8(place.caption), group);
-    box->setObjectName(QStringLiteral("CheckBox%1").arg(place.option));
-    box->setChecked(true);
-    check_boxes_[static_cast<size_t>(place.option - 1)] = box;
+    box->setObjectName(QStringLiteral("CheckBox%1").arg(n));
+    box->setChecked(options_.Ticked(place.option));
+    connect(box, &QCheckBox::toggled, this,
+            [this, option = place.option](bool ticked) {
+              options_.SetTicked(option, ticked);
+            });
+    check_boxes_[static_cast<size_t>(n - 1)] = box;
     auto* row = new QHBoxLayout;
     // Boxes under a heading stand indented below it.
     row->addSpacing(heading == OptionHeading::kNone ? 0 : 6);
@@ -263,7 +273,7 @@ void TForm3::FormCreate() {
 }
 
 void TForm3::ReadRegistry() {
-  SettingsStore store(ReportParent());
+  SettingsStore store(ReportTo(ReportParent()));
 
   QString port;
   switch (store.ReadString(kComPortValue, &port)) {
@@ -309,7 +319,7 @@ void TForm3::ReadRegistry() {
 }
 
 void TForm3::RestorePathAndOptions() {
-  SettingsStore store(ReportParent());
+  SettingsStore store(ReportTo(ReportParent()));
   QString path;
   if (store.ReadString(kPathValue, &path) == StoreRead::kRead &&
       !path.isEmpty() && QFileInfo(path).isDir()) {
@@ -320,18 +330,19 @@ void TForm3::RestorePathAndOptions() {
                           .arg(path));
     }
   }
-  for (int n = 1; n <= kOptionCount; ++n) {
-    int32_t stored = 0;
-    const std::string name = OptionValueName(n);
-    if (store.ReadInt(name.c_str(), &stored) == StoreRead::kRead) {
-      CheckBox(n)->setChecked(OptionTickedFromStored(stored));
-    }
-  }
+  store.ReadOptions(&options_);
   store.Close();
+  RenderOptions();
+}
+
+void TForm3::RenderOptions() {
+  for (const Option option : kAllOptions) {
+    CheckBox(OptionNumber(option))->setChecked(options_.Ticked(option));
+  }
 }
 
 void TForm3::WriteRegistry() {
-  SettingsStore store(ReportParent());
+  SettingsStore store(ReportTo(ReportParent()));
   store.WriteString(kComPortValue, port_field_->currentText());
   store.WriteInt(kBitrateValue, speed_field_->Value());
   store.WriteInt(kParityValue, parity_field_->currentIndex());
@@ -346,20 +357,16 @@ void TForm3::Button1Click() {
 void TForm3::FormDestroy() {
   if (stored_at_close_) return;
   stored_at_close_ = true;
-  SettingsStore store(ReportParent());
+  SettingsStore store(ReportTo(ReportParent()));
   store.WriteString(kPathValue, tree_.SelectedFolder());
-  for (int n = 1; n <= kOptionCount; ++n) {
-    store.WriteInt(OptionValueName(n).c_str(),
-                   StoredFromOptionTicked(Option(n)));
-  }
+  store.WriteOptions(options_);
   store.Close();
 }
 
 // ---------------------------------------------------------------------------
 
-bool TForm3::Option(int n) const {
-  const QCheckBox* box = CheckBox(n);
-  return box != nullptr && box->isChecked();
+bool TForm3::OptionTicked(int n) const {
+  return n >= 1 && n <= kOptionCount && options_.Ticked(static_cast<Option>(n));
 }
 
 QCheckBox* TForm3::CheckBox(int n) const {

@@ -38,8 +38,11 @@ class TForm3 : public QDialog {
   // "Check13" as 1 or 0. Runs once.
   void FormDestroy();
 
-  // Option n (1 .. 13): check box n's ticked state at this moment.
-  bool Option(int n) const;
+  // The options: the check boxes show and edit them; an edit counts at
+  // once, whichever button closes the dialog.
+  const OptionsModel& options() const { return options_; }
+  // Option n (1 .. 13), as check box n shows it.
+  bool OptionTicked(int n) const;
 
   // "Сохранить": stores the port fields (effective at the next start) and
   // closes the dialog with OK.
@@ -49,6 +52,9 @@ class TForm3 : public QDialog {
 
   // Controls, for the main window's tests and for ours.
   QCheckBox* CheckBox(int n) const;
+  QCheckBox* CheckBox(Option option) const {
+    return CheckBox(OptionNumber(option));
+  }
   QComboBox* PortField() const { return port_field_; }
   TysIntEdit* SpeedField() const { return speed_field_; }
   QComboBox* ParityField() const { return parity_field_; }
@@ -72,6 +78,8 @@ class TForm3 : public QDialog {
   void FormCreate();
   void ReadRegistry();
   void RestorePathAndOptions();
+  // Each check box shows its option's state.
+  void RenderOptions();
   QWidget* ReportParent();
 
   TComm32& comm_;
@@ -85,6 +93,7 @@ class TForm3 : public QDialog {
   QComboBox* parity_field_ = nullptr;
   QPushButton* save_button_ = nullptr;
   QPushButton* cancel_button_ = nullptr;
+  OptionsModel options_;
   std::array<QCheckBox*, kOptionCount> check_boxes_{};
 };
 

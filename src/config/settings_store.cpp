@@ -1,23 +1,30 @@
 #include "config/settings_store.h"
 
 #include <QVariant>
+#include <utility>
 
-#include "config/options.h"
-#include "ui/error_report.h"
-#include "ui/int_text.h"
+#include "widgets/int_text.h"
 
 namespace taktm {
 
-SettingsStore::SettingsStore(QWidget* report_parent)
+SettingsStore::SettingsStore(StoreProblemSink report)
     : settings_(QSettings::NativeFormat, QSettings::UserScope,
                 QString::fromUtf8(kStoreOrganisation),
                 QString::fromUtf8(kStoreApplication)),
-      report_parent_(report_parent) {
-  if (settings_.status() == QSettings::FormatError) {
-    ShowErrorReport(report_parent_,
-                    QStringLiteral("Хранилище настроек %1 повреждено и не "
-                                   "читается; действуют значения по умолчанию")
-                        .arg(Location()));
+      report_(std::move(report)) {
+  switch (settings_.status()) {
+    case QSettings::NoError:
+      break;
+    case QSettings::FormatError:
+      report_(QStringLiteral("Хранилище настроек %1 повреждено и не "
+                             "читается; действуют значения по умолчанию")
+                  .arg(Location()));
+      break;
+    case QSettings::AccessError:
+      report_(QStringLiteral("Хранилище настроек %1 не читается; действуют "
+                             "значения по умолчанию")
+                  .arg(Location()));
+      break;
   }
 }
 
@@ -26,11 +33,9 @@ SettingsStore::~SettingsStore() { Close(); }
 QString SettingsStore::Location() const { return settings_.fileName(); }
 
 void SettingsStore::ReportWrongType(const char* name, const QString& expected) {
-  ShowErrorReport(
-      report_parent_,
-      QStringLiteral("Значение \"%1\" в хранилище настроек %2 имеет "
-                     "неверный тип (ожидается %3) и пропущено")
-          .arg(QString::fromUtf8(name), Location(), expected));
+  report_(QStringLiteral("Значение \"%1\" в хранилище настроек %2 имеет "
+                         "неверный тип (ожидается %3) и пропущено")
+              .arg(QString::fromUtf8(name), Location(), expected));
 }
 
 StoreRead SettingsStore::ReadString(const char* name, QString* value) {
@@ -80,16 +85,31 @@ void SettingsStore::WriteInt(const char* name, int32_t value) {
   written_ << QString::fromUtf8(name);
 }
 
+void SettingsStore::ReadOptions(OptionsModel* options) {
+  for (const Option option : kAllOptions) {
+    int32_t stored = 0;
+    if (ReadInt(OptionValueName(option).c_str(), &stored) == StoreRead::kRead) {
+      options->SetTicked(option, OptionTickedFromStored(stored));
+    }
+  }
+}
+
+void SettingsStore::WriteOptions(const OptionsModel& options) {
+  for (const Option option : kAllOptions) {
+    WriteInt(OptionValueName(option).c_str(),
+             StoredFromOptionTicked(options.Ticked(option)));
+  }
+}
+
 void SettingsStore::Close() {
   if (closed_) return;
   closed_ = true;
   settings_.sync();
   if (written_.isEmpty()) return;
   if (settings_.status() != QSettings::NoError) {
-    ShowErrorReport(report_parent_,
-                    QStringLiteral("Не удалось записать в хранилище настроек "
-                                   "%1 значения: %2")
-                        .arg(Location(), written_.join(QStringLiteral(", "))));
+    report_(QStringLiteral("Не удалось записать в хранилище настроек %1 "
+                           "значения: %2")
+                .arg(Location(), written_.join(QStringLiteral(", "))));
   }
 }
 

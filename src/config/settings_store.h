@@ -8,8 +8,9 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 
-class QWidget;
+#include "config/options.h"
 
 namespace taktm {
 
@@ -19,12 +20,17 @@ enum class StoreRead {
   kWrongType,  // present but not of its type: reported, left alone
 };
 
-// Open it, read and write, Close() it. Every failure of the store (a value of
-// the wrong type, a file that cannot be read, a refused write) goes to the
-// error report naming what failed, and the caller carries on.
+// Receives each problem of the store as a whole sentence, at the moment it
+// is met: the settings dialog shows it in the error report, the command line
+// prints it. The store itself shows nothing.
+using StoreProblemSink = std::function<void(const QString& problem)>;
+
+// Open it, read and write, Close() it. Every failure of the store (a store
+// that cannot be read, a value of the wrong type, a refused write) goes to
+// the sink naming what failed, and the caller carries on.
 class SettingsStore {
  public:
-  explicit SettingsStore(QWidget* report_parent);
+  explicit SettingsStore(StoreProblemSink report);
   ~SettingsStore();
   SettingsStore(const SettingsStore&) = delete;
   SettingsStore& operator=(const SettingsStore&) = delete;
@@ -34,6 +40,11 @@ class SettingsStore {
 
   void WriteString(const char* name, const QString& value);
   void WriteInt(const char* name, int32_t value);
+
+  // "Check1" .. "Check13" in that order: each value read sets its option
+  // (a missing or unusable one leaves it); each option is written as 1 or 0.
+  void ReadOptions(OptionsModel* options);
+  void WriteOptions(const OptionsModel& options);
 
   // Writes through to the store and reports a refused write once, naming the
   // values written since opening. Also run by the destructor.
@@ -46,7 +57,7 @@ class SettingsStore {
   void ReportWrongType(const char* name, const QString& expected);
 
   QSettings settings_;
-  QWidget* report_parent_;
+  StoreProblemSink report_;
   QStringList written_;
   bool closed_ = false;
 };

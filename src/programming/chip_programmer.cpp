@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "programming/operation_table.h"
 #include "programming/programming_texts.h"
 #include "programming/reply_contents.h"
 #include "programming/reply_view.h"
@@ -241,7 +242,7 @@ void ChipProgrammer::HandleOperationMask(const ReplyView& reply) {
   for (uint32_t code = 0; code < kOperationSlots; ++code) {
     if ((mask >> code & 1u) == 0) continue;
     operation_codes_[operation_rows_.size()] = static_cast<uint8_t>(code);
-    operation_rows_.push_back(kOperationNames[code]);
+    operation_rows_.push_back(OperationName(static_cast<int>(code)));
   }
   host_.Changed(Aspect::kOperationList);
 }
@@ -313,6 +314,13 @@ void ChipProgrammer::ClearLists() {
   host_.Changed(Aspect::kChipList);
   operation_rows_.clear();
   host_.Changed(Aspect::kOperationList);
+}
+
+bool ChipProgrammer::QueuesVerify(int code) {
+  const OperationRow* row = FindOperation(code);
+  if (row == nullptr || row->verify_code < 0) return false;
+  if (row->verify_option && !host_.Check(*row->verify_option)) return false;
+  return IsOperationAllowed(row->verify_code);
 }
 
 bool ChipProgrammer::IsOperationAllowed(int code) const {

@@ -74,6 +74,10 @@ class ChipProgrammer : public ReplyHandler {
 
   // Chip state.
   bool IsOperationAllowed(int code) const;
+  // Whether operation `code` ends with its verify step when chosen now: the
+  // operation table's step, while its option is ticked and the chip allows
+  // the verify.
+  bool QueuesVerify(int code);
   const std::array<uint8_t, kOperationSlots>& OperationCodes() const {
     return operation_codes_;
   }

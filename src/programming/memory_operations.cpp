@@ -116,15 +116,17 @@ void ChipProgrammer::ReadMemory(uint8_t opcode, uint32_t size) {
 
 void ChipProgrammer::WriteFlash() {
   const int64_t cuts = RemovedWithoutReply();
-  if (host_.Check(10) && IsOperationAllowed(OP_READ_SIGNATURE)) {
+  if (host_.Check(Option::kSignatureBeforeErase) &&
+      IsOperationAllowed(OP_READ_SIGNATURE)) {
     ClearStatus();
     QueueCommand(OP_READ_SIGNATURE);
   }
-  if (host_.Check(2) && IsOperationAllowed(OP_ERASE_ALL)) {
+  if (host_.Check(Option::kEraseAll) && IsOperationAllowed(OP_ERASE_ALL)) {
     ClearStatus();
     QueueCommand(OP_ERASE_ALL);
   }
-  if (host_.Check(8) && IsOperationAllowed(OP_READ_SIGNATURE)) {
+  if (host_.Check(Option::kSignatureAfterErase) &&
+      IsOperationAllowed(OP_READ_SIGNATURE)) {
     ClearStatus();
     QueueCommand(OP_READ_SIGNATURE);
   }
@@ -132,15 +134,15 @@ void ChipProgrammer::WriteFlash() {
   if (!WarnIfTooLarge(flash_size_, cuts)) return;
   const uint32_t limit =
       static_cast<uint32_t>(std::min<size_t>(flash_size_, buffer_.size()));
-  const bool skip_all_ff = !host_.Check(13);
+  const bool skip_all_ff = !host_.Check(Option::kRewriteFf);
   QueueChunks(OP_WRITE_FLASH, limit, skip_all_ff);
   QueueCommand(SVC_END);
-  if (host_.Check(3) && IsOperationAllowed(OP_VERIFY_FLASH)) {
+  if (QueuesVerify(OP_WRITE_FLASH)) {
     QueueChunks(OP_VERIFY_FLASH, limit, skip_all_ff);
     QueueCommand(SVC_END);
     if (limit > 0) MarkVerifyEnd();
   }
-  if (host_.Check(11) && IsOperationAllowed(OP_WRITE_LOCKS)) {
+  if (host_.Check(Option::kSetLockBits) && IsOperationAllowed(OP_WRITE_LOCKS)) {
     for (int i = 0; i < lock_bits_.count(); ++i) {
       QueueIndexed(OP_WRITE_LOCKS, static_cast<uint8_t>(i));
     }
@@ -150,11 +152,13 @@ void ChipProgrammer::WriteFlash() {
 
 void ChipProgrammer::WriteEeprom() {
   const int64_t cuts = RemovedWithoutReply();
-  if (host_.Check(9) && IsOperationAllowed(OP_READ_SIGNATURE)) {
+  if (host_.Check(Option::kSignatureBeforeEeprom) &&
+      IsOperationAllowed(OP_READ_SIGNATURE)) {
     ClearStatus();
     QueueCommand(OP_READ_SIGNATURE);
   }
-  if (host_.Check(6) && IsOperationAllowed(OP_ERASE_EEPROM)) {
+  if (host_.Check(Option::kEraseEeprom) &&
+      IsOperationAllowed(OP_ERASE_EEPROM)) {
     QueueCommand(OP_ERASE_EEPROM);
   }
   ClearStatus();
@@ -162,7 +166,7 @@ void ChipProgrammer::WriteEeprom() {
   const uint32_t limit =
       static_cast<uint32_t>(std::min<size_t>(eeprom_size_, buffer_.size()));
   QueueChunks(OP_WRITE_EEPROM, limit, false);
-  const bool verify = host_.Check(7) && IsOperationAllowed(OP_VERIFY_EEPROM);
+  const bool verify = QueuesVerify(OP_WRITE_EEPROM);
   if (verify) {
     QueueCommand(SVC_END);
     QueueChunks(OP_VERIFY_EEPROM, limit, false);
@@ -193,10 +197,10 @@ bool ChipProgrammer::PrepareImage(int code) {
   const char* cancelled = kWriteCancelled;
   switch (code) {
     case OP_WRITE_FLASH:
-      reload = host_.Check(1);
+      reload = host_.Check(Option::kReloadFlash);
       break;
     case OP_WRITE_EEPROM:
-      reload = host_.Check(5);
+      reload = host_.Check(Option::kReloadEeprom);
       break;
     case OP_VERIFY_FLASH:
     case OP_VERIFY_EEPROM:

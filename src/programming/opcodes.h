@@ -1,5 +1,4 @@
-// The programmer's command set: operation codes 0..20 (which also index the
-// table of operation names shown in the operation list) and the service
+// The programmer's command set: operation codes 0..20 and the service
 // opcodes 0xF1..0xFF.
 #ifndef TAKT_PROGRAMMING_OPCODES_H_
 #define TAKT_PROGRAMMING_OPCODES_H_
@@ -50,42 +49,9 @@ inline constexpr uint8_t SVC_GET_INFO_COUNT = 0xFD;
 inline constexpr uint8_t SVC_GET_NAME = 0xFE;
 inline constexpr uint8_t SVC_END = 0xFF;
 
-// Names of the operation list, indexed by operation code; the device's mask
-// has 32 bits, codes 21..31 have no name.
+// The device's mask of operations has 32 bits; codes 21..31 name no
+// operation (programming/operation_table.h describes the others).
 inline constexpr size_t kOperationSlots = 32;
-inline constexpr std::array<const char*, kOperationSlots> kOperationNames = {
-    "Читать сигнатуру",
-    "Разрешить прогр-ие",
-    "Запретить прогр-ие",
-    "Читать FUSE биты",
-    "Записать FUSE биты",
-    "Читать LOCK биты",
-    "Записать LOCK биты",
-    "Стереть все",
-    "Стереть память программ",
-    "Читать память программ",
-    "Записать память программ",
-    "Сверить память программ",
-    "Стереть EEPROM",
-    "Читать EEPROM",
-    "Записать EEPROM",
-    "Сверить EEPROM",
-    "Стереть RAM",
-    "Читать RAM",
-    "Записать RAM",
-    "Сверить RAM",
-    "Читать калибровочные байты",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    ""};
 
 // Memory runs are cut into chunks of this many bytes: with the 6-byte header
 // a data command (230 bytes) fits the frame's one-byte length.

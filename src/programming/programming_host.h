@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "programming/option_id.h"
+
 namespace taktm {
 
 // The parts of the programming state a window renders; each change is
@@ -49,8 +51,8 @@ class ProgrammingHost {
   // as they were.
   virtual ReloadResult ReloadWorkingFile() = 0;
 
-  // The settings option CheckN (n = 1..13) as ticked at this moment.
-  virtual bool Check(int n) = 0;
+  // A settings option as ticked at this moment.
+  virtual bool Check(Option option) = 0;
 
   // Modal warning with a single OK button; returns when it is closed.
   virtual void ShowWarning(const std::string& text) = 0;

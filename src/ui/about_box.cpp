@@ -10,7 +10,7 @@
 #include <QShowEvent>
 #include <algorithm>
 
-#include "ui/urls.h"
+#include "widgets/urls.h"
 
 namespace taktm {
 namespace {

@@ -29,8 +29,8 @@ class AppHost : public LinkHost, public BufferHost {
   // The about box's lines.
   virtual void RebuildLines(int n) = 0;
   virtual void SetLineText(int i, const std::string& text) = 0;
-  // The settings option CheckN (n = 1..13) as ticked at this moment.
-  virtual bool Check(int n) = 0;
+  // A settings option as ticked at this moment.
+  virtual bool Check(Option option) = 0;
 };
 
 class AppCore : private ProgrammingHost {
@@ -57,7 +57,7 @@ class AppCore : private ProgrammingHost {
   void ResizeBuffer(size_t n) override { editor_.ResizeBuffer(n); }
   void FormatGrid() override { editor_.FormatGrid(); }
   ReloadResult ReloadWorkingFile() override;
-  bool Check(int n) override { return host_.Check(n); }
+  bool Check(Option option) override { return host_.Check(option); }
   void ShowWarning(const std::string& text) override {
     host_.ShowWarning(text);
   }

@@ -14,12 +14,12 @@
 #include "config/settings_dialog.h"
 #include "programming/bit_dialogs.h"
 #include "ui/about_box.h"
-#include "ui/error_report.h"
 #include "ui/layout.h"
 #include "ui/progress_window.h"
 #include "ui/save_dialog.h"
 #include "ui/shell_browser.h"
 #include "ui/toolbar_icons.h"
+#include "widgets/error_report.h"
 
 namespace taktm {
 namespace {
@@ -487,9 +487,9 @@ void TForm1::SetLineText(int i, const std::string& text) {
   if (form7_ != nullptr) form7_->SetLineText(i, Q(text));
 }
 
-bool TForm1::Check(int n) {
+bool TForm1::Check(Option option) {
   // Every option is ticked until the settings dialog says otherwise.
-  return form3_ == nullptr || form3_->Option(n);
+  return form3_ == nullptr || form3_->options().Ticked(option);
 }
 
 }  // namespace taktm

@@ -73,8 +73,8 @@ class TForm1 : public QMainWindow, public AppHost {
   std::optional<std::string> PromptSaveFileName(
       const std::string& file_name) override;
   void ReportError(const std::string& text) override;
-  bool Check4() override { return Check(4); }
-  bool Check12() override { return Check(12); }
+  bool Check4() override { return Check(Option::kReadHexFiles); }
+  bool Check12() override { return Check(Option::kReadEepFiles); }
   void ShowStatus(const std::string& text) override;
   void ResetStatusColor() override;
   void GridNeedsLayout() override;
@@ -83,7 +83,7 @@ class TForm1 : public QMainWindow, public AppHost {
   void Changed(Aspect aspect) override;
   void RebuildLines(int n) override;
   void SetLineText(int i, const std::string& text) override;
-  bool Check(int n) override;
+  bool Check(Option option) override;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

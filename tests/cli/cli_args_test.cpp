@@ -68,20 +68,29 @@ TEST(CliArgsTest, WriteOptionFlagsTouchOnlyTheirOptions) {
   const CliOptions o =
       Parse({"--no-erase", "--no-verify", "--skip-ff", "--set-locks",
              "--no-signature", "--reload", "write-eeprom", "x.eep"});
-  auto is = [&](int n, bool v) {
-    return o.checks[n].has_value() && *o.checks[n] == v;
+  auto is = [&](Option n, bool v) {
+    return o.option_flags[n].has_value() && *o.option_flags[n] == v;
   };
-  EXPECT_TRUE(is(2, false) && is(6, false));  // erase
-  EXPECT_TRUE(is(3, false) && is(7, false));  // verify
-  EXPECT_TRUE(is(13, false));                 // write FF chunks
-  EXPECT_TRUE(is(11, true));                  // lock bits
-  EXPECT_TRUE(is(10, false) && is(8, false) && is(9, false));
-  EXPECT_TRUE(is(1, true) && is(5, true));    // reload
-  EXPECT_FALSE(o.checks[4] || o.checks[12]);  // file formats: stored ones
+  EXPECT_TRUE(is(Option::kEraseAll, false) &&
+              is(Option::kEraseEeprom, false));  // erase
+  EXPECT_TRUE(is(Option::kVerifyFlash, false) &&
+              is(Option::kVerifyEeprom, false));  // verify
+  EXPECT_TRUE(is(Option::kRewriteFf, false));     // write FF chunks
+  EXPECT_TRUE(is(Option::kSetLockBits, true));    // lock bits
+  EXPECT_TRUE(is(Option::kSignatureBeforeErase, false) &&
+              is(Option::kSignatureAfterErase, false) &&
+              is(Option::kSignatureBeforeEeprom, false));
+  EXPECT_TRUE(is(Option::kReloadFlash, true) &&
+              is(Option::kReloadEeprom, true));  // reload
+  EXPECT_FALSE(
+      o.option_flags[Option::kReadHexFiles] ||
+      o.option_flags[Option::kReadEepFiles]);  // file formats: stored ones
   // Without flags every option comes from the store.
-  for (const auto& c : Parse({"info"}).checks) EXPECT_FALSE(c);
+  for (const auto& c : Parse({"info"}).option_flags) EXPECT_FALSE(c);
   // The later flag wins.
-  EXPECT_EQ(Parse({"--no-verify", "--verify", "info"}).checks[3], true);
+  EXPECT_EQ(Parse({"--no-verify", "--verify", "info"})
+                .option_flags[Option::kVerifyFlash],
+            true);
 }
 
 TEST(CliArgsTest, UsageErrors) {

@@ -35,7 +35,7 @@ TEST_F(StoredSettingsTest, FirstRunDefaultsAndNothingWritten) {
   EXPECT_EQ(s.port.port, QString::fromStdString(DefaultComPort()));
   EXPECT_EQ(s.port.baud, 56000u);
   EXPECT_EQ(s.port.parity_index, -1);
-  for (int n = 1; n <= 13; ++n) EXPECT_TRUE(s.checks[n]) << n;
+  for (Option n : kAllOptions) EXPECT_TRUE(s.options[n]) << OptionNumber(n);
   EXPECT_TRUE(s.problems.empty());
   EXPECT_TRUE(Store().allKeys().isEmpty());
 }
@@ -54,22 +54,22 @@ TEST_F(StoredSettingsTest, StoredValuesThenTheCommandLinesOverrides) {
   EXPECT_EQ(s.port.port, "/dev/ttyUSB3");
   EXPECT_EQ(s.port.baud, 115200u);
   EXPECT_EQ(s.port.parity_index, 4);
-  EXPECT_FALSE(s.checks[2]);
-  EXPECT_TRUE(s.checks[7]);
-  EXPECT_FALSE(s.checks[13]);
+  EXPECT_FALSE(s.options[Option::kEraseAll]);
+  EXPECT_TRUE(s.options[Option::kVerifyEeprom]);
+  EXPECT_FALSE(s.options[Option::kRewriteFf]);
 
   CliOptions options;
   options.port = "/dev/pts/9";
   options.parity_index = 0;
-  options.checks[2] = true;
-  options.checks[3] = false;
+  options.option_flags[Option::kEraseAll] = true;
+  options.option_flags[Option::kVerifyFlash] = false;
   s = ApplyOverrides(s, options);
   EXPECT_EQ(s.port.port, "/dev/pts/9");
   EXPECT_EQ(s.port.baud, 115200u);  // not overridden
   EXPECT_EQ(s.port.parity_index, 0);
-  EXPECT_TRUE(s.checks[2]);
-  EXPECT_FALSE(s.checks[3]);
-  EXPECT_FALSE(s.checks[13]);
+  EXPECT_TRUE(s.options[Option::kEraseAll]);
+  EXPECT_FALSE(s.options[Option::kVerifyFlash]);
+  EXPECT_FALSE(s.options[Option::kRewriteFf]);
 }
 
 TEST_F(StoredSettingsTest, UnusableValuesAreNamedAndSkipped) {
@@ -81,7 +81,7 @@ TEST_F(StoredSettingsTest, UnusableValuesAreNamedAndSkipped) {
   }
   const StoredSettings s = ReadStoredSettings();
   EXPECT_EQ(s.port.baud, 56000u);
-  EXPECT_TRUE(s.checks[4]);
+  EXPECT_TRUE(s.options[Option::kReadHexFiles]);
   EXPECT_EQ(s.port.port, QString::fromStdString(DefaultComPort()));
   ASSERT_EQ(s.problems.size(), 3u);
   EXPECT_NE(s.problems[0].find("\"ComPort\""), std::string::npos);

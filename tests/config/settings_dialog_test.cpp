@@ -25,8 +25,8 @@
 #include "config/port_name_validator.h"
 #include "link/comm32.h"
 #include "support/pty.h"
-#include "ui/error_report.h"
-#include "ui/ysEdit.h"
+#include "widgets/error_report.h"
+#include "widgets/ysEdit.h"
 
 namespace taktm {
 namespace {
@@ -138,7 +138,7 @@ TEST_F(SettingsDialogTest, FirstRunStoresThePortDefaultsAndAtCloseTheRest) {
   EXPECT_EQ(form.SpeedField()->Value(), 56000);
   EXPECT_EQ(form.ParityField()->currentIndex(), -1);
   EXPECT_EQ(form.ParityField()->currentText(), "Чет");
-  for (int n = 1; n <= 13; ++n) EXPECT_TRUE(form.Option(n)) << n;
+  for (int n = 1; n <= 13; ++n) EXPECT_TRUE(form.OptionTicked(n)) << n;
   EXPECT_TRUE(tree_.selected_paths.isEmpty());
 
   tree_.folder = dir_.path();
@@ -200,10 +200,10 @@ TEST_F(SettingsDialogTest, StoredValuesAreLoadedAndThePortOpensWithThem) {
   EXPECT_TRUE(comm_.IsOpen());
   EXPECT_EQ(comm_.line_signals, (std::vector<int>{kSetRts, kClearDtr}));
   EXPECT_EQ(tree_.selected_paths, QStringList{folder.path()});
-  EXPECT_FALSE(form.Option(2));
-  EXPECT_TRUE(form.Option(7));  // 5 reads as ticked
-  EXPECT_FALSE(form.Option(13));
-  EXPECT_TRUE(form.Option(1));  // missing values leave the box ticked
+  EXPECT_FALSE(form.OptionTicked(2));
+  EXPECT_TRUE(form.OptionTicked(7));  // 5 reads as ticked
+  EXPECT_FALSE(form.OptionTicked(13));
+  EXPECT_TRUE(form.OptionTicked(1));  // missing values leave the box ticked
   EXPECT_EQ(Store().allKeys(), keys_before) << "nothing written at start-up";
 
   form.FormDestroy();
@@ -267,8 +267,8 @@ TEST_F(SettingsDialogTest, ValuesOfTheWrongTypeAreReportedAndSkipped) {
   EXPECT_EQ(form.SpeedField()->Value(), 56000);
   EXPECT_EQ(comm_.BaudRate(), 56000u);
   EXPECT_EQ(form.ParityField()->currentIndex(), -1);
-  EXPECT_TRUE(form.Option(3));
-  EXPECT_FALSE(form.Option(5));
+  EXPECT_TRUE(form.OptionTicked(3));
+  EXPECT_FALSE(form.OptionTicked(5));
   // A value that is present is never overwritten at start-up.
   EXPECT_EQ(Store().value("Bitrate").toString(), "fast");
 }
@@ -279,7 +279,7 @@ TEST_F(SettingsDialogTest, NumbersKeptAsTextAreReadAsNumbers) {
   TForm3& form = Create();
   EXPECT_EQ(errors_, QStringList{"Невозможно открыть порт!"});
   EXPECT_EQ(form.SpeedField()->Value(), 115200);
-  EXPECT_FALSE(form.Option(4));
+  EXPECT_FALSE(form.OptionTicked(4));
 }
 
 TEST_F(SettingsDialogTest, RefusedWritesAreReportedNamingTheValues) {
@@ -325,7 +325,7 @@ TEST_F(SettingsDialogTest, StoredFolderIsRestoredOnlyWhenItCanBeShown) {
   TForm3& form = Create();
   ASSERT_EQ(errors_.size(), 2);
   EXPECT_TRUE(errors_[1].contains(folder.path())) << errors_[1].toStdString();
-  EXPECT_FALSE(form.Option(6));
+  EXPECT_FALSE(form.OptionTicked(6));
 }
 
 TEST_F(SettingsDialogTest, SaveStoresThePortFieldsButLeavesThePortInUse) {
@@ -348,6 +348,31 @@ TEST_F(SettingsDialogTest, SaveStoresThePortFieldsButLeavesThePortInUse) {
   EXPECT_EQ(comm_.BaudRate(), 56000u);
 }
 
+// The boxes show the model and edit it: stored values reach both, a click
+// reaches the model at once.
+TEST_F(SettingsDialogTest, CheckBoxesRenderAndEditTheOptions) {
+  Preset({{"Check6", 0}, {"Check12", 0}});
+  TForm3& form = Create();
+  for (const OptionPlace& place : kOptionPlaces) {
+    EXPECT_EQ(form.CheckBox(place.option)->isChecked(),
+              form.options()[place.option])
+        << OptionNumber(place.option);
+  }
+  EXPECT_FALSE(form.CheckBox(Option::kEraseEeprom)->isChecked());
+  EXPECT_FALSE(form.options()[Option::kReadEepFiles]);
+  EXPECT_TRUE(form.options()[Option::kRewriteFf]);
+
+  form.open();
+  QTest::mouseClick(form.CheckBox(Option::kRewriteFf), Qt::LeftButton);
+  EXPECT_FALSE(form.options()[Option::kRewriteFf]);
+  QTest::mouseClick(form.CheckBox(Option::kEraseEeprom), Qt::LeftButton);
+  EXPECT_TRUE(form.options()[Option::kEraseEeprom]);
+  form.reject();
+  form.FormDestroy();
+  EXPECT_EQ(Store().value("Check13").toInt(), 0);
+  EXPECT_EQ(Store().value("Check6").toInt(), 1);
+}
+
 TEST_F(SettingsDialogTest, CancelStoresNothingAndKeepsTheEdits) {
   TForm3& form = Create();
   form.open();
@@ -359,7 +384,7 @@ TEST_F(SettingsDialogTest, CancelStoresNothingAndKeepsTheEdits) {
   EXPECT_EQ(Store().value("Bitrate").toInt(), 56000);
   // The edits stay in the dialog and the option counts at once...
   EXPECT_EQ(form.SpeedField()->Value(), 9600);
-  EXPECT_FALSE(form.Option(2));
+  EXPECT_FALSE(form.OptionTicked(2));
   // ...and is stored when the program closes.
   form.FormDestroy();
   EXPECT_EQ(Store().value("Check2").toInt(), 0);

@@ -14,7 +14,7 @@
 #include "link/comm32.h"
 #include "ui/about_box.h"
 #include "ui/app_setup.h"
-#include "ui/error_report.h"
+#include "widgets/error_report.h"
 
 namespace {
 

@@ -186,8 +186,8 @@ class HeadlessHost : public AppHost {
       about_lines_[static_cast<size_t>(i)] = text;
     }
   }
-  bool Check(int n) override {
-    return n >= 1 && n <= 13 && checks_[static_cast<size_t>(n)];
+  bool Check(Option option) override {
+    return checks_[static_cast<size_t>(OptionNumber(option))];
   }
 
  private:

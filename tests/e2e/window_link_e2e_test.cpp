@@ -27,9 +27,9 @@
 #include "link/command_queue.h"
 #include "programming/opcodes.h"
 #include "programming/programming_texts.h"
-#include "ui/error_report.h"
 #include "ui/main_window.h"
 #include "ui/shell_browser.h"
+#include "widgets/error_report.h"
 
 namespace taktm::testing {
 namespace {

@@ -79,8 +79,8 @@ class FuzzHost : public AppHost {
   void SetLineText(int i, const std::string&) override {
     Require(i >= 0 && i < lines_);
   }
-  bool Check(int n) override {
-    Require(n >= 1 && n <= 13);
+  bool Check(Option option) override {
+    Require(OptionNumber(option) >= 1 && OptionNumber(option) <= kOptionCount);
     return in_.remaining_bytes() == 0 || in_.ConsumeBool();
   }
 

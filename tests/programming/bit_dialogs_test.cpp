@@ -28,7 +28,7 @@ class DialogHost : public ProgrammingHost {
   void ResizeBuffer(size_t) override {}
   void FormatGrid() override {}
   ReloadResult ReloadWorkingFile() override { return {}; }
-  bool Check(int) override { return true; }
+  bool Check(Option) override { return true; }
   void ShowWarning(const std::string&) override {}
 
   TForm4* form4 = nullptr;

@@ -47,7 +47,9 @@ class FakeProgrammingHost : public ProgrammingHost {
     buffer_.Assign(file);
     return {true, std::string()};
   }
-  bool Check(int n) override { return !options_off.count(n); }
+  bool Check(Option option) override {
+    return !options_off.count(OptionNumber(option));
+  }
   void ShowWarning(const std::string& text) override {
     warnings.push_back(text);
     if (on_warning) on_warning();

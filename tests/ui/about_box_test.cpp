@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ui/urls.h"
+#include "widgets/urls.h"
 
 namespace taktm {
 namespace {

@@ -30,11 +30,11 @@
 #include "programming/opcodes.h"
 #include "ui/about_box.h"
 #include "ui/app_setup.h"
-#include "ui/error_report.h"
 #include "ui/file_details.h"
 #include "ui/main_window.h"
 #include "ui/save_dialog.h"
 #include "ui/shell_browser.h"
+#include "widgets/error_report.h"
 
 namespace taktm {
 namespace {

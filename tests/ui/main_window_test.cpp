@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "config/settings_dialog.h"
-#include "ui/error_report.h"
 #include "ui/shell_browser.h"
+#include "widgets/error_report.h"
 
 namespace taktm {
 namespace {
@@ -143,7 +143,7 @@ TEST_F(MainWindowTest, CloseStoresTheOptionsThroughTheSettingsDialog) {
   EXPECT_TRUE(form_->Timer2().isActive());
   EXPECT_EQ(reported_, (std::vector<std::string>{"Невозможно открыть порт!"}));
   form3->CheckBox(2)->setChecked(false);
-  EXPECT_FALSE(form_->Check(2));
+  EXPECT_FALSE(form_->Check(Option::kEraseAll));
   EXPECT_TRUE(Close());
   EXPECT_EQ(form_->Settings(), nullptr);
   QSettings store;

@@ -1,7 +1,7 @@
 // Text forms of the integer edit box: what it accepts, how it reads its
 // text and how it pads its value.
-#ifndef TAKT_UI_INT_TEXT_H_
-#define TAKT_UI_INT_TEXT_H_
+#ifndef TAKT_WIDGETS_INT_TEXT_H_
+#define TAKT_WIDGETS_INT_TEXT_H_
 
 #include <cstdint>
 #include <optional>
@@ -27,4 +27,4 @@ std::string PaddedInt(int32_t value, int digits);
 
 }  // namespace taktm
 
-#endif  // TAKT_UI_INT_TEXT_H_
+#endif  // TAKT_WIDGETS_INT_TEXT_H_

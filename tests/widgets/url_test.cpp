@@ -9,7 +9,7 @@
 #include <QTest>
 #include <QUrl>
 
-#include "ui/urls.h"
+#include "widgets/urls.h"
 
 namespace taktm {
 namespace {

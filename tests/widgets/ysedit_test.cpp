@@ -1,4 +1,4 @@
-#include "ui/ysEdit.h"
+#include "widgets/ysEdit.h"
 
 #include <gtest/gtest.h>
 

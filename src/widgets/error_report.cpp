@@ -1,10 +1,10 @@
-#include "ui/error_report.h"
+#include "widgets/error_report.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <utility>
 
-#include "ui/error_report_text.h"
+#include "widgets/error_report_text.h"
 
 namespace taktm {
 namespace {

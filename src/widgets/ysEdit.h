@@ -1,7 +1,7 @@
 // Edit boxes with key filtering: the single-line base with an alignment, the
 // abstract numeric box and the integer box (the settings dialog's speed).
-#ifndef TAKT_UI_YSEDIT_H_
-#define TAKT_UI_YSEDIT_H_
+#ifndef TAKT_WIDGETS_YSEDIT_H_
+#define TAKT_WIDGETS_YSEDIT_H_
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -111,4 +111,4 @@ class TysIntEdit : public TysNumEdit {
 
 }  // namespace taktm
 
-#endif  // TAKT_UI_YSEDIT_H_
+#endif  // TAKT_WIDGETS_YSEDIT_H_

@@ -1,4 +1,4 @@
-#include "ui/urls.h"
+#include "widgets/urls.h"
 
 #include <QDesktopServices>
 #include <QDir>

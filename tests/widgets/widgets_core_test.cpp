@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ui/error_report_text.h"
-#include "ui/int_text.h"
+#include "widgets/error_report_text.h"
+#include "widgets/int_text.h"
 
 namespace taktm {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/int_text.h"
+#include "widgets/int_text.h"
 
 namespace taktm {
 

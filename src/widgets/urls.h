@@ -1,6 +1,6 @@
 // TUrl: a static text that acts as a hyperlink.
-#ifndef TAKT_UI_URLS_H_
-#define TAKT_UI_URLS_H_
+#ifndef TAKT_WIDGETS_URLS_H_
+#define TAKT_WIDGETS_URLS_H_
 
 #include <QColor>
 #include <QLabel>
@@ -91,4 +91,4 @@ class TUrl : public QLabel {
 
 }  // namespace taktm
 
-#endif  // TAKT_UI_URLS_H_
+#endif  // TAKT_WIDGETS_URLS_H_

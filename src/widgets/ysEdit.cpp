@@ -1,4 +1,4 @@
-#include "ui/ysEdit.h"
+#include "widgets/ysEdit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,7 +11,7 @@
 #include <QMouseEvent>
 #include <memory>
 
-#include "ui/int_text.h"
+#include "widgets/int_text.h"
 
 namespace taktm {
 

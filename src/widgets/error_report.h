@@ -1,7 +1,7 @@
 // The application's standard error report: a critical message box captioned
 // with the application's title.
-#ifndef TAKT_UI_ERROR_REPORT_H_
-#define TAKT_UI_ERROR_REPORT_H_
+#ifndef TAKT_WIDGETS_ERROR_REPORT_H_
+#define TAKT_WIDGETS_ERROR_REPORT_H_
 
 #include <QString>
 #include <functional>
@@ -22,4 +22,4 @@ ErrorReporter SetErrorReporter(ErrorReporter reporter);
 
 }  // namespace taktm
 
-#endif  // TAKT_UI_ERROR_REPORT_H_
+#endif  // TAKT_WIDGETS_ERROR_REPORT_H_

@@ -1,6 +1,6 @@
 // Text rule of the application's standard error report.
-#ifndef TAKT_UI_ERROR_REPORT_TEXT_H_
-#define TAKT_UI_ERROR_REPORT_TEXT_H_
+#ifndef TAKT_WIDGETS_ERROR_REPORT_TEXT_H_
+#define TAKT_WIDGETS_ERROR_REPORT_TEXT_H_
 
 #include <string>
 #include <string_view>
@@ -14,4 +14,4 @@ std::string WithFinalPeriod(std::string_view message);
 
 }  // namespace taktm
 
-#endif  // TAKT_UI_ERROR_REPORT_TEXT_H_
+#endif  // TAKT_WIDGETS_ERROR_REPORT_TEXT_H_

@@ -1,4 +1,4 @@
-#include "ui/error_report_text.h"
+#include "widgets/error_report_text.h"
 
 namespace taktm {
 
