@@ -193,6 +193,12 @@ TEST(SerialCounterTest, AKillAtAnyMomentNeverGivesANumberTwice) {
     int fd = -1;
     const pid_t pid = StartTaker(counter, -1, &fd);
     ASSERT_GT(pid, 0);
+    // The kill lands while numbers are being taken, however slowly a loaded
+    // machine starts the child: its first number is waited for.
+    uint64_t first = 0;
+    ASSERT_EQ(::read(fd, &first, sizeof first), ssize_t{sizeof first});
+    EXPECT_TRUE(given.insert(first).second)
+        << "number " << first << " given twice";
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
@@ -204,7 +210,7 @@ TEST(SerialCounterTest, AKillAtAnyMomentNeverGivesANumberTwice) {
     ASSERT_TRUE(next.value) << "round " << round << ": " << next.error;
     if (!given.empty()) EXPECT_GT(*next.value, *given.rbegin());
   }
-  EXPECT_GT(given.size(), 40u);  // the kills did not all come first
+  EXPECT_GE(given.size(), 40u);  // a number from every round at least
 }
 
 TEST(ProductionLogTest, LinesOfSeveralWritersNeverInterleave) {
