@@ -1,6 +1,5 @@
 target_sources(takt_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/layout.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/app_core.cpp
 )
 
 if(TAKT_BUILD_QT)

@@ -21,9 +21,9 @@
 
 #include "buffer/intel_hex.h"
 #include "buffer/intel_hex_writer.h"
-#include "cli/cli_process.h"
-#include "devsim/devsim_process.h"
-#include "devsim/test_files.h"
+#include "harness/cli_process.h"
+#include "harness/devsim_process.h"
+#include "harness/temp_dir.h"
 #include "support/fake_link_host.h"
 #include "support/pty.h"
 

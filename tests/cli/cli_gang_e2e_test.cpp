@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "cli/cli_process.h"
-#include "devsim/devsim_process.h"
-#include "devsim/test_files.h"
+#include "harness/cli_process.h"
+#include "harness/devsim_process.h"
+#include "harness/temp_dir.h"
 
 namespace taktm::testing {
 namespace {
@@ -37,10 +37,6 @@ Bytes RandomBytes(size_t n, uint32_t seed) {
   Bytes bytes(n);
   for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
   return bytes;
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 bool Contains(const std::string& text, const std::string& part) {

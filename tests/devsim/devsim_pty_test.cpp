@@ -10,7 +10,7 @@
 #include <random>
 
 #include "devsim/core_link_client.h"
-#include "devsim/devsim_process.h"
+#include "harness/devsim_process.h"
 #include "support/fake_link_host.h"
 
 namespace taktm::testing {

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "devsim/devsim_process.h"
-#include "devsim/test_files.h"
-#include "e2e/headless_host.h"
+#include "harness/devsim_process.h"
+#include "harness/headless_host.h"
+#include "harness/temp_dir.h"
 
 namespace taktm::testing {
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "e2e/e2e_fixture.h"
-#include "e2e/verifiable_catalogue.h"
+#include "harness/verifiable_catalogue.h"
 #include "programming/opcodes.h"
 #include "programming/programming_texts.h"
 
