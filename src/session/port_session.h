@@ -64,12 +64,14 @@ class PortSession {
   void ReopenIfLost();
 
   AppCore& core_;
-  std::unique_ptr<TComm32> comm_;
   QTimer watchdog_;
   bool reopen_on_tick_ = false;
   bool receiving_ = false;
   int watchdog_firings_ = 0;
   std::vector<uint32_t> port_errors_;
+  // Last, so that it goes first: a port closing in its destructor may still
+  // call the handlers above.
+  std::unique_ptr<TComm32> comm_;
 };
 
 }  // namespace taktm
