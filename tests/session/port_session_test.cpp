@@ -7,22 +7,12 @@
 #include <vector>
 
 #include "support/pty.h"
+#include "support/recording_comm32.h"
 
 namespace taktm {
 namespace {
 
-// Records the modem-line calls and passes them on to the port.
-class RecordingComm32 : public TComm32 {
- public:
-  explicit RecordingComm32(std::vector<int>* calls) : calls_(calls) {}
-  bool SetLineSignal(int code) override {
-    calls_->push_back(code);
-    return TComm32::SetLineSignal(code);
-  }
-
- private:
-  std::vector<int>* calls_;
-};
+using testing::RecordingComm32;
 
 class QuietHost : public AppHost {
  public:
