@@ -11,11 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "buffer/hex_records.h"
 #include "buffer/intel_hex.h"
 #include "buffer/null_buffer_host.h"
-#include "buffer/temp_dir.h"
 #include "buffer/working_file.h"
+#include "harness/hex_records.h"
+#include "harness/random_bytes.h"
+#include "harness/temp_dir.h"
 
 extern char** environ;
 

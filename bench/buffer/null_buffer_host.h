@@ -20,7 +20,7 @@ class NullBufferHost : public BufferHost {
   bool Check4() override { return true; }
   bool Check12() override { return true; }
   void ShowStatus(const std::string&) override {}
-  void ResetStatusColor() override {}
+  void ResetStatusColour() override {}
   void GridNeedsLayout() override {
     if (on_layout) on_layout();
   }

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_process.h"
-#include "devsim/devsim_process.h"
-#include "devsim/test_files.h"
-#include "e2e/verifiable_catalogue.h"
+#include "harness/cli_process.h"
+#include "harness/devsim_process.h"
+#include "harness/temp_dir.h"
+#include "harness/verifiable_catalogue.h"
 
 namespace taktm::testing {
 namespace {

@@ -28,10 +28,10 @@
 #include <string>
 #include <vector>
 
-#include "devsim/devsim_process.h"
-#include "devsim/test_files.h"
-#include "e2e/headless_host.h"
-#include "e2e/verifiable_catalogue.h"
+#include "harness/devsim_process.h"
+#include "harness/headless_host.h"
+#include "harness/temp_dir.h"
+#include "harness/verifiable_catalogue.h"
 
 namespace taktm::testing {
 namespace {

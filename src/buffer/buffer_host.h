@@ -39,7 +39,7 @@ class BufferHost {
 
   // The status bar's single panel, and its colour back to the window's.
   virtual void ShowStatus(const std::string& text) = 0;
-  virtual void ResetStatusColor() = 0;
+  virtual void ResetStatusColour() = 0;
 
   // The grid must be laid out again in its group box (its row count may have
   // changed) and then refreshed: HexGrid::FormatGrid.

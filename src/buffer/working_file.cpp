@@ -84,7 +84,7 @@ std::string UpperExtension(const std::string& path) {
 }
 
 bool WorkingFileController::ShellListView1Click(const FileList& list) {
-  host_.ResetStatusColor();
+  host_.ResetStatusColour();
   if (editor_.buffer().modified()) {
     switch (host_.AskYesNoCancel(kUnsavedDataPrompt)) {
       case Answer::kYes:

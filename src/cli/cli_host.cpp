@@ -9,38 +9,20 @@
 namespace taktm {
 
 CliHost::CliHost(const OptionsModel& options)
-    : core_(*this), options_(options) {
-  watchdog_.setInterval(kWatchdogIntervalMs);
-  QObject::connect(&watchdog_, &QTimer::timeout, [this] {
-    ++watchdog_firings_;
-    core_.programmer().Timer2Timer();
-    if (on_event) on_event();
-  });
-  comm_.OnReceiveData = [this](const uint8_t* bytes, uint16_t count) {
-    core_.parser().Comm321ReceiveData(bytes, count);
-    if (on_event) on_event();
-  };
-  comm_.OnRequestHangup = [this](TComm32*) {
-    port_failed_ = true;
-    if (on_event) on_event();
-  };
-  comm_.OnError = [this](uint32_t) {
-    port_failed_ = true;
+    : core_(*this), session_(core_), options_(options) {
+  session_.on_event = [this] {
     if (on_event) on_event();
   };
 }
 
 void CliHost::Open(const PortSettings& settings) {
-  comm_.SetCommPort(settings.port);
-  comm_.SetBaudRate(settings.baud);
+  TComm32& comm = session_.comm();
+  comm.SetCommPort(settings.port);
+  comm.SetBaudRate(settings.baud);
   if (const auto code = ParityCodeForIndex(settings.parity_index)) {
-    comm_.SetParity(static_cast<TParity>(*code));
+    comm.SetParity(static_cast<TParity>(*code));
   }
-  comm_.SetFlowControl(fcNone);
-  watchdog_.start();
-  comm_.OpenPort();
-  comm_.SetLineSignal(kSetRts);
-  comm_.SetLineSignal(kClearDtr);
+  session_.Open();
 }
 
 bool CliHost::RunUntil(const std::function<bool()>& done, int64_t ms) {
@@ -51,9 +33,10 @@ bool CliHost::RunUntil(const std::function<bool()>& done, int64_t ms) {
   QTimer wake;
   wake.setTimerType(Qt::PreciseTimer);
   wake.start(static_cast<int>(std::min<int64_t>(ms, INT32_MAX)));
-  const int firings = watchdog_firings_;
+  const int firings = watchdog_firings();
   while (!done()) {
-    if (deadline.hasExpired() || watchdog_firings_ != firings || port_failed_) {
+    if (deadline.hasExpired() || watchdog_firings() != firings ||
+        port_failed()) {
       return false;
     }
     QCoreApplication::processEvents(QEventLoop::AllEvents |
@@ -78,15 +61,12 @@ bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
   if (first_write_ms_ < 0 && since_ != nullptr) {
     first_write_ms_ = since_->elapsed();
   }
-  const bool written = comm_.WriteData(bytes, count);
+  const bool written = session_.comm().WriteData(bytes, count);
   if (on_frame_written) on_frame_written();
   return written;
 }
 
-void CliHost::RestartWatchdog() {
-  watchdog_.stop();
-  watchdog_.start();
-}
+void CliHost::RestartWatchdog() { session_.RestartWatchdog(); }
 
 void CliHost::ShowWarning(const std::string& text) {
   warnings_.push_back(text);
@@ -106,12 +86,6 @@ Answer CliHost::AskYesNo(const std::string&) { return Answer::kNo; }
 void CliHost::ReportError(const std::string& text) {
   error_reports_.push_back(text);
 }
-
-void CliHost::ShowStatus(const std::string& text) {
-  core_.programmer().SetStatusText(text);
-}
-
-void CliHost::ResetStatusColor() { core_.programmer().ResetStatusColour(); }
 
 void CliHost::RebuildLines(int n) {
   about_lines_.assign(static_cast<size_t>(n), std::string());

@@ -1,9 +1,10 @@
-// The front-end of takt-m-cli around the program core: AppCore on the serial
-// port component TComm32 with a 5,000 ms QTimer as the link watchdog, as the
-// main window has them, but no windows. Warning boxes and error reports are
-// collected for the verdict and printed; questions are answered "No" (the
-// command line never saves the buffer behind the user's back). The options
-// are fixed for the run.
+// The front-end of takt-m-cli around the program core: AppCore on its port
+// session (TComm32 and the 5,000 ms watchdog, as the main window has them),
+// but no windows. Warning boxes and error reports are collected for the
+// verdict and printed; questions are answered "No" (the command line never
+// saves the buffer behind the user's back). The options
+// are fixed for the run. A port that fails ends the run: it is not opened
+// again.
 #ifndef TAKT_CLI_CLI_HOST_H_
 #define TAKT_CLI_CLI_HOST_H_
 
@@ -20,11 +21,10 @@
 #include "config/options.h"
 #include "link/comm32.h"
 #include "link/frame.h"
-#include "ui/app_core.h"
+#include "session/app_core.h"
+#include "session/port_session.h"
 
 namespace taktm {
-
-inline constexpr int kWatchdogIntervalMs = 5000;
 
 struct PortSettings {
   QString port;
@@ -45,14 +45,14 @@ class CliHost : public AppHost {
   AppCore& core() { return core_; }
   ChipProgrammer& programmer() { return core_.programmer(); }
   CommandQueue& queue() { return core_.queue(); }
-  TComm32& comm() { return comm_; }
+  TComm32& comm() { return session_.comm(); }
 
   // Spins the event loop until `done` holds (true), or `ms` pass, the
   // watchdog fires or the port fails (false).
   bool RunUntil(const std::function<bool()>& done, int64_t ms);
 
-  int watchdog_firings() const { return watchdog_firings_; }
-  bool port_failed() const { return port_failed_; }
+  int watchdog_firings() const { return session_.watchdog_firings(); }
+  bool port_failed() const { return session_.port_failed(); }
   const std::vector<std::string>& warnings() const { return warnings_; }
   const std::vector<std::string>& error_reports() const {
     return error_reports_;
@@ -85,23 +85,17 @@ class CliHost : public AppHost {
   void ShowWarning(const std::string& text) override;
   void ProgressChanged() override;
 
-  // ---- BufferHost ----
+  // ---- AppHost ----
   Answer AskYesNoCancel(const std::string& text) override;
   Answer AskYesNo(const std::string& text) override;
   std::optional<std::string> PromptSaveFileName(const std::string&) override {
     return std::nullopt;
   }
   void ReportError(const std::string& text) override;
-  bool Check4() override { return options_[Option::kReadHexFiles]; }
-  bool Check12() override { return options_[Option::kReadEepFiles]; }
-  void ShowStatus(const std::string& text) override;
-  void ResetStatusColor() override;
   void GridNeedsLayout() override {
     if (on_buffer_replaced) on_buffer_replaced();
   }
   void GridNeedsRefresh() override {}
-
-  // ---- AppHost ----
   void Changed(Aspect) override {}
   void RebuildLines(int n) override;
   void SetLineText(int i, const std::string& text) override;
@@ -111,11 +105,8 @@ class CliHost : public AppHost {
 
  private:
   AppCore core_;
-  TComm32 comm_;
-  QTimer watchdog_;
+  PortSession session_;
   const OptionsModel options_;
-  int watchdog_firings_ = 0;
-  bool port_failed_ = false;
   std::vector<std::string> warnings_;
   std::vector<std::string> error_reports_;
   std::vector<std::string> about_lines_;

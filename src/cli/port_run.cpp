@@ -473,7 +473,8 @@ void PortRun::ReportBits(BitKind kind) {
 void PortRun::SaveRead() {
   const DataBuffer& buffer = host_.core().buffer();
   const std::string path = options_.file;
-  const bool intel_hex = IsIntelHexName(path, host_.Check4(), host_.Check12());
+  const bool intel_hex = IsIntelHexName(path, host_.Check(Option::kReadHexFiles),
+                                         host_.Check(Option::kReadEepFiles));
   // `read-flash /dev/stdout`: the image is the output, the rest goes aside.
   if (IsStandardOutput(path)) out_ = &streams_.err;
   const std::error_code error =

@@ -25,6 +25,7 @@
 #include "config/port_name_validator.h"
 #include "config/settings_store.h"
 #include "link/comm32.h"
+#include "session/port_session.h"
 #include "widgets/error_report.h"
 #include "widgets/ysEdit.h"
 
@@ -256,16 +257,12 @@ void TForm3::FormCreate() {
   cancel_button_->raise();
   save_button_->raise();
 
-  bool opened = false;
+  // The one error box of a port that does not open: the watchdog's ticks
+  // try it again quietly.
   try {
-    comm_.OpenPort();
-    opened = true;
+    OpenPortWithLines(comm_);
   } catch (const ECommsError& error) {
     ShowErrorReport(ReportParent(), QString::fromUtf8(error.what()));
-  }
-  if (opened) {
-    comm_.SetLineSignal(kSetRts);
-    comm_.SetLineSignal(kClearDtr);
   }
   // Restored whether or not the port opened, so that the close-time store
   // never overwrites them with the defaults.

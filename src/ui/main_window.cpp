@@ -89,9 +89,7 @@ void AddGap(QToolBar* bar, int width) {
 }  // namespace
 
 TForm1::TForm1(QWidget* parent, std::unique_ptr<TComm32> comm)
-    : QMainWindow(parent),
-      core_(*this),
-      comm321_(comm ? std::move(comm) : std::make_unique<TComm32>()) {
+    : QMainWindow(parent), core_(*this), session_(core_, std::move(comm)) {
   setWindowTitle(kNoProgrammer);
   resize(800, 600);
   move(219, 122);
@@ -136,16 +134,9 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<TComm32> comm)
   grid_ = new HexGrid(group_box4_, core_.editor());
 
   timer1_.setInterval(300);
-  timer2_.setInterval(5000);
-  connect(&timer2_, &QTimer::timeout, this, &TForm1::Timer2Timer);
-
-  comm321_->SetFlowControl(fcNone);
-  comm321_->OnReceiveData = [this](const uint8_t* bytes, uint16_t count) {
-    const bool outer = in_receive_;
-    in_receive_ = true;
-    core_.parser().Comm321ReceiveData(bytes, count);
-    in_receive_ = outer;
-  };
+  // A port lost or absent at start-up is opened again on the watchdog's
+  // ticks until the window closes.
+  session_.set_reopen_on_tick(true);
 
   FormResize();  // FormCreate lays the window out once at its design size
 }
@@ -269,15 +260,16 @@ bool TForm1::FormClose() {
     }
   }
   closing_ = true;
+  session_.set_reopen_on_tick(false);
   if (form3_ != nullptr) {
     form3_->FormDestroy();
     delete form3_;
     form3_ = nullptr;
   }
-  comm321_->SetLineSignal(kClearRts);
-  comm321_->SetLineSignal(kClearDtr);
+  Comm321().SetLineSignal(kClearRts);
+  Comm321().SetLineSignal(kClearDtr);
   QThread::msleep(500);
-  timer2_.stop();
+  Timer2().stop();
   layout_enabled_ = false;
   timer1_.stop();
   core_.buffer().Clear();
@@ -300,25 +292,7 @@ void TForm1::ToolButton8Click() {
   if (form7_ != nullptr) form7_->exec();
 }
 
-void TForm1::Timer2Timer() {
-  core_.programmer().Timer2Timer();
-  ReopenPort();
-}
-
-// A port that failed (adapter pulled out, pty closed) or could not be
-// opened at start-up is tried again on every tick, quietly: the start-up
-// error was shown once. Once open, the SVC_GET_NAME just queued by the loss
-// steps starts the discovery at the device's first acknowledgement.
-void TForm1::ReopenPort() {
-  if (closing_ || !comm321_->NeedsOpening()) return;
-  try {
-    if (!comm321_->OpenPort()) return;
-  } catch (const ECommsError&) {
-    return;
-  }
-  comm321_->SetLineSignal(kSetRts);
-  comm321_->SetLineSignal(kClearDtr);
-}
+void TForm1::Timer2Timer() { session_.Tick(); }
 
 // ---- list boxes ----
 
@@ -399,17 +373,15 @@ void TForm1::RenderList(QListWidget* list,
 // ---- LinkHost ----
 
 bool TForm1::WriteData(const uint8_t* bytes, uint16_t count) {
-  return comm321_->WriteData(bytes, count);
+  return Comm321().WriteData(bytes, count);
 }
 
 void TForm1::RestartWatchdog() {
-  if (closing_) return;
-  timer2_.stop();
-  timer2_.start();
+  if (!closing_) session_.RestartWatchdog();
 }
 
 void TForm1::ShowWarning(const std::string& text) {
-  if (in_receive_) {
+  if (session_.receiving()) {
     // The retry limit is reached inside the receive handler, and the port
     // hands over no byte while its handler runs: the box opens once the
     // handler has returned, so that what arrives meanwhile is handled in
@@ -426,7 +398,7 @@ void TForm1::ProgressChanged() {
   if (form5_ != nullptr) form5_->Render(core_.queue().progress());
 }
 
-// ---- BufferHost ----
+// ---- AppHost ----
 
 Answer TForm1::AskYesNoCancel(const std::string& text) {
   QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), Q(text),
@@ -467,17 +439,9 @@ void TForm1::ReportError(const std::string& text) {
   ShowErrorReport(this, Q(text));
 }
 
-void TForm1::ShowStatus(const std::string& text) {
-  core_.programmer().SetStatusText(text);
-}
-
-void TForm1::ResetStatusColor() { core_.programmer().ResetStatusColour(); }
-
 void TForm1::GridNeedsLayout() { grid_->FormatGrid(); }
 
 void TForm1::GridNeedsRefresh() { grid_->RefreshGrid(); }
-
-// ---- AppHost ----
 
 void TForm1::RebuildLines(int n) {
   if (form7_ != nullptr) form7_->RebuildLines(n);

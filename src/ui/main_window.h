@@ -15,7 +15,8 @@
 #include <memory>
 
 #include "link/comm32.h"
-#include "ui/app_core.h"
+#include "session/app_core.h"
+#include "session/port_session.h"
 
 namespace taktm {
 
@@ -43,9 +44,9 @@ class TForm1 : public QMainWindow, public AppHost {
                      TForm7* form7);
 
   AppCore& core() { return core_; }
-  TComm32& Comm321() { return *comm321_; }
+  TComm32& Comm321() { return session_.comm(); }
   QTimer& Timer1() { return timer1_; }
-  QTimer& Timer2() { return timer2_; }
+  QTimer& Timer2() { return session_.watchdog(); }
   ShellBrowser& Browser() { return *browser_; }
   QListWidget* ListBox1() const { return list_box1_; }
   QListWidget* ListBox2() const { return list_box2_; }
@@ -67,19 +68,14 @@ class TForm1 : public QMainWindow, public AppHost {
   void RestartWatchdog() override;
   void ShowWarning(const std::string& text) override;
   void ProgressChanged() override;
-  // BufferHost
+  // AppHost
   Answer AskYesNoCancel(const std::string& text) override;
   Answer AskYesNo(const std::string& text) override;
   std::optional<std::string> PromptSaveFileName(
       const std::string& file_name) override;
   void ReportError(const std::string& text) override;
-  bool Check4() override { return Check(Option::kReadHexFiles); }
-  bool Check12() override { return Check(Option::kReadEepFiles); }
-  void ShowStatus(const std::string& text) override;
-  void ResetStatusColor() override;
   void GridNeedsLayout() override;
   void GridNeedsRefresh() override;
-  // AppHost
   void Changed(Aspect aspect) override;
   void RebuildLines(int n) override;
   void SetLineText(int i, const std::string& text) override;
@@ -100,12 +96,10 @@ class TForm1 : public QMainWindow, public AppHost {
   void RenderCaption();
   void RenderStatus();
   void RenderList(QListWidget* list, const std::vector<std::string>& rows);
-  void ReopenPort();
 
   AppCore core_;
-  std::unique_ptr<TComm32> comm321_;
+  PortSession session_;  // Comm321 and Timer2
   QTimer timer1_;
-  QTimer timer2_;
 
   QToolBar* tool_bar1_ = nullptr;
   QStatusBar* status_bar1_ = nullptr;
@@ -128,8 +122,6 @@ class TForm1 : public QMainWindow, public AppHost {
   bool layout_enabled_ = true;
   bool shown_once_ = false;
   bool closing_ = false;
-  // A received chunk is being handled: a box asked for now opens after.
-  bool in_receive_ = false;
 };
 
 }  // namespace taktm

@@ -35,7 +35,7 @@ class FakeBufferHost : public BufferHost {
   bool Check4() override { return check4; }
   bool Check12() override { return check12; }
   void ShowStatus(const std::string& text) override { status = text; }
-  void ResetStatusColor() override { ++status_colour_resets; }
+  void ResetStatusColour() override { ++status_colour_resets; }
   void GridNeedsLayout() override {
     ++layouts;
     if (on_layout) on_layout();

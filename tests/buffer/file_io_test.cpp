@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "buffer/system_reason.h"
-#include "buffer/temp_dir.h"
+#include "harness/random_bytes.h"
+#include "harness/temp_dir.h"
 
 namespace taktm {
 namespace {

@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "buffer/data_buffer.h"
-#include "buffer/hex_records.h"
-#include "buffer/temp_dir.h"
+#include "harness/hex_records.h"
+#include "harness/random_bytes.h"
+#include "harness/temp_dir.h"
 
 namespace taktm {
 namespace {

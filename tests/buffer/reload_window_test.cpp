@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "buffer/intel_hex_writer.h"
-#include "devsim/devsim_process.h"
-#include "devsim/test_files.h"
+#include "harness/devsim_process.h"
+#include "harness/temp_dir.h"
 #include "ui/main_window.h"
 
 namespace taktm {

@@ -16,8 +16,9 @@
 #include "buffer/fake_buffer_host.h"
 #include "buffer/file_io.h"
 #include "buffer/system_reason.h"
-#include "buffer/temp_dir.h"
 #include "buffer/working_file.h"
+#include "harness/random_bytes.h"
+#include "harness/temp_dir.h"
 #include "support/pty.h"
 
 namespace taktm {

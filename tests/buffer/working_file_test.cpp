@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "buffer/fake_buffer_host.h"
-#include "buffer/hex_records.h"
-#include "buffer/temp_dir.h"
+#include "harness/hex_records.h"
+#include "harness/random_bytes.h"
+#include "harness/temp_dir.h"
 
 // Pipes, terminals, sockets, modes and size limits: POSIX systems only.
 #ifndef _WIN32

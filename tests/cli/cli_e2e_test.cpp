@@ -21,9 +21,10 @@
 
 #include "buffer/intel_hex.h"
 #include "buffer/intel_hex_writer.h"
-#include "cli/cli_process.h"
-#include "devsim/devsim_process.h"
-#include "devsim/test_files.h"
+#include "harness/cli_process.h"
+#include "harness/devsim_process.h"
+#include "harness/random_bytes.h"
+#include "harness/temp_dir.h"
 #include "support/fake_link_host.h"
 #include "support/pty.h"
 
@@ -31,19 +32,6 @@ namespace taktm::testing {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes bytes(n);
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
-
-void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -138,7 +126,7 @@ TEST_F(CliE2eTest, InfoChipsAndOperations) {
 TEST_F(CliE2eTest, WriteVerifyAndReadBackAsHexAndRaw) {
   ASSERT_NO_FATAL_FAILURE(Start());
   const Bytes image = RandomBytes(5000, 1);
-  WriteBytes(File("image.bin"), image);
+  WriteFile(File("image.bin"), image);
   const CliResult write =
       Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")});
   ASSERT_EQ(write.status, 0) << write.err;
@@ -175,7 +163,7 @@ TEST_F(CliE2eTest, WriteVerifyAndReadBackAsHexAndRaw) {
 TEST_F(CliE2eTest, HexOfThe128KiBChipEqualsItsMemory) {
   ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
   const Bytes chip = RandomBytes(131072, 2);
-  WriteBytes(Memory("DEMO-128K.flash"), chip);
+  WriteFile(Memory("DEMO-128K.flash"), chip);
   ASSERT_NO_FATAL_FAILURE(Start());
   const CliResult read =
       Cli({"--chip", "DEMO-128K", "--json", "read-flash", File("big.hex")});
@@ -238,7 +226,7 @@ TEST_F(CliE2eTest, SignatureCalibrationAndErase) {
             "Сигнатура: 5A 8 3 верна\n");
   EXPECT_EQ(Cli({"--chip", "DEMO-8K", "calibration"}).out,
             "Калибровочные байты: 9E 9F A0 A1\n");
-  WriteBytes(File("image.bin"), RandomBytes(1000, 4));
+  WriteFile(File("image.bin"), RandomBytes(1000, 4));
   ASSERT_EQ(Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")}).status,
             0);
   const CliResult erase = Cli({"--chip", "DEMO-8K", "erase"});
@@ -374,7 +362,7 @@ TEST_F(CliE2eTest, WrongSignatureExitsWithFourBeforeAnyWrite) {
   const CliResult signature = Cli({"--chip", "DEMO-8K", "signature"});
   EXPECT_EQ(signature.status, 4);
   EXPECT_TRUE(Contains(signature.err, "не верна!"));
-  WriteBytes(File("image.bin"), RandomBytes(1000, 5));
+  WriteFile(File("image.bin"), RandomBytes(1000, 5));
   EXPECT_EQ(Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")}).status,
             4);
   EXPECT_FALSE(ReceivedOpcode("07"));  // no erase
@@ -384,11 +372,11 @@ TEST_F(CliE2eTest, WrongSignatureExitsWithFourBeforeAnyWrite) {
 TEST_F(CliE2eTest, VerifyMismatchExitsWithFiveAndTheAddress) {
   ASSERT_NO_FATAL_FAILURE(Start());
   Bytes image = RandomBytes(2000, 6);
-  WriteBytes(File("image.bin"), image);
+  WriteFile(File("image.bin"), image);
   ASSERT_EQ(Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")}).status,
             0);
   image[1000] ^= 0x01;  // in the chunk at 896 = 0x380
-  WriteBytes(File("other.bin"), image);
+  WriteFile(File("other.bin"), image);
   const CliResult text =
       Cli({"--chip", "DEMO-8K", "verify-flash", File("other.bin")});
   EXPECT_EQ(text.status, 5);
@@ -400,8 +388,8 @@ TEST_F(CliE2eTest, VerifyMismatchExitsWithFiveAndTheAddress) {
   EXPECT_TRUE(Contains(json.out, "\"status\":\"verify-mismatch\",\"exit\":5"));
   // DEMO-4K cannot be erased: a second write that must set bits fails its
   // verify, and the write command says so.
-  WriteBytes(File("zero.bin"), Bytes(100, 0x00));
-  WriteBytes(File("ones.bin"), Bytes(100, 0x0F));
+  WriteFile(File("zero.bin"), Bytes(100, 0x00));
+  WriteFile(File("ones.bin"), Bytes(100, 0x0F));
   ASSERT_EQ(Cli({"--chip", "DEMO-4K", "write-flash", File("zero.bin")}).status,
             0);
   EXPECT_EQ(Cli({"--chip", "DEMO-4K", "write-flash", File("ones.bin")}).status,
@@ -418,7 +406,7 @@ TEST_F(CliE2eTest, FileErrorsExitWithSix) {
   EXPECT_EQ(bad.status, 6);
   EXPECT_TRUE(Contains(bad.err, "bad.hex"));
   // Larger than the chip: refused before anything reaches it.
-  WriteBytes(File("big.bin"), RandomBytes(8193, 7));
+  WriteFile(File("big.bin"), RandomBytes(8193, 7));
   const CliResult big = Cli({"--chip", "2", "write-flash", File("big.bin")});
   EXPECT_EQ(big.status, 6);
   EXPECT_TRUE(Contains(big.err,
@@ -477,10 +465,10 @@ TEST_F(CliE2eTest, AFileChangedBeforeTheReloadErasesNothing) {
     SCOPED_TRACE(c.message);
     ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
     const Bytes chip = RandomBytes(8192, 9);
-    WriteBytes(Memory("DEMO-8K.flash"), chip);
+    WriteFile(Memory("DEMO-8K.flash"), chip);
     // Slow replies leave seconds between the first load and the reload.
     ASSERT_NO_FATAL_FAILURE(Start({"--latency-ms", "100"}));
-    WriteBytes(File("image.bin"), RandomBytes(1000, 10));
+    WriteFile(File("image.bin"), RandomBytes(1000, 10));
     CliResult r;
     std::thread cli([&] {
       r = Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")});
@@ -491,7 +479,7 @@ TEST_F(CliE2eTest, AFileChangedBeforeTheReloadErasesNothing) {
     while (Received().empty() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    WriteBytes(File("image.bin"), c.reloaded);
+    WriteFile(File("image.bin"), c.reloaded);
     cli.join();
     EXPECT_EQ(r.status, 6) << r.err;
     EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
@@ -509,7 +497,7 @@ TEST_F(CliE2eTest, AFileChangedBeforeTheReloadErasesNothing) {
 TEST_F(CliE2eTest, ReadsSavedThroughLinksPipesAndStandardOutput) {
   ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
   const Bytes chip = RandomBytes(8192, 11);
-  WriteBytes(Memory("DEMO-8K.flash"), chip);
+  WriteFile(Memory("DEMO-8K.flash"), chip);
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_EQ(::symlink("target.hex", File("link.hex").c_str()), 0);
   const CliResult linked =
@@ -594,7 +582,7 @@ TEST_F(CliE2eTest, StoredSettingsAreTheDefaults) {
   ASSERT_NO_FATAL_FAILURE(WriteStore("[General]\nComPort=" + devsim_->port() +
                                      "\nBitrate=56000\nParity=-1\nCheck2=0\n"
                                      "Check3=0\nCheck11=0\n"));
-  WriteBytes(File("image.bin"), RandomBytes(500, 8));
+  WriteFile(File("image.bin"), RandomBytes(500, 8));
   const CliResult plain = CliStored(
       {"--chip", "DEMO-8K", "--json", "write-flash", File("image.bin")});
   ASSERT_EQ(plain.status, 0) << plain.err;

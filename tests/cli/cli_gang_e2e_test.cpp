@@ -18,9 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include "cli/cli_process.h"
-#include "devsim/devsim_process.h"
-#include "devsim/test_files.h"
+#include "harness/cli_process.h"
+#include "harness/devsim_process.h"
+#include "harness/random_bytes.h"
+#include "harness/temp_dir.h"
 
 namespace taktm::testing {
 namespace {
@@ -31,17 +32,6 @@ constexpr uint32_t kFlashSize = 8192;  // DEMO-8K
 // The number sits beyond the end of the image, in a chunk the image leaves
 // all 0xFF: the image is filled up to it.
 constexpr uint32_t kSerialAt = 0x1FF0;
-
-Bytes RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes bytes(n);
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

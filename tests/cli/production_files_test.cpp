@@ -20,7 +20,7 @@
 
 #include "cli/production_log.h"
 #include "cli/serial_counter.h"
-#include "devsim/test_files.h"
+#include "harness/temp_dir.h"
 
 namespace taktm::testing {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "buffer/temp_dir.h"
+#include "harness/temp_dir.h"
 
 namespace taktm {
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "devsim/devsim_process.h"
+#include "harness/devsim_process.h"
 #include "link/command_queue.h"
 #include "link/link_host.h"
 #include "link/receive_parser.h"

@@ -9,7 +9,7 @@
 #include <random>
 
 #include "devsim/core_link_client.h"
-#include "devsim/devsim_process.h"
+#include "harness/devsim_process.h"
 #include "link/comm32.h"
 
 namespace taktm::testing {

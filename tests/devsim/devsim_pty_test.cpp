@@ -10,7 +10,8 @@
 #include <random>
 
 #include "devsim/core_link_client.h"
-#include "devsim/devsim_process.h"
+#include "harness/devsim_process.h"
+#include "harness/random_bytes.h"
 #include "support/fake_link_host.h"
 
 namespace taktm::testing {
@@ -42,13 +43,6 @@ void QueueChunks(CoreLinkClient& link, uint8_t opcode, const Bytes& image) {
                              std::min<uint32_t>(kChunk, image.size() - a)));
   }
   link.Enqueue({0xFF});
-}
-
-Bytes RandomImage(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  Bytes image(size);
-  for (uint8_t& b : image) b = static_cast<uint8_t>(random());
-  return image;
 }
 
 // Verdicts of the verify replies received, by address.
@@ -151,7 +145,7 @@ TEST_F(DevsimPtyTest, DiscoveryIsAnsweredInOrderWithTheRightBytes) {
 
 TEST_F(DevsimPtyTest, ProgramMemoryWriteVerifyReadAndAMismatch) {
   Start();
-  const Bytes image = RandomImage(8192, 1);
+  const Bytes image = RandomBytes(8192, 1);
   link_->Enqueue({0xF9, kDemo8K});
   link_->Enqueue({0x07});
   QueueChunks(*link_, 0x0A, image);
@@ -188,7 +182,7 @@ TEST_F(DevsimPtyTest, ProgramMemoryWriteVerifyReadAndAMismatch) {
 
 TEST_F(DevsimPtyTest, EepromWriteVerifyReadAndAMismatch) {
   Start();
-  const Bytes image = RandomImage(512, 2);
+  const Bytes image = RandomBytes(512, 2);
   link_->Enqueue({0xF9, kDemo8K});
   link_->Enqueue({0x0C});
   QueueChunks(*link_, 0x0E, image);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "devsim/devsim_process.h"
+#include "harness/devsim_process.h"
 #include "link/frame.h"
 #include "support/fake_link_host.h"
 

@@ -16,9 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "devsim/devsim_process.h"
-#include "devsim/test_files.h"
-#include "e2e/headless_host.h"
+#include "harness/devsim_process.h"
+#include "harness/headless_host.h"
+#include "harness/random_bytes.h"
+#include "harness/temp_dir.h"
 
 namespace taktm::testing {
 
@@ -54,19 +55,6 @@ inline std::string DataCommandText(uint8_t opcode, uint32_t address,
   c.push_back(static_cast<uint8_t>(count));
   c.insert(c.end(), image.begin() + address, image.begin() + address + count);
   return HexBytes(c);
-}
-
-inline Bytes RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes bytes(n);
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
-
-inline void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
 }
 
 class E2eTest : public ::testing::Test {

@@ -45,7 +45,7 @@ std::vector<std::string> Captions(const BitRows& rows) {
 class LineFaultsTest : public E2eTest {
  protected:
   void UseWorkingFile(const Bytes& image) {
-    WriteBytes(dir_.File("image.bin"), image);
+    WriteFile(dir_.File("image.bin"), image);
     host().core().working_file().SetWorkingFile(dir_.File("image.bin"));
   }
   void ExpectDeviceAndChipShownWhole() {
@@ -131,7 +131,7 @@ class ShortReplyTest : public LineFaultsTest,
 TEST_P(ShortReplyTest, ShortReplyIsAskedAgainAndNothingIsTakenFromIt) {
   const Bytes chip = RandomBytes(8192, 23);
   ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
-  WriteBytes(MemoryFile("DEMO-8K.flash"), chip);
+  WriteFile(MemoryFile("DEMO-8K.flash"), chip);
   Start({"--short-reply", GetParam().opcode, "--ack-ms", "50"});
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
   ExpectDeviceAndChipShownWhole();
@@ -176,7 +176,7 @@ TEST_P(LargeReadTest, FastIdlePaceSendsOneFramePerCommand) {
       << "chip DEMO-512K\nflash 524288\noperations 9\nsignature 5A 05 12\n";
   const Bytes chip = RandomBytes(kSize, 24);
   ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
-  WriteBytes(MemoryFile("DEMO-512K.flash"), chip);
+  WriteFile(MemoryFile("DEMO-512K.flash"), chip);
   std::vector<std::string> options = {"--chips", dir_.File("chips.txt"),
                                       "--ack-ms", "5"};
   if (cross_every > 0) {

@@ -90,7 +90,7 @@ TEST_F(LinkE2eTest, DiscoveryFillsCaptionChipsAndAboutInTheChainsOrder) {
 // starts over with the device name.
 TEST_F(LinkE2eTest, SilentDeviceIsLostMidWriteAndFoundAgain) {
   const Bytes image = RandomBytes(8192, 11);
-  WriteBytes(dir_.File("image.bin"), image);
+  WriteFile(dir_.File("image.bin"), image);
   // Reply 4 of the write is the second signature; 37 data chunks and their
   // SVC_END follow, then the verify chunks: silence after the fifth.
   const int silent_after = kRepliesBeforeOperation + 4 + 37 + 1 + 5;
@@ -155,7 +155,7 @@ TEST_F(LinkE2eTest, SilentDeviceIsLostMidWriteAndFoundAgain) {
 TEST_F(LinkE2eTest, NoisyLineStillReadsAndVerifiesTheChip) {
   const Bytes flash = RandomBytes(8192, 7);
   ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
-  WriteBytes(MemoryFile("DEMO-8K.flash"), flash);
+  WriteFile(MemoryFile("DEMO-8K.flash"), flash);
   Start({"--noise", "3", "--corrupt-replies", "5", "--drop-replies", "7",
          "--ack-ms", "50"});
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
@@ -188,7 +188,7 @@ TEST_F(LinkE2eTest, NoisyLineStillReadsAndVerifiesTheChip) {
 TEST_F(LinkE2eTest, ReadAfterAPausedMainThreadEqualsTheChip) {
   const Bytes flash = RandomBytes(8192, 7);
   ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
-  WriteBytes(MemoryFile("DEMO-8K.flash"), flash);
+  WriteFile(MemoryFile("DEMO-8K.flash"), flash);
   Start({"--ack-ms", "50"});
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
 

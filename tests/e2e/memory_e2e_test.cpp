@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "e2e/e2e_fixture.h"
-#include "e2e/verifiable_catalogue.h"
+#include "harness/verifiable_catalogue.h"
 #include "programming/opcodes.h"
 #include "programming/programming_texts.h"
 
@@ -48,8 +48,8 @@ TEST_F(MemoryE2eTest, ReadOfEachMemoryFillsTheBufferWithTheChip) {
   const Bytes flash = RandomBytes(8192, 1);
   const Bytes eeprom = RandomBytes(512, 2);
   ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
-  WriteBytes(MemoryFile("DEMO-8K.flash"), flash);
-  WriteBytes(MemoryFile("DEMO-8K.eeprom"), eeprom);
+  WriteFile(MemoryFile("DEMO-8K.flash"), flash);
+  WriteFile(MemoryFile("DEMO-8K.eeprom"), eeprom);
   Start();
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
 
@@ -80,7 +80,7 @@ TEST_F(MemoryE2eTest, ReadOfEachMemoryFillsTheBufferWithTheChip) {
 // verified, then every lock bit set.
 TEST_F(MemoryE2eTest, HexImageIsWrittenAndVerifiedOnThe128KChip) {
   const Bytes image = RandomBytes(kBigFlashSize, 3);
-  WriteBytes(dir_.File("image.bin"), image);
+  WriteFile(dir_.File("image.bin"), image);
   const std::string hex = dir_.File("image.hex");
   const std::string objcopy = std::string(TAKT_OBJCOPY) +
                               " -I binary -O ihex '" + dir_.File("image.bin") +
@@ -119,7 +119,7 @@ TEST_F(MemoryE2eTest, HexImageIsWrittenAndVerifiedOnThe128KChip) {
 // The wrong chip in the socket: the first signature fails and nothing after
 // it is sent, so the chip is neither erased nor written.
 TEST_F(MemoryE2eTest, WrongSignatureStopsTheWriteBeforeTheErase) {
-  WriteBytes(dir_.File("image.bin"), RandomBytes(1000, 4));
+  WriteFile(dir_.File("image.bin"), RandomBytes(1000, 4));
   Start({"--wrong-signature"});
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
   host().core().working_file().SetWorkingFile(dir_.File("image.bin"));
@@ -141,10 +141,10 @@ TEST_F(MemoryE2eTest, WrongSignatureStopsTheWriteBeforeTheErase) {
 // dropped.
 TEST_F(MemoryE2eTest, WriteWithoutEraseFailsVerifyAtTheFirstDifferentChunk) {
   ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
-  WriteBytes(MemoryFile("DEMO-8K.flash"), Bytes(8192, 0x00));
+  WriteFile(MemoryFile("DEMO-8K.flash"), Bytes(8192, 0x00));
   Bytes image = RandomBytes(2000, 5);
   std::fill(image.begin(), image.begin() + 3 * kChunk, 0x00);
-  WriteBytes(dir_.File("image.bin"), image);
+  WriteFile(dir_.File("image.bin"), image);
   Start();
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
   host().core().working_file().SetWorkingFile(dir_.File("image.bin"));
@@ -173,7 +173,7 @@ TEST_F(MemoryE2eTest, WriteWithoutEraseFailsVerifyAtTheFirstDifferentChunk) {
 // is erased, written and verified.
 TEST_F(MemoryE2eTest, EepromWriteKeepsWhatFitsAndVerifies) {
   const Bytes image = RandomBytes(600, 6);
-  WriteBytes(dir_.File("image.bin"), image);
+  WriteFile(dir_.File("image.bin"), image);
   Start();
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
   host().core().working_file().SetWorkingFile(dir_.File("image.bin"));

@@ -88,7 +88,7 @@ class TimingMatrixTest : public E2eTest,
   }
   // A write of `image` from a working file of its own.
   void UseWorkingFile(const Bytes& image, const std::string& name) {
-    WriteBytes(dir_.File(name), image);
+    WriteFile(dir_.File(name), image);
     host().core().working_file().SetWorkingFile(dir_.File(name));
   }
   // A failed cell shows the end of the device's log, acknowledgements

@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "config/settings_dialog.h"
-#include "devsim/devsim_process.h"
-#include "devsim/test_files.h"
-#include "e2e/headless_host.h"
+#include "harness/devsim_process.h"
+#include "harness/headless_host.h"
+#include "harness/temp_dir.h"
 #include "link/command_queue.h"
 #include "programming/opcodes.h"
 #include "programming/programming_texts.h"

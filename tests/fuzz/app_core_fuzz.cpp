@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "link/frame.h"
-#include "ui/app_core.h"
+#include "session/app_core.h"
 
 namespace taktm {
 namespace {
@@ -50,7 +50,7 @@ class FuzzHost : public AppHost {
     Require(p.position >= 0 && p.maximum >= 0);
   }
 
-  // ---- BufferHost ----
+  // ---- AppHost ----
   Answer AskYesNoCancel(const std::string&) override {
     return static_cast<Answer>(in_.ConsumeIntegralInRange<int>(0, 2));
   }
@@ -61,16 +61,8 @@ class FuzzHost : public AppHost {
     return std::nullopt;  // no file is ever written
   }
   void ReportError(const std::string&) override {}
-  bool Check4() override { return in_.ConsumeBool(); }
-  bool Check12() override { return in_.ConsumeBool(); }
-  void ShowStatus(const std::string& text) override {
-    core_.programmer().SetStatusText(text);
-  }
-  void ResetStatusColor() override { core_.programmer().ResetStatusColour(); }
   void GridNeedsLayout() override {}
   void GridNeedsRefresh() override {}
-
-  // ---- AppHost ----
   void Changed(Aspect) override {}
   void RebuildLines(int n) override {
     Require(n >= 0 && n <= 255);

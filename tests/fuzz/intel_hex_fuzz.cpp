@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "buffer/data_buffer.h"
-#include "buffer/hex_records.h"
 #include "buffer/intel_hex.h"
+#include "harness/hex_records.h"
 
 namespace {
 

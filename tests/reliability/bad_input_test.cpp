@@ -13,8 +13,8 @@
 #include "buffer/buffer_editor.h"
 #include "buffer/data_buffer.h"
 #include "buffer/fake_buffer_host.h"
-#include "buffer/temp_dir.h"
 #include "buffer/working_file.h"
+#include "harness/temp_dir.h"
 #include "reliability/sha256.h"
 
 namespace taktm::testing {

@@ -52,7 +52,7 @@ class FaultMatrixTest : public E2eTest {
   // image the working file.
   void StartWith(std::vector<std::string> faults, uint32_t seed) {
     image_ = RandomBytes(kFlashSize, seed);
-    WriteBytes(dir_.File("image.bin"), image_);
+    WriteFile(dir_.File("image.bin"), image_);
     faults.insert(faults.end(), {"--ack-ms", "50"});
     ASSERT_NO_FATAL_FAILURE(Start(faults));
     ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
@@ -185,7 +185,7 @@ TEST_F(FaultMatrixTest, PortClosedMidWriteIsLostWithOneMessageAtMost) {
 TEST_F(FaultMatrixTest, WrongSignatureNeitherErasesNorWrites) {
   ASSERT_NO_FATAL_FAILURE(MakeMemoryDir());
   const Bytes before_write = RandomBytes(kFlashSize, 26);
-  WriteBytes(MemoryFile("DEMO-8K.flash"), before_write);
+  WriteFile(MemoryFile("DEMO-8K.flash"), before_write);
   ASSERT_NO_FATAL_FAILURE(StartWith({"--wrong-signature"}, 27));
   const size_t before = LogSize();
   ASSERT_NO_FATAL_FAILURE(Run(kWrite));
@@ -202,10 +202,10 @@ TEST_F(FaultMatrixTest, DifferingByteFailsVerifyAtItsChunk) {
   Bytes chip = RandomBytes(kFlashSize, 28);
   const uint32_t address = 5000;  // in the chunk at 22 * 224 = 0x1340
   chip[address] ^= 0x10;
-  WriteBytes(MemoryFile("DEMO-8K.flash"), chip);
+  WriteFile(MemoryFile("DEMO-8K.flash"), chip);
   chip[address] ^= 0x10;
   image_ = chip;
-  WriteBytes(dir_.File("image.bin"), image_);
+  WriteFile(dir_.File("image.bin"), image_);
   Start({"--ack-ms", "50"});
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
   host().core().working_file().SetWorkingFile(dir_.File("image.bin"));

@@ -11,24 +11,14 @@
 #include <vector>
 
 #include "config/settings_dialog.h"
+#include "support/recording_comm32.h"
 #include "ui/shell_browser.h"
 #include "widgets/error_report.h"
 
 namespace taktm {
 namespace {
 
-// Records the modem-line calls instead of touching a port.
-class RecordingComm32 : public TComm32 {
- public:
-  explicit RecordingComm32(std::vector<int>* calls) : calls_(calls) {}
-  bool SetLineSignal(int code) override {
-    calls_->push_back(code);
-    return true;
-  }
-
- private:
-  std::vector<int>* calls_;
-};
+using testing::RecordingComm32;
 
 // The main window with its modal boxes answered by the test.
 class TestForm1 : public TForm1 {

@@ -1,10 +1,13 @@
 // AppCore: everything the program decides, wired together without any
 // window: the image and its grid logic, the working file, the command queue
 // and the receive parser, and the chip programmer. The main window owns one
-// and implements AppHost; a command-line front-end or a test can do the same.
-#ifndef TAKT_UI_APP_CORE_H_
-#define TAKT_UI_APP_CORE_H_
+// and implements AppHost; the command line and the end-to-end host do the
+// same. What the core can answer itself (the status line, the grid's
+// buffer size, the two file options) never goes round through the host.
+#ifndef TAKT_SESSION_APP_CORE_H_
+#define TAKT_SESSION_APP_CORE_H_
 
+#include <optional>
 #include <string>
 
 #include "buffer/buffer_editor.h"
@@ -20,10 +23,20 @@
 namespace taktm {
 
 // What the whole core needs from its front-end.
-class AppHost : public LinkHost, public BufferHost {
+class AppHost : public LinkHost {
  public:
-  // Both the link and the buffer show warnings; one box serves both.
+  // The link, the buffer and the programmer show warnings; one box serves
+  // all three.
   void ShowWarning(const std::string& text) override = 0;
+  // The buffer's boxes, the save dialog, the error report and the grid
+  // (BufferHost's, less what the core answers).
+  virtual Answer AskYesNoCancel(const std::string& text) = 0;
+  virtual Answer AskYesNo(const std::string& text) = 0;
+  virtual std::optional<std::string> PromptSaveFileName(
+      const std::string& file_name) = 0;
+  virtual void ReportError(const std::string& text) = 0;
+  virtual void GridNeedsLayout() = 0;
+  virtual void GridNeedsRefresh() = 0;
   // One part of the programming state changed.
   virtual void Changed(Aspect aspect) = 0;
   // The about box's lines.
@@ -33,7 +46,7 @@ class AppHost : public LinkHost, public BufferHost {
   virtual bool Check(Option option) = 0;
 };
 
-class AppCore : private ProgrammingHost {
+class AppCore : private ProgrammingHost, private BufferHost {
  public:
   explicit AppCore(AppHost& host);
   AppCore(const AppCore&) = delete;
@@ -58,9 +71,34 @@ class AppCore : private ProgrammingHost {
   void FormatGrid() override { editor_.FormatGrid(); }
   ReloadResult ReloadWorkingFile() override;
   bool Check(Option option) override { return host_.Check(option); }
+  // Both hosts' warning.
   void ShowWarning(const std::string& text) override {
     host_.ShowWarning(text);
   }
+
+  // BufferHost: the status line is the programmer's; the rest goes to the
+  // front-end.
+  Answer AskYesNoCancel(const std::string& text) override {
+    return host_.AskYesNoCancel(text);
+  }
+  Answer AskYesNo(const std::string& text) override {
+    return host_.AskYesNo(text);
+  }
+  std::optional<std::string> PromptSaveFileName(
+      const std::string& file_name) override {
+    return host_.PromptSaveFileName(file_name);
+  }
+  void ReportError(const std::string& text) override {
+    host_.ReportError(text);
+  }
+  bool Check4() override { return host_.Check(Option::kReadHexFiles); }
+  bool Check12() override { return host_.Check(Option::kReadEepFiles); }
+  void ShowStatus(const std::string& text) override {
+    programmer_.SetStatusText(text);
+  }
+  void ResetStatusColour() override { programmer_.ResetStatusColour(); }
+  void GridNeedsLayout() override { host_.GridNeedsLayout(); }
+  void GridNeedsRefresh() override { host_.GridNeedsRefresh(); }
 
   AppHost& host_;
   DataBuffer buffer_;
@@ -73,4 +111,4 @@ class AppCore : private ProgrammingHost {
 
 }  // namespace taktm
 
-#endif  // TAKT_UI_APP_CORE_H_
+#endif  // TAKT_SESSION_APP_CORE_H_

@@ -2,8 +2,8 @@
 // program carries out. The built-in DEMO-128K has no program memory verify,
 // so a write on it is never verified; this one has the same sizes, bits and
 // signature and also verifies.
-#ifndef TAKT_TESTS_E2E_VERIFIABLE_CATALOGUE_H_
-#define TAKT_TESTS_E2E_VERIFIABLE_CATALOGUE_H_
+#ifndef TAKT_TESTS_HARNESS_VERIFIABLE_CATALOGUE_H_
+#define TAKT_TESTS_HARNESS_VERIFIABLE_CATALOGUE_H_
 
 #include <cstdint>
 #include <fstream>
@@ -43,4 +43,4 @@ inline bool WriteVerifiableCatalogue(const std::string& path) {
 
 }  // namespace taktm::testing
 
-#endif  // TAKT_TESTS_E2E_VERIFIABLE_CATALOGUE_H_
+#endif  // TAKT_TESTS_HARNESS_VERIFIABLE_CATALOGUE_H_

@@ -1,11 +1,11 @@
-#include "ui/app_core.h"
+#include "session/app_core.h"
 
 namespace taktm {
 
 AppCore::AppCore(AppHost& host)
     : host_(host),
-      editor_(buffer_, host),
-      working_file_(editor_, host),
+      editor_(buffer_, *this),
+      working_file_(editor_, *this),
       queue_(host),
       programmer_(queue_, buffer_, *this),
       parser_(queue_, host, programmer_) {}

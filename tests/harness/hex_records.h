@@ -1,7 +1,7 @@
 // Builds Intel HEX text for tests and benchmarks: single records with their
 // checksums, and whole images split into records with address records.
-#ifndef TAKT_TESTS_BUFFER_HEX_RECORDS_H_
-#define TAKT_TESTS_BUFFER_HEX_RECORDS_H_
+#ifndef TAKT_TESTS_HARNESS_HEX_RECORDS_H_
+#define TAKT_TESTS_HARNESS_HEX_RECORDS_H_
 
 #include <algorithm>
 #include <cstddef>
@@ -64,4 +64,4 @@ inline std::string ImageToHex(const std::vector<uint8_t>& image,
 
 }  // namespace taktm::testing
 
-#endif  // TAKT_TESTS_BUFFER_HEX_RECORDS_H_
+#endif  // TAKT_TESTS_HARNESS_HEX_RECORDS_H_

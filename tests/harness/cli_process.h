@@ -2,8 +2,8 @@
 // arguments, an environment that points the settings store at a temporary
 // folder, captured standard output and error, the exit status, and a bound
 // on the time it may take.
-#ifndef TAKT_TESTS_CLI_CLI_PROCESS_H_
-#define TAKT_TESTS_CLI_CLI_PROCESS_H_
+#ifndef TAKT_TESTS_HARNESS_CLI_PROCESS_H_
+#define TAKT_TESTS_HARNESS_CLI_PROCESS_H_
 
 #include <fcntl.h>
 #include <grp.h>
@@ -174,4 +174,4 @@ class CliChild {
 
 }  // namespace taktm::testing
 
-#endif  // TAKT_TESTS_CLI_CLI_PROCESS_H_
+#endif  // TAKT_TESTS_HARNESS_CLI_PROCESS_H_

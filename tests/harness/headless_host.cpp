@@ -1,0 +1,93 @@
+#include "harness/headless_host.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QString>
+#include <QTimer>
+
+namespace taktm::testing {
+
+HeadlessHost::HeadlessHost(const std::string& port)
+    : core_(*this), session_(core_) {
+  checks_.fill(true);  // every option is on by default
+  session_.on_receive = [this](const uint8_t* bytes, uint16_t count) {
+    if (on_receive) on_receive(bytes, count);
+  };
+  TComm32& comm = session_.comm();
+  comm.SetCommPort(QString::fromStdString(port));
+  comm.SetBaudRate(56000);
+  comm.SetParity(pNone);
+  try {
+    session_.Open();
+    open_ = true;
+  } catch (const ECommsError& error) {
+    open_error_ = error.what();
+  }
+}
+
+bool HeadlessHost::RunUntil(const std::function<bool()>& done, int ms) {
+  const QDeadlineTimer deadline(ms);
+  QTimer wake;  // ends the last wait at the deadline
+  wake.setSingleShot(true);
+  wake.start(ms);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents |
+                                    QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+bool HeadlessHost::DiscoverSingleChip(int ms) {
+  FormShow();
+  if (!RunUntil(
+          [this] {
+            return programmer().chip_rows().size() == 1 && queue().empty();
+          },
+          ms)) {
+    return false;
+  }
+  programmer().ListBox1Click(0);
+  return RunUntilIdle(ms);
+}
+
+bool HeadlessHost::WriteData(const uint8_t* bytes, uint16_t count) {
+  ++frames_sent_;
+  if (on_write) on_write(bytes, count);
+  return session_.comm().WriteData(bytes, count);
+}
+
+void HeadlessHost::ProgressChanged() {
+  const int64_t n = static_cast<int64_t>(queue().count());
+  if (n < queued_) commands_done_ += queued_ - n;
+  queued_ = n;
+}
+
+Answer HeadlessHost::AskYesNoCancel(const std::string& text) {
+  questions_.push_back(text);
+  return answer_;
+}
+
+Answer HeadlessHost::AskYesNo(const std::string& text) {
+  questions_.push_back(text);
+  return answer_ == Answer::kYes ? Answer::kYes : Answer::kNo;
+}
+
+void HeadlessHost::Changed(Aspect aspect) {
+  if (aspect == Aspect::kStatus) {
+    status_history_.push_back(core_.programmer().status_text());
+  }
+}
+
+void HeadlessHost::RebuildLines(int n) {
+  about_lines_.assign(static_cast<size_t>(n), std::string());
+}
+
+void HeadlessHost::SetLineText(int i, const std::string& text) {
+  if (i >= 0 && i < static_cast<int>(about_lines_.size())) {
+    about_lines_[static_cast<size_t>(i)] = text;
+  }
+}
+
+}  // namespace taktm::testing
