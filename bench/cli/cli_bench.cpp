@@ -29,6 +29,7 @@
 #include "harness/cli_process.h"
 #include "harness/devsim_process.h"
 #include "harness/headless_host.h"
+#include "harness/random_bytes.h"
 #include "harness/temp_dir.h"
 #include "harness/verifiable_catalogue.h"
 
@@ -192,17 +193,8 @@ bool MeasureStartup(const TempDir& dir, int rounds) {
 int Main(bool paced) {
   TempDir dir;
   if (!WriteVerifiableCatalogue(dir.File("chips.txt"))) return 1;
-  Bytes image(kBigFlashSize);
-  uint32_t x = 12345;
-  for (uint8_t& b : image) {
-    x = x * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(x >> 16);
-  }
-  {
-    std::ofstream out(dir.File("image.bin"), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(image.data()),
-              static_cast<std::streamsize>(image.size()));
-  }
+  const Bytes image = RandomBytes(kBigFlashSize, 12345);
+  WriteFile(dir.File("image.bin"), image);
   std::printf(
       "Start-up of takt-m-cli (20 runs, emulator acknowledging "
       "every 1 ms while idle)\n");

@@ -17,6 +17,7 @@
 
 #include "harness/cli_process.h"
 #include "harness/devsim_process.h"
+#include "harness/random_bytes.h"
 #include "harness/temp_dir.h"
 #include "harness/verifiable_catalogue.h"
 
@@ -66,17 +67,8 @@ double Run(const TempDir& dir, const std::vector<std::string>& ports) {
 int Main(bool paced) {
   TempDir dir;
   if (!WriteVerifiableCatalogue(dir.File("chips.txt"))) return 1;
-  {
-    std::vector<char> image(kBigFlashSize);
-    uint32_t x = 12345;
-    for (char& b : image) {
-      x = x * 1103515245u + 12345u;
-      b = static_cast<char>(x >> 16);
-    }
-    std::ofstream(dir.File("image.bin"), std::ios::binary)
-        .write(image.data(), static_cast<std::streamsize>(image.size()));
-    std::ofstream(dir.File("counter")) << "1\n";
-  }
+  WriteFile(dir.File("image.bin"), RandomBytes(kBigFlashSize, 12345));
+  WriteFile(dir.File("counter"), "1\n");
   std::vector<std::unique_ptr<DevsimProcess>> devices;
   std::vector<std::string> ports;
   for (int i = 0; i < 4; ++i) {

@@ -30,6 +30,7 @@
 
 #include "harness/devsim_process.h"
 #include "harness/headless_host.h"
+#include "harness/random_bytes.h"
 #include "harness/temp_dir.h"
 #include "harness/verifiable_catalogue.h"
 
@@ -184,20 +185,9 @@ RunResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
                                    dir.File(baud ? "paced" : "unpaced")};
   if (baud != 0) args.insert(args.end(), {"--baud", std::to_string(baud)});
   DevsimProcess devsim(args);
-  if (devsim.port().empty()) {
-    std::fprintf(stderr, "takt-m-devsim did not start\n");
-    return result;
-  }
   HeadlessHost host(devsim.port());
-  if (!host.open()) {
-    std::fprintf(stderr, "port: %s\n", host.open_error().c_str());
-    return result;
-  }
+  if (!host.ReadyWithSingleChip(devsim.port(), 30000)) return result;
   ChipProgrammer& programmer = host.programmer();
-  if (!host.DiscoverSingleChip(30000)) {
-    std::fprintf(stderr, "discovery did not finish\n");
-    return result;
-  }
   host.core().working_file().SetWorkingFile(dir.File("image.bin"));
   int write_row = -1;
   for (size_t k = 0; k < programmer.operation_rows().size(); ++k) {
@@ -248,17 +238,8 @@ void PrintShare(const char* what, const std::vector<double>& ms) {
 int Main() {
   TempDir dir;
   if (!WriteVerifiableCatalogue(dir.File("chips.txt"))) return 1;
-  Bytes image(kBigFlashSize);
-  uint32_t x = 12345;
-  for (uint8_t& b : image) {
-    x = x * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(x >> 16);
-  }
-  {
-    std::ofstream out(dir.File("image.bin"), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(image.data()),
-              static_cast<std::streamsize>(image.size()));
-  }
+  const Bytes image = RandomBytes(kBigFlashSize, 12345);
+  WriteFile(dir.File("image.bin"), image);
 
   std::printf("Write plus verify of the whole 128 KiB chip (%u bytes)\n",
               kBigFlashSize);

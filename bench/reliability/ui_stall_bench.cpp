@@ -63,20 +63,9 @@ StallResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
                                    dir.File(baud ? "paced" : "unpaced")};
   if (baud != 0) args.insert(args.end(), {"--baud", std::to_string(baud)});
   DevsimProcess devsim(args);
-  if (devsim.port().empty()) {
-    std::fprintf(stderr, "takt-m-devsim did not start\n");
-    return result;
-  }
   HeadlessHost host(devsim.port());
-  if (!host.open()) {
-    std::fprintf(stderr, "port: %s\n", host.open_error().c_str());
-    return result;
-  }
+  if (!host.ReadyWithSingleChip(devsim.port(), 30000)) return result;
   ChipProgrammer& programmer = host.programmer();
-  if (!host.DiscoverSingleChip(30000)) {
-    std::fprintf(stderr, "discovery did not finish\n");
-    return result;
-  }
   host.core().working_file().SetWorkingFile(dir.File("image.bin"));
   const auto& rows = programmer.operation_rows();
   const auto write =

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QString>
 #include <QTimer>
+#include <cstdio>
 
 namespace taktm::testing {
 
@@ -50,6 +51,22 @@ bool HeadlessHost::DiscoverSingleChip(int ms) {
   }
   programmer().ListBox1Click(0);
   return RunUntilIdle(ms);
+}
+
+bool HeadlessHost::ReadyWithSingleChip(const std::string& port, int ms) {
+  if (port.empty()) {
+    std::fprintf(stderr, "takt-m-devsim did not start\n");
+    return false;
+  }
+  if (!open()) {
+    std::fprintf(stderr, "port: %s\n", open_error().c_str());
+    return false;
+  }
+  if (!DiscoverSingleChip(ms)) {
+    std::fprintf(stderr, "discovery did not finish\n");
+    return false;
+  }
+  return true;
 }
 
 bool HeadlessHost::WriteData(const uint8_t* bytes, uint16_t count) {

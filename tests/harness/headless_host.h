@@ -80,6 +80,10 @@ class HeadlessHost : public AppHost {
   // Start-up, discovery of a device with one chip, and its selection; false
   // when any step does not finish within `ms` each.
   bool DiscoverSingleChip(int ms);
+  // The same for a benchmark, which reports instead of asserting: says on
+  // standard error whether the emulator did not start (`port` empty), the
+  // port did not open or discovery did not finish.
+  bool ReadyWithSingleChip(const std::string& port, int ms);
 
   // Frames handed to the port, and commands that left the queue (answered,
   // or dropped by a failure, the retry limit or a loss).
