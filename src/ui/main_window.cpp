@@ -366,7 +366,11 @@ void TForm1::RenderList(QListWidget* list,
   }
   if (!prefix) list->clear();
   for (size_t i = static_cast<size_t>(list->count()); i < rows.size(); ++i) {
-    list->addItem(Q(rows[i]));
+    // The lists are narrow at the design size and cut long names; the
+    // tooltip shows the whole one.
+    auto* item = new QListWidgetItem(Q(rows[i]));
+    item->setToolTip(item->text());
+    list->addItem(item);
   }
 }
 
