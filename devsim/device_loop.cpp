@@ -129,6 +129,11 @@ void DeviceLoop::QueueAck(Clock::time_point now) {
 }
 
 void DeviceLoop::AcknowledgeReply(Clock::time_point now) {
+  if (options_.ack_on_receipt && !inbound_.empty()) {
+    // Its room is taken by the command waiting; starting it acknowledges.
+    log_.Line("NO ACK");
+    return;
+  }
   if (options_.faults.reply_batch && !inbound_.empty()) {
     ++acks_owed_;  // the next command's reply goes out first
     return;
@@ -203,6 +208,11 @@ void DeviceLoop::Step(Clock::time_point now) {
     const Command command = std::move(inbound_.front());
     inbound_.pop_front();
     const CommandFate fate = faults_.NextCommand();
+    if (options_.ack_on_receipt) {
+      // Taken from the input into the work: room for the next command.
+      QueueFrame({}, false, now);
+      log_.Line("TX EARLY ACK");
+    }
     if (fate.cross) {
       // An idle acknowledgement that left just as the command came in: the
       // program takes it for readiness and sends the command again, and

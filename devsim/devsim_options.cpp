@@ -119,6 +119,7 @@ bool ParseDevsimOptions(const std::vector<std::string>& args,
       {"--log-acks", [&] { options.log_acks = true; }},
       {"--reply-batch", [&] { options.faults.reply_batch = true; }},
       {"--ack-jitter", [&] { options.ack_jitter = true; }},
+      {"--ack-on-receipt", [&] { options.ack_on_receipt = true; }},
       {"--help", [&] { options.help = true; }},
       {"-h", [&] { options.help = true; }},
   };
@@ -193,6 +194,8 @@ timing faults (commands are counted from 1 as they are handled):
   --withhold-ack N       after every N-th reply no acknowledgement follows;
                          the next one comes when the idle period is over
   --ack-jitter           each idle period is drawn from 1 to --ack-ms
+  --ack-on-receipt       acknowledge as each command starts (room for the
+                         next), and after a reply only when none waits
   --slow OPCODE:MS       replies to OPCODE take MS milliseconds instead of
                          --latency-ms (a long erase)
   --split-bytes N        output goes out N bytes at a time ...

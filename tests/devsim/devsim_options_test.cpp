@@ -50,13 +50,14 @@ TEST(DevsimOptionsTest, DevicesThatKeepTheContractTheirOwnWay) {
   DevsimOptions o;
   std::string error;
   ASSERT_TRUE(ParseDevsimOptions(
-      {"--withhold-ack", "2", "--ack-jitter", "--slow=0c:3000",
-       "--split-bytes", "4", "--split-gap-ms=0", "--max-read", "1",
-       "--pad-replies", "254"},
+      {"--withhold-ack", "2", "--ack-jitter", "--ack-on-receipt",
+       "--slow=0c:3000", "--split-bytes", "4", "--split-gap-ms=0", "--max-read",
+       "1", "--pad-replies", "254"},
       o, error))
       << error;
   EXPECT_EQ(o.faults.withhold_ack_every, 2u);
   EXPECT_TRUE(o.ack_jitter);
+  EXPECT_TRUE(o.ack_on_receipt);
   EXPECT_EQ(o.slow_opcode, 0x0C);
   EXPECT_EQ(o.slow_ms, 3000u);
   EXPECT_EQ(o.split_bytes, 4u);
