@@ -52,25 +52,25 @@ class DeviceVarietyCliTest : public ::testing::TestWithParam<Variety> {
 
 TEST_P(DeviceVarietyCliTest, WriteVerifyAndReadBackHoldTheImage) {
   ASSERT_EQ(::mkdir(File("mem").c_str(), 0700), 0);
-  WriteBytes(File("mem/DEMO-8K.flash"), RandomBytes(8192, 41));
+  WriteBytes(File("mem/DEMO-1K.flash"), RandomBytes(1000, 41));
   std::vector<std::string> options = GetParam().options;
   options.insert(options.end(),
                  {"--memory-dir", File("mem"), "--log", File("frames.log")});
   DevsimProcess devsim(options);
   ASSERT_FALSE(devsim.port().empty()) << "takt-m-devsim did not start";
 
-  const Bytes image = RandomBytes(8192, 42);
+  const Bytes image = RandomBytes(1000, 42);
   WriteBytes(File("image.bin"), image);
   const CliResult write =
-      RunCliProcess({"--port", devsim.port(), "--chip", "DEMO-8K",
+      RunCliProcess({"--port", devsim.port(), "--chip", "DEMO-1K",
                      "write-flash", File("image.bin")},
                     File("cfg"));
   EXPECT_EQ(write.status, 0) << write.err;
-  EXPECT_TRUE(ReadBytes(File("mem/DEMO-8K.flash")) == image)
+  EXPECT_TRUE(ReadBytes(File("mem/DEMO-1K.flash")) == image)
       << "the chip does not hold the image";
 
   const CliResult read =
-      RunCliProcess({"--port", devsim.port(), "--chip", "DEMO-8K", "read-flash",
+      RunCliProcess({"--port", devsim.port(), "--chip", "DEMO-1K", "read-flash",
                      File("read.bin")},
                     File("cfg"));
   EXPECT_EQ(read.status, 0) << read.err;

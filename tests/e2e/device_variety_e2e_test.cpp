@@ -132,7 +132,6 @@ std::vector<Variety> Varieties() {
       {"TrickledOutput", {"--split-bytes", "5", "--split-gap-ms", "1"}},
       {"SlowErase", {"--slow", "07:1500"}},
       {"SmallReadReplies", {"--max-read", "100"}},
-      {"AckBeforeEveryReply", {"--cross-every", "1", "--ack-ms", "20"}},
       {"AllAtOnce",
        {"--pad-replies", "40", "--withhold-ack", "3", "--ack-jitter",
         "--ack-ms", "30", "--split-bytes", "9", "--split-gap-ms", "1",
@@ -146,9 +145,10 @@ std::vector<Variety> Varieties() {
          {"--slow", "07:4400", "--withhold-ack", "1", "--ack-ms", "250"}},
         {"ByteByByte", {"--split-bytes", "1", "--split-gap-ms", "2"}},
         {"OneByteReads", {"--max-read", "1"}},
-        // Two acknowledgements per command handled, copies included, on
-        // a line slow enough that they arrive apart: the program gives up
-        // with the retry limit (left open, see docs/devsim.md).
+        // Two acknowledgements per command handled, copies included: when
+        // they arrive apart (a slow line, a loaded machine) the program
+        // gives up with the retry limit (left open, see docs/devsim.md).
+        {"AckBeforeEveryReply", {"--cross-every", "1", "--ack-ms", "20"}},
         {"AckOnReceiptTrickled",
          {"--ack-on-receipt", "--split-bytes", "3", "--split-gap-ms", "1"}},
         {"AckBeforeEveryReplyAt56000",
