@@ -187,6 +187,11 @@ bool ParseCatalogue(std::string_view text, Catalogue& out, std::string& error) {
       c.about_lines.emplace_back(rest);
       continue;
     }
+    if (key == "no-about") {  // a device with no about lines at all
+      about_given = true;
+      c.about_lines.clear();
+      continue;
+    }
     if (key == "chip") {
       if (rest.empty()) return fail("chip needs a name");
       c.chips.emplace_back();
@@ -238,10 +243,6 @@ bool ParseCatalogue(std::string_view text, Catalogue& out, std::string& error) {
     }
   }
   if (!about_given) c.about_lines = defaults.about_lines;
-  if (c.chips.empty()) {
-    error = "the catalogue lists no chip";
-    return false;
-  }
   if (!ValidateCatalogue(c, error)) return false;
   out = std::move(c);
   return true;
@@ -274,8 +275,9 @@ bool ValidateCatalogue(const Catalogue& catalogue, std::string& error) {
   for (const std::string& line : catalogue.about_lines) {
     if (!CheckText(line, 252, "about line", error)) return false;
   }
-  if (catalogue.chips.empty() || catalogue.chips.size() > 255) {
-    error = "the catalogue must list 1 to 255 chips";
+  // A device with no chips at all answers a chip count of 0.
+  if (catalogue.chips.size() > 255) {
+    error = "the catalogue must list at most 255 chips";
     return false;
   }
   std::set<std::string> stems;
@@ -302,8 +304,9 @@ bool ValidateCatalogue(const Catalogue& catalogue, std::string& error) {
       error = where + "more than 253 calibration bytes";
       return false;
     }
-    if (chip.locks.size() > 253 || chip.fuses.size() > 253) {
-      error = where + "more than 253 lock or fuse bits";
+    // A count is one byte; a read of the states carries the first 253.
+    if (chip.locks.size() > 255 || chip.fuses.size() > 255) {
+      error = where + "more than 255 lock or fuse bits";
       return false;
     }
     for (const auto* bits : {&chip.locks, &chip.fuses}) {

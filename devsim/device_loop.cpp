@@ -39,6 +39,16 @@ DeviceLoop::Clock::time_point DeviceLoop::WireEnd(Clock::time_point now) const {
   return std::max(wire_free_, now) + WireTime(out_.size());
 }
 
+DeviceLoop::Clock::duration DeviceLoop::IdlePeriod() {
+  if (!options_.ack_jitter) return milliseconds(options_.ack_ms);
+  return milliseconds(1 + jitter_() % options_.ack_ms);
+}
+
+DeviceLoop::Clock::time_point DeviceLoop::SliceDue(size_t bytes) const {
+  const Clock::time_point wire = wire_free_ + WireTime(bytes);
+  return options_.split_bytes != 0 ? std::max(wire, split_next_) : wire;
+}
+
 bool DeviceLoop::Idle() const {
   return connected_ && !silent_ && !hangup_pending_ && !pending_ &&
          inbound_.empty() && out_.empty();
@@ -115,10 +125,15 @@ void DeviceLoop::QueueFrame(const std::vector<uint8_t>& payload, bool corrupt,
 void DeviceLoop::QueueAck(Clock::time_point now) {
   QueueFrame({}, false, now);
   if (options_.log_acks) log_.Line("TX ACK");
-  next_ack_ = WireEnd(now) + milliseconds(options_.ack_ms);
+  next_ack_ = WireEnd(now) + IdlePeriod();
 }
 
 void DeviceLoop::AcknowledgeReply(Clock::time_point now) {
+  if (options_.ack_on_receipt && !inbound_.empty()) {
+    // Its room is taken by the command waiting; starting it acknowledges.
+    log_.Line("NO ACK");
+    return;
+  }
   if (options_.faults.reply_batch && !inbound_.empty()) {
     ++acks_owed_;  // the next command's reply goes out first
     return;
@@ -144,11 +159,14 @@ void DeviceLoop::EmitReply(Clock::time_point now) {
   if (fate.drop) {
     log_.Frame("TX", "DROPPED", payload);
   } else {
-    log_.Frame("TX",
-               fate.corrupt      ? "CORRUPT"
-               : reply.shortened ? "SHORT"
-                                 : "",
-               payload);
+    std::string tags = fate.corrupt      ? "CORRUPT"
+                       : reply.shortened ? "SHORT"
+                                         : "";
+    for (const auto& [on, tag] :
+         {std::pair{reply.padded, "PADDED"}, std::pair{reply.slow, "SLOW"}}) {
+      if (on) tags += tags.empty() ? tag : std::string(" ") + tag;
+    }
+    log_.Frame("TX", tags.c_str(), payload);
     QueueFrame(payload, fate.corrupt, now);
     if (reply.twice) {
       log_.Frame("TX", "DOUBLE", payload);
@@ -170,6 +188,12 @@ void DeviceLoop::EmitReply(Clock::time_point now) {
     log_.Line("SILENT");
     return;
   }
+  if (fate.withhold_ack) {
+    // Ready again, but the device says so only when its idle period is up.
+    log_.Line("NO ACK");
+    next_ack_ = WireEnd(now) + IdlePeriod();
+    return;
+  }
   AcknowledgeReply(now);  // reply, then acknowledgement: ready for more
 }
 
@@ -184,6 +208,11 @@ void DeviceLoop::Step(Clock::time_point now) {
     const Command command = std::move(inbound_.front());
     inbound_.pop_front();
     const CommandFate fate = faults_.NextCommand();
+    if (options_.ack_on_receipt) {
+      // Taken from the input into the work: room for the next command.
+      QueueFrame({}, false, now);
+      log_.Line("TX EARLY ACK");
+    }
     if (fate.cross) {
       // An idle acknowledgement that left just as the command came in: the
       // program takes it for readiness and sends the command again, and
@@ -191,16 +220,29 @@ void DeviceLoop::Step(Clock::time_point now) {
       QueueFrame({}, false, now);
       log_.Line("TX CROSS");
     }
+    const bool slow = options_.slow_opcode == command.payload[0];
     Reply reply{
         model_.HandleCommand(command.payload.data(), command.payload.size()),
-        now + milliseconds(options_.latency_ms), fate.double_reply, false,
-        fate.cross};
+        now + milliseconds(slow ? options_.slow_ms : options_.latency_ms),
+        fate.double_reply,
+        false,
+        fate.cross,
+        false,
+        slow};
     // A reply of the opcode alone is never cut: it would become an
     // acknowledgement.
     if (options_.faults.short_opcode == command.payload[0] &&
         reply.payload.size() > 1 && command.payload != last_command_) {
       reply.payload.pop_back();
       reply.shortened = true;
+    }
+    if (options_.pad_bytes > 0 && !reply.shortened &&
+        reply.payload.size() < 255) {
+      const size_t room = 255 - reply.payload.size();
+      reply.payload.resize(
+          reply.payload.size() + std::min<size_t>(options_.pad_bytes, room),
+          0x00);
+      reply.padded = true;
     }
     last_command_ = command.payload;
     pending_ = std::move(reply);
@@ -214,6 +256,7 @@ void DeviceLoop::Step(Clock::time_point now) {
 }
 
 size_t DeviceLoop::SliceBytes() const {
+  if (options_.split_bytes != 0) return options_.split_bytes;
   if (options_.baud == 0) return out_.size();
   return std::max<size_t>(
       1, static_cast<size_t>(kSliceTime.count() * options_.baud /
@@ -226,8 +269,7 @@ void DeviceLoop::Flush(Clock::time_point now) {
   uint8_t chunk[4096];
   while (!out_.empty()) {
     const size_t k = std::min({slice, out_.size(), sizeof chunk});
-    const Clock::time_point due = wire_free_ + WireTime(k);
-    if (options_.baud != 0 && now < due) return;
+    if (Paced() && now < SliceDue(k)) return;
     std::copy_n(out_.begin(), k, chunk);
     const ssize_t n = ::write(fd_, chunk, k);
     if (n < 0 && errno == EINTR) continue;
@@ -238,6 +280,10 @@ void DeviceLoop::Flush(Clock::time_point now) {
     }
     out_.erase(out_.begin(), out_.begin() + n);
     wire_free_ += WireTime(static_cast<size_t>(n));
+    if (options_.split_bytes != 0) {
+      split_next_ = now + milliseconds(options_.split_gap_ms);
+      if (options_.split_gap_ms > 0) return;
+    }
     if (static_cast<size_t>(n) < k) {
       write_blocked_ = true;
       return;
@@ -257,10 +303,10 @@ std::optional<std::chrono::nanoseconds> DeviceLoop::PollTimeout(
                                                    : pending_->due);
   }
   if (!pending_ && !inbound_.empty()) consider(inbound_.front().ready_at);
-  if (connected_ && !out_.empty() && !write_blocked_ && options_.baud != 0) {
-    // The next slice leaves when its last byte's wire time has come.
-    consider(wire_free_ +
-             WireTime(std::min({SliceBytes(), out_.size(), size_t{4096}})));
+  if (connected_ && !out_.empty() && !write_blocked_ && Paced()) {
+    // The next slice leaves when its last byte's wire time has come, and
+    // split output when its gap is over.
+    consider(SliceDue(std::min({SliceBytes(), out_.size(), size_t{4096}})));
   }
   if (!connected_) consider(next_connect_check_);
   if (silent_until_) consider(*silent_until_);
@@ -276,6 +322,10 @@ std::optional<std::chrono::nanoseconds> DeviceLoop::PollTimeout(
 
 bool DeviceLoop::Run(int master_fd, int stop_fd) {
   fd_ = master_fd;
+  if (options_.split_bytes != 0) {
+    log_.Line("SPLIT " + std::to_string(options_.split_bytes) + " BYTES " +
+              std::to_string(options_.split_gap_ms) + " MS");
+  }
   CheckConnected(Clock::now());
   for (;;) {
     Clock::time_point now = Clock::now();

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "device_model.h"
@@ -26,7 +28,11 @@ class DeviceLoop {
   using Clock = std::chrono::steady_clock;
 
   DeviceLoop(const DevsimOptions& options, DeviceModel& model, FrameLog& log)
-      : options_(options), model_(model), log_(log), faults_(options.faults) {}
+      : options_(options),
+        model_(model),
+        log_(log),
+        faults_(options.faults),
+        jitter_(options.faults.seed) {}
 
   // Runs until `stop_fd` becomes readable (a signal arrived) or the port is
   // hung up by --hangup-after. Returns true when it stopped by a hang-up.
@@ -43,6 +49,8 @@ class DeviceLoop {
     bool twice = false;      // --double-reply-every
     bool shortened = false;  // --short-reply cut its last byte
     bool crossed = false;    // --cross-every: waits for the second send
+    bool padded = false;     // --pad-replies added bytes behind its fields
+    bool slow = false;       // --slow: its own latency
   };
 
   void CheckConnected(Clock::time_point now);
@@ -58,6 +66,11 @@ class DeviceLoop {
   void AcknowledgeReply(Clock::time_point now);
   void Flush(Clock::time_point now);
   Clock::time_point WireEnd(Clock::time_point now) const;
+  // The idle period before the next acknowledgement (--ack-jitter draws it).
+  Clock::duration IdlePeriod();
+  // When the next slice of paced or split output may be written.
+  Clock::time_point SliceDue(size_t bytes) const;
+  bool Paced() const { return options_.baud != 0 || options_.split_bytes != 0; }
   Clock::duration WireTime(size_t bytes) const;
   bool Idle() const;
   // Bytes written to the port at once when output is paced.
@@ -69,6 +82,7 @@ class DeviceLoop {
   DeviceModel& model_;
   FrameLog& log_;
   FaultPlan faults_;
+  std::mt19937_64 jitter_;  // --ack-jitter, seeded with --seed
   FrameReader reader_;
 
   int fd_ = -1;
@@ -80,6 +94,7 @@ class DeviceLoop {
   uint64_t acks_owed_ = 0;             // replies batched without their ack
   std::deque<uint8_t> out_;
   Clock::time_point wire_free_{};    // paced output: end of the last slice
+  Clock::time_point split_next_{};   // split output: time of the next write
   Clock::time_point rx_wire_end_{};  // paced input: end of the last byte
   Clock::time_point next_ack_{};
   Clock::time_point next_connect_check_{};

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "programming/cp1251.h"
 #include "opcodes.h"
+#include "programming/cp1251.h"
 
 namespace taktm::devsim {
 
@@ -42,9 +42,11 @@ class DeviceModel::Reply {
     Byte(static_cast<uint8_t>(encoded.size()));
     Bytes(reinterpret_cast<const uint8_t*>(encoded.data()), encoded.size());
   }
+  // The states of the first bits, as many as a reply can carry.
   void Bits(const std::vector<uint8_t>* states) {
-    Byte(states ? static_cast<uint8_t>(states->size()) : 0);
-    if (states) Bytes(states->data(), states->size());
+    const size_t n = states ? std::min(states->size(), kMaxBitStates) : 0;
+    Byte(static_cast<uint8_t>(n));
+    if (n > 0) Bytes(states->data(), n);
   }
   std::vector<uint8_t> Take() { return std::move(bytes_); }
 
@@ -132,7 +134,7 @@ void DeviceModel::ReadMemory(MemoryKind kind, int operation_code,
       data = memory.data() + address;
     }
   }
-  const uint32_t n = std::min({count, available, kMaxReadCount});
+  const uint32_t n = std::min({count, available, options_.max_read_count});
   reply.Int32(address);
   reply.Byte(static_cast<uint8_t>(n));
   if (n > 0) reply.Bytes(data, n);

@@ -15,6 +15,9 @@ namespace taktm::devsim {
 // The largest data block in a read reply: opcode, address and count take 6
 // of the 255 payload bytes.
 inline constexpr uint32_t kMaxReadCount = 249;
+// The most bit states a fuse or lock read reply carries: opcode and count
+// take 2 of the 255 payload bytes. A chip may have up to 255 bits.
+inline constexpr size_t kMaxBitStates = 253;
 
 enum class MemoryKind { kFlash, kEeprom, kFuses, kLocks };
 
@@ -41,6 +44,9 @@ struct ModelOptions {
   bool flash_needs_erase = true;
   // The chip in the socket answers with a signature other than its type's.
   bool wrong_signature = false;
+  // A read reply carries at most this many bytes, whatever was asked: a
+  // device with a smaller buffer than the program's chunks.
+  uint32_t max_read_count = kMaxReadCount;
 };
 
 class DeviceModel {

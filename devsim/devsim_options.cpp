@@ -75,6 +75,25 @@ bool ParseDevsimOptions(const std::vector<std::string>& args,
        {number(options.faults.cross_every, 1, kMany), "a count from 1"}},
       {"--double-reply-every",
        {number(options.faults.double_every, 1, kMany), "a count from 1"}},
+      {"--withhold-ack",
+       {number(options.faults.withhold_ack_every, 1, kMany), "a count from 1"}},
+      {"--max-read",
+       {number(options.model.max_read_count, 1, kMaxReadCount), "1 to 249"}},
+      {"--pad-replies", {number(options.pad_bytes, 1, 254), "1 to 254"}},
+      {"--split-bytes", {number(options.split_bytes, 1, 262), "1 to 262"}},
+      {"--split-gap-ms", {number(options.split_gap_ms, 0, 1000), "0 to 1000"}},
+      {"--slow",
+       {Setter([&](const std::string& v) {
+          const size_t colon = v.find(':');
+          uint64_t ms;
+          if (colon == std::string::npos ||
+              !ToOpcode(v.substr(0, colon), options.slow_opcode) ||
+              !ToNumber(v.substr(colon + 1), 0, 600000, ms))
+            return false;
+          options.slow_ms = static_cast<uint32_t>(ms);
+          return true;
+        }),
+        "OPCODE:MS, an opcode in hexadecimal and 0 to 600000 ms"}},
       {"--short-reply",
        {Setter([&](const std::string& v) {
           return ToOpcode(v, options.faults.short_opcode);
@@ -99,6 +118,8 @@ bool ParseDevsimOptions(const std::vector<std::string>& args,
       {"--wrong-signature", [&] { options.model.wrong_signature = true; }},
       {"--log-acks", [&] { options.log_acks = true; }},
       {"--reply-batch", [&] { options.faults.reply_batch = true; }},
+      {"--ack-jitter", [&] { options.ack_jitter = true; }},
+      {"--ack-on-receipt", [&] { options.ack_on_receipt = true; }},
       {"--help", [&] { options.help = true; }},
       {"-h", [&] { options.help = true; }},
   };
@@ -160,7 +181,7 @@ faults (replies are counted from 1; deterministic under --seed):
   --latency-ms MS        wait MS milliseconds before each reply
   --baud RATE            pace output (and input) at RATE bit/s
   --parity MODE          none (10 bits a byte) or odd/even/mark/space (11)
-  --seed N               seed of the noise generator (1)
+  --seed N               seed of the noise generator and of --ack-jitter (1)
 timing faults (commands are counted from 1 as they are handled):
   --cross-every N        an acknowledgement goes out just before every N-th
                          command is handled (it crosses the command on the
@@ -170,6 +191,19 @@ timing faults (commands are counted from 1 as they are handled):
                          and the acknowledgements after them
   --short-reply OPCODE   replies to OPCODE (hexadecimal) lose their last byte,
                          unless the command repeats the one just answered
+  --withhold-ack N       after every N-th reply no acknowledgement follows;
+                         the next one comes when the idle period is over
+  --ack-jitter           each idle period is drawn from 1 to --ack-ms
+  --ack-on-receipt       acknowledge as each command starts (room for the
+                         next), and after a reply only when none waits
+  --slow OPCODE:MS       replies to OPCODE take MS milliseconds instead of
+                         --latency-ms (a long erase)
+  --split-bytes N        output goes out N bytes at a time ...
+  --split-gap-ms MS      ... MS milliseconds apart (5)
+replies a device may give (allowed, unusual):
+  --max-read N           read replies carry at most N data bytes (1..249)
+  --pad-replies N        N zero bytes behind every reply's fields, as far
+                         as the frame has room
 )";
 }
 

@@ -21,6 +21,7 @@ ReplyFate FaultPlan::NextReply() {
       options_.silent_after > 0 && replies_ == options_.silent_after;
   fate.hangup_after =
       options_.hangup_after > 0 && replies_ == options_.hangup_after;
+  fate.withhold_ack = Every(options_.withhold_ack_every, replies_);
   return fate;
 }
 

@@ -21,6 +21,7 @@ struct FaultOptions {
   uint64_t double_every = 0;   // every n-th command answered twice
   bool reply_batch = false;    // replies to waiting commands before their acks
   int short_opcode = -1;       // this opcode's replies lose their last byte
+  uint64_t withhold_ack_every = 0;  // no ack right after every n-th reply
   uint64_t seed = 1;
 };
 
@@ -37,6 +38,7 @@ struct ReplyFate {
   std::vector<uint8_t> noise;  // sent just before the reply
   bool silence_after = false;  // this is the last frame before silence
   bool hangup_after = false;   // the port closes after this reply
+  bool withhold_ack = false;   // the idle period, not the reply, brings its ack
 };
 
 class FaultPlan {

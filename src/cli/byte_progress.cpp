@@ -1,5 +1,7 @@
 #include "cli/byte_progress.h"
 
+#include <algorithm>
+
 #include "programming/opcodes.h"
 
 namespace taktm {
@@ -29,6 +31,7 @@ void ByteProgress::Start(const CommandQueue& queue) {
   total_ = 0;
   done_ = 0;
   first_sent_ms_.reset();
+  inserts_seen_ = queue.InsertsAfterHead();
   for (size_t i = 0; i < queue.count(); ++i) {
     queued_.push_back(DataBytesOf(queue.entry(i)));
     total_ += queued_.back();
@@ -36,8 +39,17 @@ void ByteProgress::Start(const CommandQueue& queue) {
 }
 
 void ByteProgress::Follow(const CommandQueue& queue) {
-  // The queue tells of every append and every removal, so the two differ
-  // by at most one entry; a clear arrives as a run of removals.
+  // The queue tells of every append, insertion and removal, so the two
+  // differ by at most one entry; a clear arrives as a run of removals.
+  if (inserts_seen_ != queue.InsertsAfterHead() && !queued_.empty() &&
+      queue.count() == queued_.size() + 1) {
+    inserts_seen_ = queue.InsertsAfterHead();
+    const uint32_t rest = DataBytesOf(queue.entry(1));
+    queued_.front() -= std::min(rest, queued_.front());
+    queued_.insert(queued_.begin() + 1, rest);
+    return;
+  }
+  inserts_seen_ = queue.InsertsAfterHead();
   while (queued_.size() > queue.count()) {
     if (head_sent_) done_ += queued_.front();
     queued_.pop_front();

@@ -20,7 +20,9 @@ class ByteProgress {
  public:
   // The run is what the queue holds now.
   void Start(const CommandQueue& queue);
-  // After each change of the queue: one command appended or one removed.
+  // After each change of the queue: one command appended, one removed, or
+  // the rest of a read answered in part put behind the head (its bytes move
+  // from the head to the new entry).
   // A head removed without having been sent was cleared away, not answered.
   void Follow(const CommandQueue& queue);
   // The head command went out.
@@ -37,6 +39,7 @@ class ByteProgress {
  private:
   std::deque<uint32_t> queued_;  // data bytes of each queued entry, head first
   bool head_sent_ = false;
+  uint64_t inserts_seen_ = 0;  // the queue's InsertsAfterHead() followed
   uint64_t total_ = 0;
   uint64_t done_ = 0;
   std::optional<int64_t> first_sent_ms_;

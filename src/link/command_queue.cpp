@@ -1,5 +1,7 @@
 #include "link/command_queue.h"
 
+#include <algorithm>
+
 namespace taktm {
 
 bool CommandQueue::EnqueueCommand(const uint8_t* bytes, size_t length) {
@@ -12,6 +14,16 @@ bool CommandQueue::EnqueueCommand(const uint8_t* bytes, size_t length) {
 
 bool CommandQueue::EnqueueCommand(std::initializer_list<uint8_t> bytes) {
   return EnqueueCommand(bytes.begin(), bytes.size());
+}
+
+void CommandQueue::InsertAfterHead(std::vector<uint8_t> bytes) {
+  if (bytes.empty()) return;
+  if (bytes.size() > kMaxPayload) bytes.resize(kMaxPayload);
+  entries_.insert(entries_.empty() ? entries_.end() : entries_.begin() + 1,
+                  std::move(bytes));
+  ++inserts_after_head_;
+  const int n = static_cast<int>(entries_.size());
+  SetProgress(std::max(progress_.maximum, n), n, progress_.visible || n >= 2);
 }
 
 void CommandQueue::RemoveHead() {

@@ -46,6 +46,12 @@ class CommandQueue {
   size_t count() const { return entries_.size(); }
   uint8_t HeadOpcode() const { return entries_.front().front(); }
   const std::vector<uint8_t>& entry(size_t i) const { return entries_[i]; }
+  // Puts a command right behind the head, to go out next (the rest of a
+  // read the device answered in part); on an empty queue it becomes the
+  // head. Counted, so that whoever mirrors the queue can tell it from an
+  // append.
+  void InsertAfterHead(std::vector<uint8_t> bytes);
+  uint64_t InsertsAfterHead() const { return inserts_after_head_; }
   // Gives a queued command new bytes of the same length: a front-end that
   // fills in part of a command at the last moment (before it is sent).
   void ReplaceEntry(size_t i, std::vector<uint8_t> bytes) {
@@ -78,6 +84,7 @@ class CommandQueue {
   int head_sends_ = 0;
   uint64_t sends_total_ = 0;
   uint64_t head_first_send_ = 0;
+  uint64_t inserts_after_head_ = 0;
   ProgressModel progress_;
   TransmitFrame transmit_frame_;
 };

@@ -208,6 +208,28 @@ void ChipProgrammer::HandleData(const ReplyView& reply) {
   const size_t carried = reply.Carried(6, reply.Byte(5));
   buffer_.WriteAt(reply.Word(1), reply.At(6), carried);
   host_.FormatGrid();
+  if (!queue_.empty()) AskForTheRest(queue_.entry(0), carried);
+}
+
+// A read answered with fewer bytes than it asked for: the rest goes out
+// next, before anything queued behind it (the run's SVC_END included).
+void ChipProgrammer::AskForTheRest(const std::vector<uint8_t>& head,
+                                   size_t carried) {
+  if (head.size() != 6 || carried == 0 || carried >= head[5]) return;
+  uint32_t address = 0;
+  for (int i = 0; i < 4; ++i) address |= uint32_t{head[1 + i]} << (8 * i);
+  address += static_cast<uint32_t>(carried);
+  std::vector<uint8_t> rest = {head[0]};
+  for (int i = 0; i < 4; ++i)
+    rest.push_back(static_cast<uint8_t>(address >> (8 * i)));
+  rest.push_back(static_cast<uint8_t>(head[5] - carried));
+  // Commands are numbered in queue order: those behind move down by one.
+  const uint64_t head_number = HeadNumber();
+  queue_.InsertAfterHead(std::move(rest));  // `head` is not used after this
+  ++queued_total_;
+  for (uint64_t& end : verify_ends_) {
+    if (end > head_number) ++end;
+  }
 }
 
 void ChipProgrammer::HandleVerify(const ReplyView& reply) {

@@ -116,6 +116,7 @@ class ChipProgrammer : public ReplyHandler {
   // Reply handlers.
   void HandleSignature(const ReplyView& reply);
   void HandleData(const ReplyView& reply);
+  void AskForTheRest(const std::vector<uint8_t>& head, size_t carried);
   void HandleVerify(const ReplyView& reply);
   void HandleCalibration(const ReplyView& reply);
   void HandleBitStates(const ReplyView& reply, BitRows& rows);

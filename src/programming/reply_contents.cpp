@@ -69,6 +69,10 @@ bool ReplyAnswersCommand(const ReplyRecord& reply, uint8_t length,
   switch (reply[0]) {
     case OP_READ_FLASH:
     case OP_READ_EEPROM:
+      // A device may carry fewer bytes than asked (the rest is asked for
+      // next), but not none of them: that would be asked again without end.
+      return Echoes(reply, command, 4) && command.size() > 5 &&
+             reply[5] <= command[5] && (reply[5] > 0 || command[5] == 0);
     case OP_VERIFY_FLASH:
     case OP_VERIFY_EEPROM:
       return Echoes(reply, command, 5);

@@ -130,6 +130,25 @@ TEST(ByteProgressTest, CountsTheDataBytesOfAnsweredMemoryCommandsOnly) {
   EXPECT_LE(host.progress.done(), 203u);
 }
 
+// A read answered in part: its rest goes in behind it and the bytes asked
+// move there, so the total stays and nothing is counted twice.
+TEST(ByteProgressTest, ReadAnsweredInPartCountsEachByteOnce) {
+  TrackingHost host;
+  CommandQueue queue(host);
+  host.queue = &queue;
+  queue.EnqueueCommand({OP_READ_FLASH, 0, 0, 0, 0, 200});
+  queue.EnqueueCommand({SVC_END});
+  host.progress.Start(queue);
+  queue.SendHead();
+  queue.InsertAfterHead({OP_READ_FLASH, 80, 0, 0, 0, 120});
+  queue.RemoveHead();
+  EXPECT_EQ(host.progress.done(), 80u);
+  EXPECT_EQ(host.progress.total(), 200u);
+  queue.SendHead();
+  queue.RemoveHead();
+  EXPECT_EQ(host.progress.done(), 200u);
+}
+
 TEST(ByteProgressTest, DataBytesOfEachCommand) {
   EXPECT_EQ(DataBytesOf({OP_VERIFY_FLASH, 0, 0, 0, 0, 224}), 224u);
   EXPECT_EQ(DataBytesOf({OP_WRITE_EEPROM, 0, 0, 0, 0, 9}), 9u);

@@ -109,7 +109,6 @@ TEST(ChipCatalogueTest, ReportsTheFaultyLine) {
       {"chip A\nfuse 2 X\n", "line 2: fuse needs its factory state"},
       {"chip A\nfuse 1\n", "line 2: fuse needs its factory state"},
       {"chip\n", "line 1: chip needs a name"},
-      {"# nothing\n", "the catalogue lists no chip"},
       {"chip A\n", "chip \"A\": needs 1 to 252 signature bytes"},
       {"chip 中\nsignature 01\n",
        "chip name \"中\" cannot be written in Windows-1251"},

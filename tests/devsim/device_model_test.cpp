@@ -191,6 +191,36 @@ TEST_F(DeviceModelTest, AccessPastTheEndIsBounded) {
   EXPECT_EQ(Send(short_verify), (Bytes{0x0B, 0, 0, 0, 0, 3, 0}));
 }
 
+// A device with a smaller read buffer, and a chip with 255 fuse bits: its
+// count is given whole, a read of the states carries the first 253.
+TEST(DeviceModelLimitsTest, SmallReadsAndTheMostBits) {
+  ModelOptions options;
+  options.max_read_count = 100;
+  Catalogue catalogue;
+  ChipSpec chip;
+  chip.name = "BITS";
+  chip.flash_size = 1024;
+  chip.signature = {1};
+  chip.operations = (1u << 3) | (1u << 9);
+  for (int i = 0; i < 255; ++i) chip.fuses.push_back({"F", 1});
+  catalogue.chips.push_back(chip);
+  std::string error;
+  ASSERT_TRUE(ValidateCatalogue(catalogue, error)) << error;
+  DeviceModel model(catalogue, options);
+  const auto send = [&](const Bytes& c) {
+    return model.HandleCommand(c.data(), c.size());
+  };
+  send({0xF9, 0});
+  EXPECT_EQ(send(Read(0x09, 0, 224))[5], 100);
+  EXPECT_EQ(send(Read(0x09, 1000, 224))[5], 24);
+  EXPECT_EQ(send({0xF7}), (Bytes{0xF7, 255}));
+  const Bytes states = send({0x03});
+  ASSERT_EQ(states.size(), 255u);
+  EXPECT_EQ(states[1], 253);
+  catalogue.chips[0].fuses.push_back({"F", 0});
+  EXPECT_FALSE(ValidateCatalogue(catalogue, error));
+}
+
 TEST_F(DeviceModelTest, OperationsTheChipLacksChangeNothing) {
   Select(kDemo4K);  // no erase
   Send(Command(0x0A, 0, {0x00}));

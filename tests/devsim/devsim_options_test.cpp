@@ -46,6 +46,45 @@ TEST(DevsimOptionsTest, DefaultsAndBothValueForms) {
   EXPECT_EQ(t.faults.short_opcode, 0xFA);
 }
 
+TEST(DevsimOptionsTest, DevicesThatKeepTheContractTheirOwnWay) {
+  DevsimOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseDevsimOptions(
+      {"--withhold-ack", "2", "--ack-jitter", "--ack-on-receipt",
+       "--slow=0c:3000", "--split-bytes", "4", "--split-gap-ms=0", "--max-read",
+       "1", "--pad-replies", "254"},
+      o, error))
+      << error;
+  EXPECT_EQ(o.faults.withhold_ack_every, 2u);
+  EXPECT_TRUE(o.ack_jitter);
+  EXPECT_TRUE(o.ack_on_receipt);
+  EXPECT_EQ(o.slow_opcode, 0x0C);
+  EXPECT_EQ(o.slow_ms, 3000u);
+  EXPECT_EQ(o.split_bytes, 4u);
+  EXPECT_EQ(o.split_gap_ms, 0u);
+  EXPECT_EQ(o.model.max_read_count, 1u);
+  EXPECT_EQ(o.pad_bytes, 254u);
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--slow", "0C"},
+                                             {"--slow", "0C:"},
+                                             {"--slow", "1FF:10"},
+                                             {"--max-read", "0"},
+                                             {"--max-read", "250"},
+                                             {"--pad-replies", "255"},
+                                             {"--split-bytes", "0"},
+                                             {"--withhold-ack", "0"}}) {
+    DevsimOptions bad;
+    EXPECT_FALSE(ParseDevsimOptions(args, bad, error)) << args[0] << args[1];
+  }
+  FaultOptions faults;
+  faults.withhold_ack_every = 3;
+  FaultPlan plan(faults);
+  std::vector<bool> withheld;
+  for (int i = 0; i < 6; ++i) withheld.push_back(plan.NextReply().withhold_ack);
+  EXPECT_EQ(withheld,
+            (std::vector<bool>{false, false, true, false, false, true}));
+}
+
 TEST(DevsimOptionsTest, RejectsWhatTheDeviceCannotDo) {
   const std::vector<std::vector<std::string>> bad = {
       {"--ack-ms", "5000"},  // the program would take the device as lost

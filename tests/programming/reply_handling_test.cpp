@@ -1,6 +1,7 @@
 // Command bytes and the handling of each kind of reply.
 #include "programming/cp1251.h"
 #include "programming/programming_fixture.h"
+#include "programming/programming_texts.h"
 
 namespace taktm {
 namespace {
@@ -160,16 +161,53 @@ TEST_F(ReplyHandlingTest, DataGoesWhereAskedWithinWhatExists) {
   Reply({0x09, 5, 0, 0, 0, 2, 0xAB, 0xCD});
   EXPECT_EQ(buffer_.bytes(), (Bytes{0, 0, 0, 0, 0, 0xAB, 0xCD, 0}));
   programmer_.QueueRead(OP_READ_EEPROM, 6, 5);
-  Reply({0x0D, 6, 0, 0, 0, 5, 1, 2, 3});        // fewer bytes than it counts
-  Reply({0x0D, 6, 0, 0, 0, 4, 1, 2, 3, 4});     // less than was asked
-  EXPECT_EQ(queue_.count(), 1u);                // neither completes the read
-  Reply({0x0D, 6, 0, 0, 0, 5, 1, 2, 3, 4, 5});  // beyond the buffer's end
+  Reply({0x0D, 6, 0, 0, 0, 5, 1, 2, 3});           // fewer bytes than it counts
+  Reply({0x0D, 6, 0, 0, 0, 6, 1, 2, 3, 4, 5, 6});  // more than was asked
+  EXPECT_EQ(queue_.count(), 1u);                   // neither completes the read
+  Reply({0x0D, 6, 0, 0, 0, 5, 1, 2, 3, 4, 5});     // beyond the buffer's end
   EXPECT_EQ(buffer_.bytes(), (Bytes{0, 0, 0, 0, 0, 0xAB, 1, 2}));
   programmer_.QueueRead(OP_READ_FLASH, 0, 0);
   Reply({0x09, 0, 0, 0, 0, 0});
   EXPECT_EQ(host_.grid_refreshes, 3);
   EXPECT_TRUE(queue_.empty());
   EXPECT_FALSE(buffer_.modified());
+}
+
+// A device may carry fewer bytes than a read asked for: the reply completes
+// the read and the rest goes out next, ahead of the run's SVC_END; an answer
+// with no bytes completes nothing (it would be asked again without end).
+TEST_F(ReplyHandlingTest, ReadAnsweredInPartsAsksForTheRestNext) {
+  buffer_.Resize(16);
+  programmer_.QueueRead(OP_READ_FLASH, 2, 10);
+  programmer_.QueueCommand(SVC_END);
+  Reply({0x09, 2, 0, 0, 0, 0});
+  EXPECT_EQ(queue_.count(), 2u);
+  Reply({0x09, 2, 0, 0, 0, 4, 1, 2, 3, 4});
+  EXPECT_EQ(Queued(), (std::vector<Bytes>{{0x09, 6, 0, 0, 0, 6}, {0xFF}}));
+  Reply({0x09, 6, 0, 0, 0, 5, 5, 6, 7, 8, 9});
+  Reply({0x09, 11, 0, 0, 0, 1, 10});
+  Reply({SVC_END});
+  EXPECT_TRUE(queue_.empty());
+  EXPECT_EQ(buffer_.bytes(),
+            (Bytes{0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0, 0, 0}));
+}
+
+// A read answered in parts ahead of a verify run: the verify's closing
+// SVC_END is still the one that claims success.
+TEST_F(ReplyHandlingTest, ReadInPartsKeepsTheVerifyEndItsOwn) {
+  Discover();
+  buffer_.Resize(device_.flash.size());
+  buffer_.WriteAt(0, device_.flash.data(), device_.flash.size());
+  Choose(OP_READ_FLASH);
+  Choose(OP_VERIFY_FLASH);  // queued behind the read
+  AnswerHead();             // the chip selection
+  Bytes part = device_.ReplyFor(queue_.entry(0));
+  part[5] = 100;
+  part.resize(6 + 100);
+  Reply(part);
+  AnswerAll();
+  EXPECT_EQ(buffer_.bytes(), device_.flash);
+  EXPECT_EQ(programmer_.status_text(), kAllRight);
 }
 
 TEST_F(ReplyHandlingTest, CalibrationAndSizes) {
