@@ -11,6 +11,9 @@ void OpenPortWithLines(TComm32& comm) {
 PortSession::PortSession(AppCore& core, std::unique_ptr<TComm32> comm)
     : core_(core), comm_(comm ? std::move(comm) : std::make_unique<TComm32>()) {
   watchdog_.setInterval(kWatchdogIntervalMs);
+  // A coarse timer may fire up to 5 % early, which took a device idling at
+  // 4,750 ms or more, inside what it may do, as lost.
+  watchdog_.setTimerType(Qt::PreciseTimer);
   QObject::connect(&watchdog_, &QTimer::timeout, &watchdog_, [this] {
     Tick();
     if (on_event) on_event();

@@ -70,6 +70,9 @@ TEST_F(PortSessionTest, OpensWithRtsOnAndDtrOffOrSetsNoLine) {
   EXPECT_FALSE(session_.comm().NeedsOpening());
   EXPECT_EQ(lines_, (std::vector<int>{kSetRts, kClearDtr}));
   EXPECT_EQ(session_.watchdog().interval(), kWatchdogIntervalMs);
+  // Not a coarse timer, which may fire up to 5 % early: a device idling at
+  // 4,900 ms would be taken as lost now and then.
+  EXPECT_EQ(session_.watchdog().timerType(), Qt::PreciseTimer);
 }
 
 // The command line ends a run whose port failed; the window tries the port
