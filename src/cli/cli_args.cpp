@@ -348,11 +348,15 @@ int FindChipRow(const std::string& entry,
     const std::optional<int32_t> index = ParseInt32(entry);
     if (index && *index < static_cast<int32_t>(rows.size())) return *index;
   }
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i] == entry) return static_cast<int>(i);
-  }
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (Lower(rows[i]) == Lower(entry)) return static_cast<int>(i);
+  for (const bool exact : {true, false}) {
+    int found = -1;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (exact ? rows[i] == entry : Lower(rows[i]) == Lower(entry)) {
+        if (found >= 0) return kAmbiguousChip;
+        found = static_cast<int>(i);
+      }
+    }
+    if (found >= 0) return found;
   }
   return -1;
 }

@@ -116,7 +116,10 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args);
 std::optional<int32_t> ParityIndexForName(const std::string& name);
 
 // The row of the chip list that `entry` names: a decimal index below the row
-// count, else a name (exact, then ignoring ASCII case); -1 when none does.
+// count, else a name (exact, then ignoring ASCII case); -1 when none does,
+// kAmbiguousChip when the name fits more than one row (a device may list a
+// name twice; taking the first could program the wrong chip).
+inline constexpr int kAmbiguousChip = -2;
 int FindChipRow(const std::string& entry, const std::vector<std::string>& rows);
 
 // The ticks that BITS asks for, one per bit: a comma-separated list of bit

@@ -385,11 +385,12 @@ void PortRun::SelectChip() {
     for (size_t i = 0; i < rows.size(); ++i) {
       known += (i ? ", " : "") + std::to_string(i) + " " + rows[i];
     }
-    return Finish(
-        ExitStatus::kUsage,
-        (options_.chip ? "Нет микросхемы \"" + *options_.chip + "\""
-                       : std::string("Не задана микросхема (--chip)")) +
-            "; есть: " + known);
+    const std::string what =
+        !options_.chip ? std::string("Не задана микросхема (--chip)")
+        : row == kAmbiguousChip ? "Микросхем с именем \"" + *options_.chip +
+                                      "\" несколько, укажите номер"
+                                : "Нет микросхемы \"" + *options_.chip + "\"";
+    return Finish(ExitStatus::kUsage, what + "; есть: " + known);
   }
   programmer().ListBox1Click(row);
   Wait([this] { return host_.queue().empty(); },
@@ -473,8 +474,9 @@ void PortRun::ReportBits(BitKind kind) {
 void PortRun::SaveRead() {
   const DataBuffer& buffer = host_.core().buffer();
   const std::string path = options_.file;
-  const bool intel_hex = IsIntelHexName(path, host_.Check(Option::kReadHexFiles),
-                                         host_.Check(Option::kReadEepFiles));
+  const bool intel_hex =
+      IsIntelHexName(path, host_.Check(Option::kReadHexFiles),
+                     host_.Check(Option::kReadEepFiles));
   // `read-flash /dev/stdout`: the image is the output, the rest goes aside.
   if (IsStandardOutput(path)) out_ = &streams_.err;
   const std::error_code error =

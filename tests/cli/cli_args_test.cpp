@@ -176,6 +176,13 @@ TEST(CliArgsTest, ChipByIndexOrName) {
   EXPECT_EQ(FindChipRow("7", rows), 2);        // no row 7: the name
   EXPECT_EQ(FindChipRow("4", rows), -1);
   EXPECT_EQ(FindChipRow("DEMO", rows), -1);
+  // A name listed twice, or twice but for case, names no one chip; the
+  // index still does.
+  const std::vector<std::string> twice = {"DEMO-8K", "demo-8k", "DEMO-8K"};
+  EXPECT_EQ(FindChipRow("DEMO-8K", twice), kAmbiguousChip);
+  EXPECT_EQ(FindChipRow("Demo-8K", twice), kAmbiguousChip);
+  EXPECT_EQ(FindChipRow("demo-8k", twice), 1);  // one exact match
+  EXPECT_EQ(FindChipRow("2", twice), 2);
 }
 
 TEST(CliArgsTest, BitTicksByNameOrIndex) {
