@@ -31,6 +31,12 @@ inline constexpr int kShortWaitMs = 10000;
 inline constexpr int kLongWaitMs = 60000;
 
 inline constexpr char kDeviceName[] = "ТАКТ-М (виртуальный)";
+// The built-in catalogue's chips and about lines, as the program shows them.
+inline const std::vector<std::string> kBuiltInChips = {"DEMO-1K", "DEMO-4K",
+                                                       "DEMO-8K", "DEMO-128K"};
+inline const std::vector<std::string> kBuiltInAboutLines = {
+    "Виртуальный программатор ТАКТ-М", "Эмулятор устройства на псевдотерминале",
+    "takt-m-devsim 0.1"};
 
 // Upper-case hexadecimal bytes separated by blanks, as the frame log has them.
 inline std::string HexBytes(const Bytes& bytes) {
@@ -88,6 +94,13 @@ class E2eTest : public ::testing::Test {
 
   HeadlessHost& host() { return *host_; }
   ChipProgrammer& programmer() { return host_->programmer(); }
+
+  // The built-in device found: its name, chips and about lines shown whole.
+  void ExpectBuiltInDeviceShown() {
+    EXPECT_EQ(programmer().caption(), kDeviceName);
+    EXPECT_EQ(programmer().chip_rows(), kBuiltInChips);
+    EXPECT_EQ(host().about_lines(), kBuiltInAboutLines);
+  }
 
   // The log's lines, and the payloads of the commands the emulator received
   // intact ("RX ..."), in order.
