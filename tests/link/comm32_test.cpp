@@ -14,9 +14,15 @@
 
 #include "support/fake_link_host.h"
 #include "support/pty.h"
+#include "support/spin_until.h"
 
 namespace taktm {
 namespace {
+
+template <typename Pred>
+bool SpinUntil(Pred done) {
+  return testing::SpinUntil(done, 2000);
+}
 
 using testing::Bytes;
 using testing::Pty;
@@ -29,16 +35,6 @@ std::string OpenError(TComm32& comm) {
     return e.what();
   }
   return "";
-}
-
-// Runs the event loop until `done` holds or two seconds pass.
-template <typename Pred>
-bool SpinUntil(Pred done) {
-  QDeadlineTimer deadline(2000);
-  while (!done() && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return done();
 }
 
 TEST(Comm32OpenTest, EachFailureHasItsMessageAndLeavesThePortClosed) {

@@ -8,6 +8,7 @@
 
 #include "support/pty.h"
 #include "support/recording_comm32.h"
+#include "support/spin_until.h"
 
 namespace taktm {
 namespace {
@@ -34,11 +35,7 @@ class QuietHost : public AppHost {
 };
 
 bool SpinUntil(const std::function<bool()>& done) {
-  QDeadlineTimer deadline(5000);
-  while (!done() && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return done();
+  return testing::SpinUntil(done, 5000);
 }
 
 class PortSessionTest : public ::testing::Test {

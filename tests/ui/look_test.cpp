@@ -28,6 +28,7 @@
 #include "config/settings_dialog.h"
 #include "programming/bit_dialogs.h"
 #include "programming/opcodes.h"
+#include "support/spin_until.h"
 #include "ui/about_box.h"
 #include "ui/app_setup.h"
 #include "ui/file_details.h"
@@ -41,10 +42,7 @@ namespace {
 
 template <typename Pred>
 bool SpinUntil(Pred done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < 3000) QApplication::processEvents();
-  return done();
+  return testing::SpinUntil(done, 3000);
 }
 
 // Qt appends an application display name to every window title once one is

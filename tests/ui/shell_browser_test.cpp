@@ -10,15 +10,14 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 
+#include "support/spin_until.h"
+
 namespace taktm {
 namespace {
 
 template <typename Pred>
 bool SpinUntil(Pred done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < 3000) QApplication::processEvents();
-  return done();
+  return testing::SpinUntil(done, 3000);
 }
 
 class ShellBrowserTest : public ::testing::Test {
