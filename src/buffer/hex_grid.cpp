@@ -92,9 +92,11 @@ HexGrid::HexGrid(QGroupBox* parent, BufferEditor& editor)
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   }
-  verticalHeader()->setDefaultSectionSize(kGridRowHeight);
-  verticalHeader()->setFixedWidth(kRowLabelWidth);
-  horizontalHeader()->setFixedHeight(kGridRowHeight);
+  // Sections hold a cell and the grid line after it: the view draws the
+  // line inside the section, the headers their border likewise.
+  verticalHeader()->setDefaultSectionSize(kGridRowHeight + kGridLineWidth);
+  verticalHeader()->setFixedWidth(kRowLabelWidth + kGridLineWidth);
+  horizontalHeader()->setFixedHeight(kGridRowHeight + kGridLineWidth);
 
   FormatGrid();
   setCurrentIndex(model_->index(0, 0));
@@ -108,7 +110,7 @@ void HexGrid::FormatGrid() {
   const QRect rect(geometry_.left, geometry_.top, std::max(geometry_.width, 0),
                    std::max(geometry_.height, 0));
   if (geometry() != rect) setGeometry(rect);
-  const int column_width = std::max(geometry_.data_column_width, 0);
+  const int column_width = std::max(geometry_.data_column_pitch(), 0);
   if (horizontalHeader()->defaultSectionSize() != column_width) {
     horizontalHeader()->setDefaultSectionSize(column_width);
     for (int c = 0; c < kBytesPerRow; ++c) setColumnWidth(c, column_width);

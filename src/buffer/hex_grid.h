@@ -28,7 +28,8 @@ class HexGrid : public QTableView {
 
   // Lays the grid out in its group box (at (5, 15), the box less 10 by less
   // 20, rows 15 high, column 0 32 wide, data columns (width - 49) div 16 - 1
-  // wide), takes the buffer's row count and refreshes. The main window calls
+  // wide, each cell followed by its 1-pixel grid line), takes the buffer's
+  // row count and refreshes. The main window calls
   // it from BufferHost::GridNeedsLayout and from its own resize handler.
   void FormatGrid();
   // Repaints what BufferEditor says changed in the visible rows; nothing

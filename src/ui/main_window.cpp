@@ -19,6 +19,7 @@
 #include "ui/save_dialog.h"
 #include "ui/shell_browser.h"
 #include "ui/toolbar_icons.h"
+#include "ui/toolbar_style.h"
 #include "widgets/error_report.h"
 
 namespace taktm {
@@ -150,7 +151,9 @@ void TForm1::BuildToolBar() {
   tool_bar1_->setFixedHeight(29);
   tool_bar1_->setIconSize(QSize(22, 22));
   tool_bar1_->toggleViewAction()->setVisible(false);
-  AddGap(tool_bar1_, 17);
+  MakeToolBarFlush(tool_bar1_);
+  // The bar's inset is the start of the first gap.
+  AddGap(tool_bar1_, 17 - kToolBarInset);
   AddGap(tool_bar1_, 8);
   tool_bar1_->addAction(SaveBufferIcon(),
                         QStringLiteral("Сохранить буфер в файл"), this,

@@ -35,6 +35,21 @@ TEST(GridArithmetic, GeometryInsideTheGroupBox) {
   EXPECT_EQ(g.row_height, 15);
   EXPECT_EQ(g.label_width, 32);
   EXPECT_EQ(g.data_column_width, 17);
+  // Each cell is followed by its grid line.
+  EXPECT_EQ(g.row_pitch(), 16);
+  EXPECT_EQ(g.label_pitch(), 33);
+  EXPECT_EQ(g.data_column_pitch(), 18);
+  // The "Данные" box of a 1280-pixel window: 32-pixel cells, pitch 33.
+  EXPECT_EQ(FormatGridGeometry(588, 955).data_column_pitch(), 33);
+  // The labels, sixteen columns and the scroll bar's room never overrun the
+  // grid, and leave less than one more column's room unused.
+  for (int box = 59; box < 2000; ++box) {
+    const GridGeometry w = FormatGridGeometry(box, 100);
+    const int used =
+        w.label_width + 16 * w.data_column_pitch() + kScrollBarAllowance;
+    EXPECT_LE(used, w.width) << box;
+    EXPECT_GT(used + 16, w.width) << box;
+  }
   // A box too small for the columns truncates toward zero, as integer
   // division does: (50 - 49) div 16 - 1 = -1.
   EXPECT_EQ(FormatGridGeometry(60, 40).data_column_width, -1);

@@ -79,16 +79,19 @@ class HexGridTest : public ::testing::Test {
 
 TEST_F(HexGridTest, SitsInItsGroupBoxWithTheGivenColumnsAndRows) {
   EXPECT_EQ(grid->geometry(), QRect(5, 15, 350, 495));
-  for (int c = 0; c < 16; ++c) EXPECT_EQ(grid->columnWidth(c), 17);
-  EXPECT_EQ(grid->rowHeight(0), 15);
-  EXPECT_EQ(grid->verticalHeader()->width(), 32);
-  EXPECT_EQ(grid->horizontalHeader()->height(), 15);
+  // Sections are the cells plus the 1-pixel grid line after each: data
+  // cells 17 wide, labels 32, rows 15 high.
+  for (int c = 0; c < 16; ++c) EXPECT_EQ(grid->columnWidth(c), 18);
+  EXPECT_EQ(grid->visualRect(grid->model()->index(0, 3)).size(), QSize(17, 15));
+  EXPECT_EQ(grid->rowHeight(0), 16);
+  EXPECT_EQ(grid->verticalHeader()->width(), 33);
+  EXPECT_EQ(grid->horizontalHeader()->height(), 16);
   EXPECT_EQ(grid->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 
   box->resize(520, 300);
   grid->FormatGrid();
   EXPECT_EQ(grid->geometry(), QRect(5, 15, 510, 280));
-  EXPECT_EQ(grid->columnWidth(15), (510 - 49) / 16 - 1);
+  EXPECT_EQ(grid->columnWidth(15), (510 - 49) / 16);
 }
 
 TEST_F(HexGridTest, ShowsHeadersLabelsAndTwoDigitBytes) {

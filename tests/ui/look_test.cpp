@@ -155,7 +155,9 @@ TEST_F(LookTest, WindowFontIsElevenPixelsAndListRowsThirteenHigh) {
 TEST_F(LookTest, TwoDigitsFitTheirCellsAtTheDesignSize) {
   DesignSize();
   HexGrid* grid = form_->StringGrid1();
-  ASSERT_EQ(grid->columnWidth(0), 17);
+  // A 17-pixel cell and its grid line.
+  ASSERT_EQ(grid->columnWidth(0), 18);
+  ASSERT_EQ(grid->visualRect(grid->model()->index(0, 0)).width(), 17);
 
   // 256 values in 16 rows and one more row, whose empty cell takes the
   // cursor so that no data cell is highlighted.
