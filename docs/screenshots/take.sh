@@ -95,7 +95,7 @@ take() {  # take MODE: max | design
   shot "$fuse" fuse.png
   xdotool windowunmap "$fuse"
 
-  click $(( X + 147 )) $(( Y + 14 )) 1 1.5  # "Настройки"
+  click $(( X + 140 )) $(( Y + 14 )) 1 1.5  # "Настройки"
   local set sx sy sw sh
   set=$(win "Настройки")
   read -r sx sy sw sh < <(geom "$set")
@@ -108,11 +108,11 @@ take() {  # take MODE: max | design
     "$out/context-menu.png"
   xdotool key Escape; sleep 0.3; xdotool key Escape; sleep 0.7
 
-  click $(( X + 257 )) $(( Y + 14 )) 1 1.5  # "О программаторе"
+  click $(( X + 247 )) $(( Y + 14 )) 1 1.5  # "О программаторе"
   shot "$(win "О программаторе")" about.png
   xdotool key Escape; sleep 0.7
 
-  click $(( X + 46 )) $(( Y + 14 )) 1 2  # "Сохранить буфер в файл"
+  click $(( X + 40 )) $(( Y + 14 )) 1 2  # "Сохранить буфер в файл"
   shot "$(win "Сохранить как|Save As")" save.png
   xdotool key Escape; sleep 0.7
 }

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "ui/file_details.h"
@@ -52,22 +53,24 @@ ShellBrowser::ShellBrowser(QWidget* group_box)
   connect(combo_, &QComboBox::activated, this,
           [this](int i) { ShowFolder(combo_->itemData(i).toString()); });
 
-  // The model reads folders in the background and adds their rows later: a
-  // folder asked for before that is revealed as the rows above it arrive,
-  // for a few seconds or until the user picks another folder.
+  // The model reads folders in the background and adds their rows later,
+  // unsorted at first and sorted a moment after: a folder asked for before
+  // that is revealed again after each such change, until the user acts on
+  // the tree or another folder is chosen. No time limit: at start-up the
+  // rows may arrive only after the windows are built, seconds later on a
+  // busy machine.
   auto reveal_pending = [this] {
     if (pending_folder_.isEmpty()) return;
-    if (pending_since_.hasExpired(3000)) {
-      pending_folder_.clear();
-      return;
-    }
+    // Deferred, so that the sort queued with new rows has run.
     QTimer::singleShot(0, this, [this] {
+      if (pending_folder_.isEmpty()) return;
       const QModelIndex index = folders_->index(pending_folder_);
-      if (!pending_folder_.isEmpty() && index.isValid()) RevealInTree(index);
+      if (index.isValid()) RevealInTree(index);
     });
   };
   connect(folders_, &QFileSystemModel::directoryLoaded, this, reveal_pending);
   connect(folders_, &QFileSystemModel::rowsInserted, this, reveal_pending);
+  connect(folders_, &QFileSystemModel::layoutChanged, this, reveal_pending);
 
   tree_->setModel(folders_);
   tree_->setRootIndex(folders_->index(QDir::rootPath()));
@@ -75,6 +78,11 @@ ShellBrowser::ShellBrowser(QWidget* group_box)
   for (int c = 1; c < folders_->columnCount(); ++c) tree_->hideColumn(c);
   tree_->setRootIsDecorated(true);
   tree_->setItemsExpandable(true);
+  tree_->installEventFilter(this);
+  tree_->viewport()->installEventFilter(this);
+  // The scroll bar reports only the user's own scrolling here.
+  connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          [this] { pending_folder_.clear(); });
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
             if (!current.isValid()) return;
@@ -108,7 +116,6 @@ bool ShellBrowser::SelectFolder(const QString& path) {
   const QModelIndex index = folders_->index(info.absoluteFilePath());
   if (!index.isValid()) return false;
   pending_folder_ = info.absoluteFilePath();
-  pending_since_.start();
   RevealInTree(index);  // ShowFolder runs through currentChanged
   ShowFolder(info.absoluteFilePath());
   return true;
@@ -173,6 +180,15 @@ void ShellBrowser::FillCombo(const QString& path) {
 }
 
 bool ShellBrowser::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == tree_ || watched == tree_->viewport()) {
+    // The user takes over the tree: no more revealing behind their back.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::KeyPress ||
+        type == QEvent::Wheel) {
+      pending_folder_.clear();
+    }
+    return QObject::eventFilter(watched, event);
+  }
   if (watched == list_->viewport() &&
       event->type() == QEvent::MouseButtonRelease) {
     emit FilePicked();

@@ -6,7 +6,6 @@
 #define TAKT_UI_SHELL_BROWSER_H_
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QObject>
 #include <QString>
@@ -57,8 +56,9 @@ class ShellBrowser : public QObject, public FolderTree, public FileList {
   QComboBox* combo_;
   QTreeView* tree_;
   QTreeView* list_;
-  QString pending_folder_;  // asked for before the model had read it
-  QElapsedTimer pending_since_;
+  // Asked for by the program (start-up, SelectFolder), revealed again as
+  // the model reads and sorts the folders above it.
+  QString pending_folder_;
 };
 
 }  // namespace taktm
