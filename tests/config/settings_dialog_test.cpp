@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSerialPortInfo>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -427,6 +428,30 @@ TEST_F(SettingsDialogTest, PortFieldKeepsTheCaseOfDevicePaths) {
   typed = "/dev/ttyACM0";
   as_typed.validate(typed, pos);
   EXPECT_EQ(typed, "/dev/ttyACM0");
+}
+
+// The "Порт" list offers the ports present each time the dialog opens; a
+// name typed by hand, of a port not present, stays as typed.
+TEST_F(SettingsDialogTest, PortListOffersThePortsPresentAndKeepsTypedNames) {
+  TForm3& form = Create();
+  QComboBox* field = form.PortField();
+  field->setEditText("/dev/takt-m");
+  form.show();
+  QStringList present;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    present << (kPortNamesInCapitals ? info.portName() : info.systemLocation());
+  }
+  present.sort();
+  present.removeDuplicates();
+  QStringList offered;
+  for (int i = 0; i < field->count(); ++i) offered << field->itemText(i);
+  EXPECT_EQ(offered, present);
+  EXPECT_EQ(field->currentText(), "/dev/takt-m");
+  form.hide();
+  if (!present.isEmpty()) {
+    field->setCurrentIndex(present.size() - 1);
+    EXPECT_EQ(field->currentText(), present.back());
+  }
 }
 
 TEST_F(SettingsDialogTest, LayoutKeepsEveryCaptionWholeAndClearOfTheButtons) {
