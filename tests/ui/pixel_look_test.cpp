@@ -114,12 +114,11 @@ class PixelLookTest : public ::testing::Test {
     const QImage window = form_->grab().toImage();
     const QPoint at = grid->mapTo(form_.get(), QPoint(0, 0));
     const QImage shot = window.copy(QRect(at, grid->size()));
-    // Bands inside the cells of rows 1-8 and of columns 0-F, clear of the
-    // scroll bar on the right and of the partly shown row at the bottom.
+    // Vertical lines across a band of data rows, left of the scroll bar;
+    // horizontal lines from the top across the labels and two columns.
     const int band_x1 = grid->viewport()->geometry().right();
     GridLines lines;
     lines.columns = VerticalLines(shot, 0, band_x1, 40, 140);
-    // Rows are measured across the labels and the first columns.
     const int data_x1 = lines.columns.size() > 3 ? lines.columns[3] : 60;
     lines.rows = HorizontalLines(shot, 2, data_x1, 0, 150);
     return lines;
