@@ -1,11 +1,14 @@
 #include "cli/production_log.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <system_error>
+#include <thread>
 
 #include "buffer/system_reason.h"
 
@@ -14,6 +17,60 @@ namespace {
 
 std::string Reason(int error) {
   return SystemReason(std::error_code(error, std::generic_category()));
+}
+
+// An exclusive lock on the log, waited for a bounded time: a line takes
+// milliseconds, and a program that holds the lock for long must not stall
+// every port.
+class LogLock {
+ public:
+  explicit LogLock(int fd) : fd_(fd) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        error_ = errno;
+        return;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        error_ = EWOULDBLOCK;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    held_ = true;
+  }
+  ~LogLock() {
+    if (held_) ::flock(fd_, LOCK_UN);
+  }
+  LogLock(const LogLock&) = delete;
+  LogLock& operator=(const LogLock&) = delete;
+  bool held() const { return held_; }
+  int error() const { return error_; }
+
+ private:
+  int fd_;
+  bool held_ = false;
+  int error_ = 0;
+};
+
+// Takes the blocks for `size` bytes after `end` without changing the
+// file's length, so that a full disk or a file size limit refuses the line
+// before any of it is written. 0, or the error; file systems that cannot
+// reserve give 0 and rely on the cut-back.
+int ReserveSpace(int fd, off_t end, size_t size) {
+#ifdef __linux__
+  int r;
+  do {
+    r = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, end, static_cast<off_t>(size));
+  } while (r != 0 && errno == EINTR);
+  if (r != 0 && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+#else
+  (void)fd;
+  (void)end;
+  (void)size;
+#endif
+  return 0;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -57,13 +114,32 @@ std::string ProductionLog::Open(const std::string& path) {
 std::string ProductionLog::Append(const std::string& line) {
   const std::string failed = "Не удалось записать журнал \"" + path_ + "\": ";
   if (fd_ < 0) return failed + Reason(EBADF);
-  ssize_t n;
-  do {
-    n = ::write(fd_, line.data(), line.size());
-  } while (n < 0 && errno == EINTR);
-  if (n < 0) return failed + Reason(errno);
-  if (static_cast<size_t>(n) != line.size()) return failed + Reason(ENOSPC);
-  if (::fsync(fd_) != 0) return failed + Reason(errno);
+  // Other runs append to the same log: while this one holds the lock, the
+  // end it found is its own to restore.
+  const LogLock lock(fd_);
+  if (!lock.held()) return failed + Reason(lock.error());
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return failed + Reason(errno);
+  const off_t old_end = st.st_size;
+  // A line is whole or absent: the space is taken before the write, and
+  // where the file system cannot reserve it, a cut line is cut off again.
+  if (const int e = ReserveSpace(fd_, old_end, line.size()); e != 0) {
+    return failed + Reason(e);
+  }
+  auto undo = [&](int error) {
+    while (::ftruncate(fd_, old_end) != 0 && errno == EINTR) {
+    }
+    return failed + Reason(error);
+  };
+  size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return undo(errno);
+    if (n == 0) return undo(ENOSPC);
+    done += static_cast<size_t>(n);
+  }
+  if (::fsync(fd_) != 0) return undo(errno);
   return {};
 }
 

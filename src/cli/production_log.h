@@ -1,7 +1,9 @@
 // The production log: a file that only grows, one line per chip. Each line
 // goes out in a single write to a file opened for appending, so the lines
 // of several ports (or of several runs at once) never interleave, and it is
-// on the disk before the run reports the chip done.
+// on the disk before the run reports the chip done. A line is whole or
+// absent: one that does not fit (a full disk, a file size limit) leaves the
+// file as it was.
 #ifndef TAKT_CLI_PRODUCTION_LOG_H_
 #define TAKT_CLI_PRODUCTION_LOG_H_
 
@@ -21,7 +23,7 @@ class ProductionLog {
   std::string Open(const std::string& path);
   bool is_open() const { return fd_ >= 0; }
   // Appends `line` (with its line feed) and flushes it to the disk. The
-  // error text, empty on success.
+  // error text, empty on success; on failure nothing of the line is left.
   std::string Append(const std::string& line);
 
  private:

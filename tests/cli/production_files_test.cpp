@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "buffer/child_process.h"
 #include "cli/production_log.h"
 #include "cli/serial_counter.h"
 #include "harness/temp_dir.h"
@@ -273,6 +274,32 @@ TEST(ProductionLogTest, OpensOnlyRegularFilesAndAppends) {
     EXPECT_EQ(log.Append("{\"new\":2}\n"), "");
   }
   EXPECT_EQ(ReadText(dir.File("log")), "{\"old\":1}\n{\"new\":2}\n");
+}
+
+// A log on a full disk (a file size limit in a child): a line that does
+// not fit is reported and leaves nothing behind, so the next good line
+// starts a line of its own; the lines before it stay whole.
+TEST(ProductionLogTest, ALineThatDoesNotFitLeavesNothing) {
+  TempDir dir;
+  const std::string path = dir.File("log.jsonl");
+  const std::string old = "{\"chip\":1}\n";
+  WriteText(path, old);
+  const std::string line =
+      "{\"chip\":\"DEMO-8K\",\"pad\":\"" + std::string(200, 'x') + "\"}\n";
+  const std::optional<std::string> full =
+      RunInChild({false, static_cast<long>(old.size() + 50)}, [&] {
+        ProductionLog log;
+        if (!log.Open(path).empty()) return std::string("no open");
+        return log.Append(line);
+      });
+  ASSERT_TRUE(full.has_value()) << "no file size limit here";
+  EXPECT_NE(full->find("Не удалось записать журнал"), std::string::npos)
+      << *full;
+  EXPECT_EQ(ReadText(path), old);
+  ProductionLog log;
+  ASSERT_EQ(log.Open(path), "");
+  EXPECT_EQ(log.Append(line), "");
+  EXPECT_EQ(ReadText(path), old + line);
 }
 
 }  // namespace
