@@ -118,6 +118,7 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
   ParsedArgs result;
   CliOptions options;
   std::vector<std::string> words;
+  std::vector<std::string> given;  // options that take one value
   auto fail = [&](std::string error) {
     result.error = std::move(error);
     return result;
@@ -171,6 +172,12 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
         arg != "--log") {
       return fail("Неизвестный ключ " + arg);
     }
+    // A second value would silently win over the first.
+    if (arg != "--port" &&
+        std::find(given.begin(), given.end(), arg) != given.end()) {
+      return fail("Ключ " + arg + " указан дважды");
+    }
+    given.push_back(arg);
     const std::optional<std::string> v = value();
     if (!v) return fail("Ключу " + arg + " нужно значение");
     if (arg == "--port") {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/file_roles.h"
 #include "cli/gang_report.h"
 #include "cli/json_text.h"
 #include "cli/production_log.h"
@@ -153,6 +154,9 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
     for (const std::string& problem : settings.problems) {
       streams.err << "takt-m-cli: " << problem << '\n';
     }
+  }
+  if (const std::string shared = SharedFileError(options); !shared.empty()) {
+    return FailEarly(options, streams, ExitStatus::kUsage, shared);
   }
   ProductionLog log;
   if (const std::string error = CheckProductionFiles(options, log);

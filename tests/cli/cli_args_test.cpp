@@ -107,6 +107,19 @@ TEST(CliArgsTest, UsageErrors) {
   EXPECT_EQ(ErrorOf({"write-locks"}),
             "Команде write-locks нужен аргумент БИТЫ");
   EXPECT_EQ(ErrorOf({"erase", "now"}), "Лишний аргумент now");
+  // An option of one value given twice: neither value is taken.
+  EXPECT_EQ(ErrorOf({"--log", "a.jsonl", "--log=b.jsonl", "erase"}),
+            "Ключ --log указан дважды");
+  EXPECT_EQ(ErrorOf({"--serial", "0:a", "write-flash", "f", "--serial", "0:b"}),
+            "Ключ --serial указан дважды");
+  const std::pair<const char*, const char*> kValues[] = {{"--baud", "9600"},
+                                                         {"--parity", "odd"},
+                                                         {"--chip", "1"},
+                                                         {"--timeout", "5"}};
+  for (const auto& [option, value] : kValues) {
+    EXPECT_EQ(ErrorOf({option, value, option, value, "info"}),
+              std::string("Ключ ") + option + " указан дважды");
+  }
 }
 
 // --port names several ports, repeated or as a comma list; the first is the

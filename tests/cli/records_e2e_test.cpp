@@ -1,0 +1,90 @@
+// takt-m-cli's records against takt-m-devsim: every file has one role, an
+// output to an open descriptor keeps what the descriptor holds, the settings
+// store never holds the program up, and every number taken is in the log,
+// also when the run is stopped by a signal or killed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "harness/cli_process.h"
+#include "harness/devsim_process.h"
+#include "harness/random_bytes.h"
+#include "harness/temp_dir.h"
+
+namespace taktm::testing {
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class RecordsE2eTest : public ::testing::Test {
+ protected:
+  void StartDevice(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"--memory-dir",     File("mem"), "--log",
+                                     File("frames.log"), "--ack-ms",  "20"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    device_ = std::make_unique<DevsimProcess>(args);
+    ASSERT_FALSE(device_->port().empty());
+  }
+  std::string File(const std::string& name) const { return dir_.File(name); }
+  bool Received() const {
+    for (const std::string& line : ReadLines(File("frames.log"))) {
+      if (line.rfind("RX ", 0) == 0) return true;
+    }
+    return false;
+  }
+  CliResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--port", device_->port(), "--chip", "DEMO-8K"});
+    return RunCliProcess(args, File("cfg"), 60000);
+  }
+
+  TempDir dir_;
+  std::unique_ptr<DevsimProcess> device_;
+};
+
+// The three command lines that lost records before: each is refused as a
+// usage error before any port opens, and no file is touched.
+TEST_F(RecordsE2eTest, OneFileInTwoRolesIsRefused) {
+  ASSERT_NO_FATAL_FAILURE(StartDevice());
+  WriteFile(File("c.txt"), "1000\n");
+  WriteFile(File("fw.bin"), std::string(500, 'a'));
+  CliResult r = Cli({"--serial", "0x1FFC:" + File("c.txt"), "--log",
+                     File("c.txt"), "write-flash", File("fw.bin")});
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_TRUE(Contains(r.err, "Один файл в двух ролях")) << r.err;
+  EXPECT_EQ(ReadText(File("c.txt")), "1000\n");
+
+  ASSERT_EQ(::symlink(File("fw.bin").c_str(), File("fw-link").c_str()), 0);
+  for (const char* log : {"fw.bin", "fw-link"}) {
+    r = Cli({"--json", "--log", File(log), "write-flash", File("fw.bin")});
+    EXPECT_EQ(r.status, 2) << log;
+    EXPECT_TRUE(Contains(r.out, "\"status\":\"usage\"")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "журнал (--log) и образ команды write-flash"))
+        << r.out;
+  }
+  EXPECT_EQ(ReadText(File("fw.bin")), std::string(500, 'a'));
+
+  r = Cli({"--log", File("dump.bin"), "read-flash", File("dump.bin")});
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_TRUE(Contains(r.err, "файл команды read-flash")) << r.err;
+  struct stat st {};
+  EXPECT_NE(::stat(File("dump.bin").c_str(), &st), 0);  // not even made
+  EXPECT_FALSE(Received());
+
+  r = Cli({"--log", File("a.jsonl"), "--log", File("b.jsonl"), "erase"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(Contains(r.err, "Ключ --log указан дважды")) << r.err;
+  EXPECT_FALSE(Received());
+}
+
+}  // namespace
+}  // namespace taktm::testing
