@@ -11,6 +11,7 @@
 #include <chrono>
 #include <string>
 
+#include "buffer/descriptor_save_posix.h"
 #include "buffer/file_io.h"
 #include "buffer/system_reason.h"
 
@@ -369,7 +370,14 @@ std::error_code SaveFile(const std::string& path, const uint8_t* data,
                          size_t size, int stall_limit_ms) {
   const Target t = ResolveTarget(path);
   if (t.error) return t.error;
-  if (t.write_through) return WriteThrough(path, data, size, stall_limit_ms);
+  if (t.write_through) {
+    // A file behind a descriptor is someone's open output: written at the
+    // descriptor's place, never cut or replaced.
+    if (InsideProc(t.name)) {
+      if (auto saved = SaveToDescriptorFile(t.name, data, size)) return *saved;
+    }
+    return WriteThrough(path, data, size, stall_limit_ms);
+  }
   bool in_place = false;
   if (!t.exists) {
     return ReplaceAtomically(t.name, data, size, nullptr, &in_place);

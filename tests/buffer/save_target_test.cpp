@@ -196,7 +196,9 @@ TEST_F(SaveTargetTest, ADeviceNodeGetsTheBytesAndStaysADevice) {
 }
 
 // Links the system makes for open descriptors stand for the descriptor:
-// a pipe gets the bytes, a regular file is written in place, not replaced.
+// a pipe gets the bytes; a regular file gets them where the descriptor
+// writes, as a shell's `>`, `>>` or `1<>` would have them: never cut, never
+// replaced, what it held before the descriptor's place kept.
 TEST_F(SaveTargetTest, DescriptorLinksAreWrittenThrough) {
   if (!fs::exists("/proc/self/fd")) GTEST_SKIP() << "no /proc here";
   int pipe_fds[2];
@@ -209,14 +211,44 @@ TEST_F(SaveTargetTest, DescriptorLinksAreWrittenThrough) {
   ::close(pipe_fds[1]);
   EXPECT_EQ(received, image);
 
-  WriteFile(dir.File("open.bin"), testing::RandomBytes(5000, 14));
-  const int fd = ::open(dir.File("open.bin").c_str(), O_RDWR);
-  ASSERT_GE(fd, 0);
-  const ino_t inode = Lstat(dir.File("open.bin")).st_ino;
-  EXPECT_EQ(Save("/proc/self/fd/" + std::to_string(fd)), "");
-  ::close(fd);
-  EXPECT_EQ(ReadFile(dir.File("open.bin")), image);
-  EXPECT_EQ(Lstat(dir.File("open.bin")).st_ino, inode);
+  const Bytes earlier = testing::RandomBytes(5000, 14);
+  const std::string path = dir.File("open.bin");
+  auto joined = [](std::vector<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+  };
+  // Saved twice: the second save goes on where the first ended.
+  struct Case {
+    int flags;
+    off_t position;
+    Bytes expected;
+  };
+  const Case cases[] = {
+      // `>>`: after everything, also when the descriptor was moved.
+      {O_WRONLY | O_APPEND, 0, joined({earlier, image, image})},
+      // `{ header; cmd; } > file`: after what went before.
+      {O_WRONLY, 5000, joined({earlier, image, image})},
+      // `1<> file`: from the descriptor's place on, nothing cut.
+      {O_RDWR, 1000,
+       joined({Bytes(earlier.begin(), earlier.begin() + 1000), image, image})},
+      {O_RDWR, 0,
+       joined({image, Bytes(earlier.begin() + 3000, earlier.end())})},
+  };
+  for (const Case& c : cases) {
+    WriteFile(path, earlier);
+    const int fd = ::open(path.c_str(), c.flags);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::lseek(fd, c.position, SEEK_SET), c.position);
+    const ino_t inode = Lstat(path).st_ino;
+    EXPECT_EQ(Save("/proc/self/fd/" + std::to_string(fd)), "");
+    if (c.position != 0 || (c.flags & O_APPEND) != 0) {
+      EXPECT_EQ(Save("/dev/fd/" + std::to_string(fd)), "");
+    }
+    ::close(fd);
+    EXPECT_EQ(ReadFile(path), c.expected) << c.flags << " " << c.position;
+    EXPECT_EQ(Lstat(path).st_ino, inode);
+  }
   EXPECT_EQ(Names(), (std::vector<std::string>{"open.bin"}));
 }
 

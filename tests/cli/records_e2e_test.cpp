@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -24,6 +25,27 @@ namespace {
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+// Runs the binary with standard output on `out_path` opened with `flags`
+// (O_APPEND: a shell's `>>`), standard error into `err_path`; the status.
+int RunWithOutput(const std::vector<std::string>& args,
+                  const std::string& config_home, const std::string& out_path,
+                  int flags, const std::string& err_path) {
+  ExecArgs exec(args, config_home);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int o = ::open(out_path.c_str(), flags | O_CREAT, 0600);
+    const int e = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (o < 0 || e < 0) ::_exit(126);
+    ::dup2(o, STDOUT_FILENO);
+    ::dup2(e, STDERR_FILENO);
+    ::execve(exec.argv[0], exec.argv.data(), exec.envp.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class RecordsE2eTest : public ::testing::Test {
@@ -84,6 +106,27 @@ TEST_F(RecordsE2eTest, OneFileInTwoRolesIsRefused) {
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(Contains(r.err, "Ключ --log указан дважды")) << r.err;
   EXPECT_FALSE(Received());
+}
+
+// `read-flash /dev/stdout >> file`: the image goes after what the file
+// held, as the shell asked; before, the file was overwritten from its start
+// and cut to the image.
+TEST_F(RecordsE2eTest, AReadToStandardOutputKeepsAnAppendedFile) {
+  ASSERT_NO_FATAL_FAILURE(StartDevice());
+  const std::vector<uint8_t> earlier = RandomBytes(14000, 5);
+  const std::string out = File("out.bin");
+  WriteFile(out, earlier);
+  std::vector<uint8_t> expected = earlier;
+  for (const char* target : {"/dev/stdout", "/proc/self/fd/1"}) {
+    const int status = RunWithOutput(
+        {"--port", device_->port(), "--chip", "DEMO-8K", "read-flash", target},
+        File("cfg"), out, O_WRONLY | O_APPEND, File("err.txt"));
+    EXPECT_EQ(status, 0) << ReadText(File("err.txt"));
+    EXPECT_TRUE(Contains(ReadText(File("err.txt")), "Прочитано 8192 байт"));
+    const std::vector<uint8_t> chip = ReadBytes(File("mem/DEMO-8K.flash"));
+    expected.insert(expected.end(), chip.begin(), chip.end());
+    EXPECT_EQ(ReadBytes(out), expected) << target;
+  }
 }
 
 }  // namespace
