@@ -3,16 +3,33 @@
 #include <QVariant>
 #include <utility>
 
+#include "config/store_file_guard.h"
 #include "widgets/int_text.h"
 
 namespace taktm {
 
 SettingsStore::SettingsStore(StoreProblemSink report)
-    : settings_(QSettings::NativeFormat, QSettings::UserScope,
-                QString::fromUtf8(kStoreOrganisation),
-                QString::fromUtf8(kStoreApplication)),
-      report_(std::move(report)) {
-  switch (settings_.status()) {
+    : report_(std::move(report)) {
+  const QString organisation = QString::fromUtf8(kStoreOrganisation);
+  const QString application = QString::fromUtf8(kStoreApplication);
+  if (const QString unfit = UnfitStoreFile(organisation, application);
+      !unfit.isEmpty()) {
+    location_ = unfit;
+    // Said once: the window opens the store several times at start-up.
+    static QStringList told;
+    if (!told.contains(unfit)) {
+      told << unfit;
+      told_now_ = true;
+      report_(QStringLiteral("Хранилище настроек %1 не читается; действуют "
+                             "значения по умолчанию")
+                  .arg(unfit));
+    }
+    return;
+  }
+  settings_ = std::make_unique<QSettings>(
+      QSettings::NativeFormat, QSettings::UserScope, organisation, application);
+  location_ = settings_->fileName();
+  switch (settings_->status()) {
     case QSettings::NoError:
       break;
     case QSettings::FormatError:
@@ -30,7 +47,7 @@ SettingsStore::SettingsStore(StoreProblemSink report)
 
 SettingsStore::~SettingsStore() { Close(); }
 
-QString SettingsStore::Location() const { return settings_.fileName(); }
+QString SettingsStore::Location() const { return location_; }
 
 void SettingsStore::ReportWrongType(const char* name, const QString& expected) {
   report_(QStringLiteral("Значение \"%1\" в хранилище настроек %2 имеет "
@@ -40,8 +57,8 @@ void SettingsStore::ReportWrongType(const char* name, const QString& expected) {
 
 StoreRead SettingsStore::ReadString(const char* name, QString* value) {
   const QString key = QString::fromUtf8(name);
-  if (!settings_.contains(key)) return StoreRead::kMissing;
-  const QVariant stored = settings_.value(key);
+  if (!settings_ || !settings_->contains(key)) return StoreRead::kMissing;
+  const QVariant stored = settings_->value(key);
   if (stored.typeId() != QMetaType::QString) {
     ReportWrongType(name, QStringLiteral("строка"));
     return StoreRead::kWrongType;
@@ -52,8 +69,8 @@ StoreRead SettingsStore::ReadString(const char* name, QString* value) {
 
 StoreRead SettingsStore::ReadInt(const char* name, int32_t* value) {
   const QString key = QString::fromUtf8(name);
-  if (!settings_.contains(key)) return StoreRead::kMissing;
-  const QVariant stored = settings_.value(key);
+  if (!settings_ || !settings_->contains(key)) return StoreRead::kMissing;
+  const QVariant stored = settings_->value(key);
   switch (stored.typeId()) {
     case QMetaType::Int:
       *value = stored.toInt();
@@ -76,12 +93,14 @@ StoreRead SettingsStore::ReadInt(const char* name, int32_t* value) {
 }
 
 void SettingsStore::WriteString(const char* name, const QString& value) {
-  settings_.setValue(QString::fromUtf8(name), value);
+  if (settings_) settings_->setValue(QString::fromUtf8(name), value);
   written_ << QString::fromUtf8(name);
 }
 
 void SettingsStore::WriteInt(const char* name, int32_t value) {
-  settings_.setValue(QString::fromUtf8(name), static_cast<int>(value));
+  if (settings_) {
+    settings_->setValue(QString::fromUtf8(name), static_cast<int>(value));
+  }
   written_ << QString::fromUtf8(name);
 }
 
@@ -104,9 +123,12 @@ void SettingsStore::WriteOptions(const OptionsModel& options) {
 void SettingsStore::Close() {
   if (closed_) return;
   closed_ = true;
-  settings_.sync();
+  if (settings_) settings_->sync();
   if (written_.isEmpty()) return;
-  if (settings_.status() != QSettings::NoError) {
+  // The first opening that met an unfit store has said so already; the
+  // defaults it would write in are not worth a second message.
+  if (told_now_) return;
+  if (!settings_ || settings_->status() != QSettings::NoError) {
     report_(QStringLiteral("Не удалось записать в хранилище настроек %1 "
                            "значения: %2")
                 .arg(Location(), written_.join(QStringLiteral(", "))));

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "config/options.h"
 
@@ -27,7 +28,9 @@ using StoreProblemSink = std::function<void(const QString& problem)>;
 
 // Open it, read and write, Close() it. Every failure of the store (a store
 // that cannot be read, a value of the wrong type, a refused write) goes to
-// the sink naming what failed, and the caller carries on.
+// the sink naming what failed, and the caller carries on. A store file that
+// is no regular file of sane size is never opened: every value reads as
+// missing (the defaults apply) and writes are refused.
 class SettingsStore {
  public:
   explicit SettingsStore(StoreProblemSink report);
@@ -56,9 +59,12 @@ class SettingsStore {
  private:
   void ReportWrongType(const char* name, const QString& expected);
 
-  QSettings settings_;
+  // Null when the store's file is unfit to read.
+  std::unique_ptr<QSettings> settings_;
+  QString location_;
   StoreProblemSink report_;
   QStringList written_;
+  bool told_now_ = false;  // this opening reported the store unfit
   bool closed_ = false;
 };
 

@@ -129,5 +129,33 @@ TEST_F(RecordsE2eTest, AReadToStandardOutputKeepsAnAppendedFile) {
   }
 }
 
+// A store that is a pipe held the command line in its open for ever (also
+// with --timeout); a 1 GiB one took twice that in memory. Both are now left
+// unread with a word, and the run goes on with the defaults.
+TEST_F(RecordsE2eTest, AnUnfitSettingsStoreNeverHoldsTheRun) {
+  ASSERT_NO_FATAL_FAILURE(StartDevice());
+  for (const bool fifo : {true, false}) {
+    const std::string home = File(fifo ? "cfg-fifo" : "cfg-big");
+    const std::string store = home + "/ZARVENTIK/TAKT-M.conf";
+    ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((home + "/ZARVENTIK").c_str(), 0700), 0);
+    if (fifo) {
+      ASSERT_EQ(::mkfifo(store.c_str(), 0600), 0);
+    } else {
+      const int fd = ::open(store.c_str(), O_WRONLY | O_CREAT, 0600);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(::ftruncate(fd, off_t{1} << 30), 0);  // sparse
+      ::close(fd);
+    }
+    const CliResult r = RunCliProcess(
+        {"--port", device_->port(), "--timeout", "5", "info"}, home, 20000);
+    EXPECT_EQ(r.status, 0) << store << ": " << r.err;
+    EXPECT_TRUE(Contains(r.err, "takt-m-cli: Хранилище настроек " + store +
+                                    " не читается; действуют значения по "
+                                    "умолчанию"))
+        << r.err;
+  }
+}
+
 }  // namespace
 }  // namespace taktm::testing

@@ -1,6 +1,7 @@
 #include "config/settings_dialog.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -156,6 +157,26 @@ TEST_F(SettingsDialogTest, FirstRunStoresThePortDefaultsAndAtCloseTheRest) {
   dialog_.reset();
   store.sync();
   EXPECT_EQ(store.value("Check3").toInt(), 1);
+}
+
+// A store that is a pipe held the window in its first open for ever. Now
+// it says so once and starts with the defaults, port included, and the
+// pipe stays.
+TEST_F(SettingsDialogTest, AStoreThatIsAPipeNeverHoldsTheStartUp) {
+  const QString folder = dir_.filePath(QStringLiteral("ZARVENTIK"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString store = folder + QStringLiteral("/TAKT-M.conf");
+  ASSERT_EQ(::mkfifo(store.toLocal8Bit().constData(), 0600), 0);
+  TForm3& form = Create();
+  EXPECT_EQ(errors_, (QStringList{QStringLiteral("Хранилище настроек %1 не "
+                                                 "читается; действуют "
+                                                 "значения по умолчанию.")
+                                      .arg(store),
+                                  "Невозможно открыть порт!"}));
+  EXPECT_EQ(comm_.CommPort(), FirstRunPort());
+  EXPECT_EQ(comm_.BaudRate(), 56000u);
+  for (int n = 1; n <= 13; ++n) EXPECT_TRUE(form.OptionTicked(n)) << n;
+  EXPECT_FALSE(QFileInfo(store).isFile());
 }
 
 // On a machine with USB serial adapters the first run starts with the first

@@ -3,6 +3,7 @@
 #include "config/settings_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -114,6 +115,61 @@ TEST_F(SettingsStoreTest, AStoreThatCannotBeParsedOrWrittenIsReported) {
       << problems_[0].toStdString();
   store.Close();  // once only
   EXPECT_EQ(problems_.size(), 1);
+}
+
+// A store file that is a pipe, or far too large, is never opened: the store
+// says so once, every value reads as missing, and the file is left as it
+// is (a write would replace it).
+TEST_F(SettingsStoreTest, AStoreThatIsNoFileOfSaneSizeIsNotRead) {
+  for (const bool org_file : {false, true}) {
+    for (const bool fifo : {true, false}) {
+      // A folder of its own: the store says it once per file.
+      QTemporaryDir home;
+      QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                         home.path());
+      const QString folder = home.filePath(kStoreOrganisation);
+      ASSERT_TRUE(QDir().mkpath(folder));
+      const QString path = org_file
+                               ? folder + QStringLiteral(".conf")
+                               : folder + QLatin1Char('/') + kStoreApplication +
+                                     QStringLiteral(".conf");
+      SCOPED_TRACE(path.toStdString());
+      if (fifo) {
+        ASSERT_EQ(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+      } else {
+        QFile big(path);
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(big.resize(int64_t{1} << 30));  // sparse: 1 GiB of nothing
+      }
+      problems_.clear();
+      {
+        SettingsStore store(Sink());
+        ASSERT_EQ(problems_.size(), 1);
+        EXPECT_EQ(problems_[0], QStringLiteral("Хранилище настроек %1 не "
+                                               "читается; действуют значения "
+                                               "по умолчанию")
+                                    .arg(path));
+        QString port;
+        EXPECT_EQ(store.ReadString("ComPort", &port), StoreRead::kMissing);
+        store.WriteString("ComPort", "/dev/ttyUSB1");  // the first-run write
+      }
+      EXPECT_EQ(problems_.size(), 1);  // said once, not again for the write
+      {
+        SettingsStore store(Sink());
+        store.WriteInt("Bitrate", 9600);
+      }
+      ASSERT_EQ(problems_.size(), 2);  // a later write is refused aloud
+      EXPECT_TRUE(problems_[1].contains("Bitrate"))
+          << problems_[1].toStdString();
+      const QFileInfo after(path);
+      EXPECT_EQ(after.isFile(), !fifo);
+      if (!fifo) {
+        EXPECT_EQ(after.size(), int64_t{1} << 30);
+      }
+    }
+  }
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                     dir_.path());
 }
 
 }  // namespace
