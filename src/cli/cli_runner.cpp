@@ -12,6 +12,7 @@
 #include "cli/production_log.h"
 #include "cli/serial_counter.h"
 #include "cli/serial_stamp.h"
+#include "cli/stop_signals.h"
 #include "cli/stored_settings.h"
 #include "programming/operation_table.h"
 
@@ -158,6 +159,13 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   if (const std::string shared = SharedFileError(options); !shared.empty()) {
     return FailEarly(options, streams, ExitStatus::kUsage, shared);
   }
+  // Ctrl-C, SIGTERM and SIGHUP end the runs in progress in the event loop,
+  // each with its line in the log, instead of killing the process between
+  // a number taken and its record.
+  std::vector<std::unique_ptr<PortRun>> runs;
+  const StopSignals stop([&runs](int signal) {
+    for (const auto& run : runs) run->Interrupt(signal);
+  });
   ProductionLog log;
   if (const std::string error = CheckProductionFiles(options, log);
       !error.empty()) {
@@ -167,7 +175,6 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   std::vector<std::string> ports = options.ports;
   if (ports.empty()) ports.push_back(settings.port.port.toStdString());
   const bool solo = ports.size() == 1;
-  std::vector<std::unique_ptr<PortRun>> runs;
   for (const std::string& port : ports) {
     StoredSettings own = settings;
     own.port.port = QString::fromStdString(port);

@@ -52,16 +52,22 @@ std::string ChipRecordLine(const ChipRecord& r) {
   o.Add("command", r.command);
   if (!r.file.empty()) o.Add("file", r.file);
   if (!r.sha256.empty()) o.Add("sha256", r.sha256);
+  if (r.started) {
+    if (r.serial) o.AddRaw("serial", std::to_string(*r.serial));
+    return o.Add("status", "started").Text() + "\n";
+  }
   if (r.serials) {
     if (r.serial) {
       o.AddRaw("serial", std::to_string(*r.serial))
           .AddBool("serial_used", r.status == ExitStatus::kOk);
+      if (r.serial_sent) o.AddBool("serial_sent", *r.serial_sent);
     } else {
       o.AddRaw("serial", "null");
     }
   }
   o.Add("status", ExitStatusName(r.status))
       .AddNumber("exit", static_cast<int>(r.status));
+  if (!r.signal.empty()) o.Add("signal", r.signal);
   if (r.address) {
     char hex[9];
     std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(*r.address));

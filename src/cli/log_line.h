@@ -12,6 +12,10 @@
 namespace taktm {
 
 struct ChipRecord {
+  // The line written as the number is taken ("status":"started"), before
+  // the counter moves and before the chip gets it; the run's own line
+  // follows when it ends.
+  bool started = false;
   std::chrono::system_clock::time_point time;  // when the run ended
   std::string port;
   std::string device;  // empty when the device was never heard
@@ -21,6 +25,9 @@ struct ChipRecord {
   std::string sha256;    // of the image as the file gave it
   bool serials = false;  // --serial was given
   std::optional<uint64_t> serial;  // the number taken for this chip
+  // An interrupted run: whether the command carrying the number went out.
+  std::optional<bool> serial_sent;
+  std::string signal;  // an interrupted run: "SIGTERM"
   ExitStatus status = ExitStatus::kOk;
   std::string message;              // why it failed
   std::optional<uint32_t> address;  // the first chunk that did not verify
@@ -33,7 +40,8 @@ std::string UtcTimeText(std::chrono::system_clock::time_point time);
 
 // The record as one JSON object and a line feed. A number taken by a chip
 // that failed is marked unused ("serial_used":false): it is never given
-// out again.
+// out again. A started record carries what is known when the number is
+// taken and "status":"started", no verdict.
 std::string ChipRecordLine(const ChipRecord& record);
 
 }  // namespace taktm

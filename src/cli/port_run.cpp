@@ -14,6 +14,7 @@
 #include "cli/port_listing.h"
 #include "cli/production_log.h"
 #include "cli/serial_counter.h"
+#include "cli/stop_signals.h"
 #include "programming/operation_table.h"
 #include "programming/programming_texts.h"
 
@@ -186,6 +187,10 @@ void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
   }
   record.serials = options_.serial.has_value();
   record.serial = serial_;
+  if (stop_signal_ != 0) {
+    record.signal = StopSignalName(stop_signal_);
+    if (serial_) record.serial_sent = serial_sent_;
+  }
   record.status = *status;
   if (*status != ExitStatus::kOk) record.message = *message;
   if (*status == ExitStatus::kVerifyMismatch) {
@@ -517,8 +522,13 @@ void PortRun::StampSerialIfDue() {
   CommandQueue& queue = host_.queue();
   if (queue.empty() || !CarriesSerial(queue.entry(0), *serial_place_)) return;
   const SerialOption& serial = *options_.serial;
-  const CounterResult taken =
-      TakeSerial(serial.file, MaxSerialValue(serial.width, serial.format));
+  // With a log, the number's line is on the disk before the number is.
+  BeforeTake before;
+  if (log_ != nullptr) {
+    before = [this](uint64_t number) { return WriteStartedLine(number); };
+  }
+  const CounterResult taken = TakeSerial(
+      serial.file, MaxSerialValue(serial.width, serial.format), before);
   if (!taken.value) {
     serial_error_ = taken.error;
     queue.ClearQueue();  // the chip gets no number it does not own
@@ -660,6 +670,7 @@ void PortRun::RunOperation() {
   host_.on_progress = [this](int, int) { FollowQueue(); };
   host_.on_frame_written = [this] {
     bytes_.HeadSent(host_.queue(), clock_.elapsed());
+    if (serial_) serial_sent_ = true;
   };
   if (serial_place_) host_.before_send = [this] { StampSerialIfDue(); };
   if (show_progress_) {

@@ -67,6 +67,10 @@ class PortRun {
   const ByteProgress& bytes() const { return bytes_; }
   const std::string& port_name() const { return port_name_; }
 
+  // A stop request (`signal`): the run ends now, its queue cleared, with
+  // its line in the log saying so.
+  void Interrupt(int signal);
+
   // Called once, when the run has finished.
   std::function<void()> on_finished;
   // Not solo: the data bytes moved.
@@ -88,6 +92,9 @@ class PortRun {
   void Finish(ExitStatus status, std::string message = {},
               std::string detail = {});
   void WriteLogLine(ExitStatus* status, std::string* message);
+  // The log's line for a number about to be taken; the error text, empty
+  // when it is on the disk.
+  std::string WriteStartedLine(uint64_t number);
 
   // Calls `then` with true once `done` holds, or with false when the
   // deadline passes, the watchdog fires or the port fails first.
@@ -154,6 +161,8 @@ class PortRun {
   std::optional<SerialPlace> serial_place_;
   std::optional<uint64_t> serial_;
   std::string serial_error_;  // taking the number failed
+  bool serial_sent_ = false;  // the command carrying it went out
+  int stop_signal_ = 0;       // the run was interrupted by this signal
   std::string image_sha256_;
 
   bool finished_ = false;

@@ -31,6 +31,10 @@ const char* ExitStatusName(ExitStatus status) {
       return "verify-mismatch";
     case ExitStatus::kFileError:
       return "file-error";
+    case ExitStatus::kHangup:
+    case ExitStatus::kInterrupted:
+    case ExitStatus::kTerminated:
+      return "interrupted";
   }
   return "device-failure";
 }

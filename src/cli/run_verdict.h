@@ -19,6 +19,11 @@ enum class ExitStatus : int {
   kWrongSignature = 4,
   kVerifyMismatch = 5,
   kFileError = 6,
+  // Stopped by a signal: 128 and its number, as a shell reports a program
+  // the signal ended. The word is "interrupted".
+  kHangup = 129,       // SIGHUP
+  kInterrupted = 130,  // SIGINT (Ctrl-C)
+  kTerminated = 143,   // SIGTERM
 };
 
 // The word the JSON output gives each status.

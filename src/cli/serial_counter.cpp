@@ -177,7 +177,8 @@ CounterResult PeekCounter(const std::string& path) {
   return r;
 }
 
-CounterResult TakeSerial(const std::string& path, uint64_t max_value) {
+CounterResult TakeSerial(const std::string& path, uint64_t max_value,
+                         const BeforeTake& before) {
   int e = 0;
   const std::optional<std::string> real = RealPath(path, &e);
   if (!real) {
@@ -196,6 +197,11 @@ CounterResult TakeSerial(const std::string& path, uint64_t max_value) {
   }
   if (*value == UINT64_MAX) {
     return Fail("Счётчик " + Quoted(path) + " исчерпан");
+  }
+  if (before) {
+    if (std::string refused = before(*value); !refused.empty()) {
+      return Fail(std::move(refused));
+    }
   }
   // The next value in a new file beside the old one. Only the holder of
   // the lock writes this name, so one left by a killed run is removed.

@@ -7,6 +7,7 @@
 #define TAKT_CLI_SERIAL_COUNTER_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,9 +23,16 @@ struct CounterResult {
 // made before anything reaches a chip.
 CounterResult PeekCounter(const std::string& path);
 
+// Called with the number about to be taken, under the counter's lock and
+// before the counter moves: its record goes first, so that no number is
+// ever taken without one. An error text refuses the number.
+using BeforeTake = std::function<std::string(uint64_t number)>;
+
 // Takes the next number, at most `max_value` (what fits the number's place);
-// a larger one is refused and the counter left as it was.
-CounterResult TakeSerial(const std::string& path, uint64_t max_value);
+// a larger one is refused and the counter left as it was, as it is when
+// `before` gives an error.
+CounterResult TakeSerial(const std::string& path, uint64_t max_value,
+                         const BeforeTake& before = {});
 
 }  // namespace taktm
 

@@ -130,6 +130,27 @@ TEST(SerialCounterTest, RefusesWhatIsNoCounter) {
   }
 }
 
+// The number's record goes first, under the lock: a record that cannot be
+// written leaves the number in the counter for the next chip.
+TEST(SerialCounterTest, TheRecordComesBeforeTheNumberMoves) {
+  TempDir dir;
+  const std::string counter = dir.File("counter");
+  WriteText(counter, "7\n");
+  uint64_t recorded = 0;
+  CounterResult r = TakeSerial(counter, UINT64_MAX, [&](uint64_t n) {
+    recorded = n;
+    EXPECT_EQ(ReadText(counter), "7\n");  // not moved yet
+    return std::string("Журнал полон");
+  });
+  EXPECT_FALSE(r.value);
+  EXPECT_EQ(r.error, "Журнал полон");
+  EXPECT_EQ(recorded, 7u);
+  EXPECT_EQ(ReadText(counter), "7\n");
+  r = TakeSerial(counter, UINT64_MAX, [](uint64_t) { return std::string(); });
+  EXPECT_EQ(r.value, 7u);
+  EXPECT_EQ(ReadText(counter), "8\n");
+}
+
 // A lock held for long (another program, a stuck run) ends the take with a
 // message within seconds instead of stalling every port.
 TEST(SerialCounterTest, ALockHeldForLongIsAnErrorNotAHang) {

@@ -101,5 +101,40 @@ TEST(LogLineTest, OneObjectOnOneLine) {
   EXPECT_EQ(ChipRecordLine(r).find("serial"), std::string::npos);
 }
 
+// The pair a number leaves: the line as it is taken, and the closing line
+// of a run a signal stopped, which says whether the number went out.
+TEST(LogLineTest, StartedAndInterruptedLines) {
+  ChipRecord r;
+  r.started = true;
+  r.time = system_clock::time_point{milliseconds(0)};
+  r.port = "/dev/ttyUSB0";
+  r.chip = "DEMO-8K";
+  r.command = "write-flash";
+  r.serials = true;
+  r.serial = 1001;
+  r.status = ExitStatus::kDeviceFailure;  // no verdict yet: not shown
+  r.bytes = 5;
+  EXPECT_EQ(ChipRecordLine(r),
+            "{\"time\":\"1970-01-01T00:00:00.000Z\",\"port\":\"/dev/ttyUSB0\","
+            "\"chip\":\"DEMO-8K\",\"command\":\"write-flash\",\"serial\":1001,"
+            "\"status\":\"started\"}\n");
+  r.started = false;
+  r.status = ExitStatus::kTerminated;
+  r.serial_sent = true;
+  r.signal = "SIGTERM";
+  r.message = "Прервано сигналом SIGTERM";
+  EXPECT_NE(
+      ChipRecordLine(r).find(
+          "\"serial\":1001,\"serial_used\":false,\"serial_sent\":true,"
+          "\"status\":\"interrupted\",\"exit\":143,\"signal\":\"SIGTERM\","),
+      std::string::npos)
+      << ChipRecordLine(r);
+  EXPECT_STREQ(ExitStatusName(ExitStatus::kInterrupted), "interrupted");
+  EXPECT_STREQ(ExitStatusName(ExitStatus::kHangup), "interrupted");
+  // A stopped run outranks every verdict in the exit status.
+  EXPECT_EQ(WorstStatus({ExitStatus::kFileError, ExitStatus::kHangup}),
+            ExitStatus::kHangup);
+}
+
 }  // namespace
 }  // namespace taktm

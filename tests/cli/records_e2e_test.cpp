@@ -5,10 +5,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -46,6 +48,72 @@ int RunWithOutput(const std::vector<std::string>& args,
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// takt-m-cli started in the background with the stop signals at their
+// defaults (a shell's background job would ignore SIGINT); its standard
+// output and error go to `output` + ".out" / ".err".
+// With `file_size_limit`, files cannot grow past it (RLIMIT_FSIZE), as on
+// a full disk.
+pid_t StartCli(const std::vector<std::string>& args,
+               const std::string& config_home, const std::string& output,
+               long file_size_limit = -1) {
+  ExecArgs exec(args, config_home);
+  const std::string out = output + ".out";
+  const std::string err = output + ".err";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) ::signal(sig, SIG_DFL);
+    if (file_size_limit >= 0) {
+      rlimit limit{};
+      ::getrlimit(RLIMIT_FSIZE, &limit);
+      limit.rlim_cur = static_cast<rlim_t>(file_size_limit);
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
+    }
+    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (o < 0 || e < 0) ::_exit(126);
+    ::dup2(o, STDOUT_FILENO);
+    ::dup2(e, STDERR_FILENO);
+    ::execve(exec.argv[0], exec.argv.data(), exec.envp.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// The exit status, 128 + the signal for a process a signal ended, -1 when
+// it had to be killed after `timeout_ms`.
+int WaitExit(pid_t pid, int timeout_ms) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      if (WIFEXITED(status)) return WEXITSTATUS(status);
+      return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+// The log's lines about `number`, by their status word.
+std::vector<std::string> StatusesOf(const std::vector<std::string>& log,
+                                    uint64_t number) {
+  std::vector<std::string> statuses;
+  const std::string key = "\"serial\":" + std::to_string(number) + ",";
+  for (const std::string& line : log) {
+    if (!Contains(line, key)) continue;
+    const size_t at = line.find("\"status\":\"");
+    if (at == std::string::npos) continue;
+    const size_t from = at + 10;
+    statuses.push_back(line.substr(from, line.find('"', from) - from));
+  }
+  return statuses;
 }
 
 class RecordsE2eTest : public ::testing::Test {
@@ -155,6 +223,132 @@ TEST_F(RecordsE2eTest, AnUnfitSettingsStoreNeverHoldsTheRun) {
                                     "умолчанию"))
         << r.err;
   }
+}
+
+// Runs stopped by SIGTERM, SIGINT and SIGHUP before and after their chip
+// took its number, and runs killed outright at several points: each signal
+// ends its run with an "interrupted" line and the shell's status; every
+// number the counter gave out has at least its "started" line, and every
+// run not killed outright a closing line for it.
+TEST_F(RecordsE2eTest, EveryNumberTakenIsOnRecordWhateverStopsTheRun) {
+  const std::vector<uint8_t> image = RandomBytes(8000, 3);
+  WriteFile(File("image.bin"), image);
+  WriteFile(File("counter"), "500\n");
+  struct Stop {
+    int signal;
+    const char* at;  // a line the device's frame log reaches, or "counter"
+  };
+  const Stop stops[] = {
+      {SIGTERM, "RX 0A"},  {SIGTERM, "counter"}, {SIGINT, "RX 0A"},
+      {SIGINT, "counter"}, {SIGHUP, "counter"},  {SIGKILL, "RX FE"},
+      {SIGKILL, "RX 0A"},  {SIGKILL, "counter"}, {SIGKILL, "counter"},
+      {SIGKILL, "RX 0B"},  {0, nullptr},
+  };
+  for (size_t i = 0; i < std::size(stops); ++i) {
+    const Stop& stop = stops[i];
+    SCOPED_TRACE("run " + std::to_string(i));
+    const std::string n = std::to_string(i);
+    DevsimProcess device({"--memory-dir", File("mem" + n), "--log",
+                          File("frames" + n), "--ack-ms", "20", "--latency-ms",
+                          "4"});
+    ASSERT_FALSE(device.port().empty());
+    const std::string before = ReadText(File("counter"));
+    const pid_t cli =
+        StartCli({"--port", device.port(), "--chip", "DEMO-8K", "--quiet",
+                  "--serial", "0x1FF0:" + File("counter"), "--log",
+                  File("log.jsonl"), "write-flash", File("image.bin")},
+                 File("cfg"), File("cli" + n));
+    ASSERT_GT(cli, 0);
+    if (stop.signal == 0) {
+      EXPECT_EQ(WaitExit(cli, 30000), 0) << ReadText(File("cli" + n + ".err"));
+      continue;
+    }
+    const std::string point = stop.at;
+    auto reached = [&] {
+      if (point == "counter") return ReadText(File("counter")) != before;
+      for (const std::string& line : ReadLines(File("frames" + n))) {
+        if (line.rfind(point, 0) == 0) return true;
+      }
+      return false;
+    };
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!reached() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    EXPECT_TRUE(reached());
+    ::kill(cli, stop.signal);
+    const int status = WaitExit(cli, 20000);
+    EXPECT_EQ(status, 128 + stop.signal);
+    if (stop.signal == SIGKILL) continue;
+    const std::vector<std::string> log = ReadLines(File("log.jsonl"));
+    ASSERT_FALSE(log.empty());
+    const std::string& last = log.back();
+    EXPECT_TRUE(Contains(last, "\"status\":\"interrupted\",\"exit\":" +
+                                   std::to_string(128 + stop.signal)))
+        << last;
+    if (ReadText(File("counter")) != before) {
+      const uint64_t taken = std::stoull(before);
+      EXPECT_TRUE(Contains(last, "\"serial\":" + std::to_string(taken) +
+                                     ",\"serial_used\":false,"
+                                     "\"serial_sent\":true"))
+          << last;
+    } else {
+      EXPECT_TRUE(Contains(last, "\"serial\":null")) << last;
+    }
+  }
+  // Every number in the counter's history is in the log; only a run killed
+  // outright may leave a number with no closing line.
+  const std::vector<std::string> log = ReadLines(File("log.jsonl"));
+  const uint64_t next = std::stoull(ReadText(File("counter")));
+  ASSERT_GT(next, 500u);
+  for (uint64_t number = 500; number < next; ++number) {
+    const std::vector<std::string> statuses = StatusesOf(log, number);
+    EXPECT_FALSE(statuses.empty()) << "number " << number << " unlogged";
+    EXPECT_TRUE(std::find(statuses.begin(), statuses.end(), "started") !=
+                statuses.end())
+        << "number " << number;
+  }
+  EXPECT_EQ(StatusesOf(log, next - 1),
+            (std::vector<std::string>{"started", "ok"}));
+}
+
+// A log on a full disk: the chip's lines do not fit, so no number is taken
+// (its line must come first), the run fails with a file error, and the log
+// keeps no cut line for the next good one to be glued onto.
+TEST_F(RecordsE2eTest, ALogOnAFullDiskKeepsNoCutLine) {
+  ASSERT_NO_FATAL_FAILURE(StartDevice());
+  WriteFile(File("image.bin"), RandomBytes(500, 8));
+  WriteFile(File("counter"), "42\n");
+  // Long enough that standard error, under the same limit, has room.
+  std::string old;
+  for (int i = 0; i < 40; ++i) {
+    old += "{\"status\":\"ok\",\"pad\":\"" + std::string(80, 'x') + "\"}\n";
+  }
+  WriteFile(File("log.jsonl"), old);
+  const std::vector<std::string> args = {
+      "--port",         device_->port(),   "--chip",
+      "DEMO-8K",        "--serial",        "0x1FF0:" + File("counter"),
+      "--log",          File("log.jsonl"), "write-flash",
+      File("image.bin")};
+  const pid_t full = StartCli(args, File("cfg"), File("full"),
+                              static_cast<long>(old.size() + 150));
+  ASSERT_GT(full, 0);
+  EXPECT_EQ(WaitExit(full, 30000), 6);
+  EXPECT_TRUE(
+      Contains(ReadText(File("full.err")), "Не удалось записать журнал"))
+      << ReadText(File("full.err"));
+  EXPECT_EQ(ReadText(File("log.jsonl")), old);
+  EXPECT_EQ(ReadText(File("counter")), "42\n");  // no number without a line
+
+  const pid_t room = StartCli(args, File("cfg"), File("room"));
+  EXPECT_EQ(WaitExit(room, 30000), 0) << ReadText(File("room.err"));
+  const std::vector<std::string> lines = ReadLines(File("log.jsonl"));
+  ASSERT_EQ(lines.size(), 42u);
+  for (const std::string& line : lines) {
+    EXPECT_TRUE(line.front() == '{' && line.back() == '}') << line;
+  }
+  EXPECT_EQ(StatusesOf(lines, 42), (std::vector<std::string>{"started", "ok"}));
 }
 
 }  // namespace

@@ -1,0 +1,39 @@
+// The parts of a port's run that keep every number on record: the line
+// written as a number is taken, and the end of a run a signal stopped.
+#include <QFileInfo>
+#include <chrono>
+
+#include "cli/log_line.h"
+#include "cli/port_run.h"
+#include "cli/production_log.h"
+#include "cli/stop_signals.h"
+
+namespace taktm {
+
+void PortRun::Interrupt(int signal) {
+  if (finished_) return;
+  stop_signal_ = signal;
+  Finish(StopStatus(signal),
+         std::string("Прервано сигналом ") + StopSignalName(signal));
+}
+
+std::string PortRun::WriteStartedLine(uint64_t number) {
+  ChipRecord record;
+  record.started = true;
+  record.time = std::chrono::system_clock::now();
+  record.port = port_name_;
+  record.device = device_name_;
+  record.chip = chip_name_;
+  record.command = entry_.name;
+  if (entry_.takes_file) {
+    record.file = QFileInfo(QString::fromStdString(options_.file))
+                      .absoluteFilePath()
+                      .toStdString();
+    record.sha256 = image_sha256_;
+  }
+  record.serials = true;
+  record.serial = number;
+  return log_->Append(ChipRecordLine(record));
+}
+
+}  // namespace taktm
