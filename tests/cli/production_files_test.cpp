@@ -230,7 +230,9 @@ TEST(SerialCounterTest, AKillAtAnyMomentNeverGivesANumberTwice) {
     ::close(fd);
     const CounterResult next = PeekCounter(counter);
     ASSERT_TRUE(next.value) << "round " << round << ": " << next.error;
-    if (!given.empty()) EXPECT_GT(*next.value, *given.rbegin());
+    if (!given.empty()) {
+      EXPECT_GT(*next.value, *given.rbegin());
+    }
   }
   EXPECT_GE(given.size(), 40u);  // a number from every round at least
 }
