@@ -121,7 +121,9 @@ void ChipProgrammer::WriteFlash() {
     ClearStatus();
     QueueCommand(OP_READ_SIGNATURE);
   }
-  if (host_.Check(Option::kEraseAll) && IsOperationAllowed(OP_ERASE_ALL)) {
+  const bool erases =
+      host_.Check(Option::kEraseAll) && IsOperationAllowed(OP_ERASE_ALL);
+  if (erases) {
     ClearStatus();
     QueueCommand(OP_ERASE_ALL);
   }
@@ -134,7 +136,10 @@ void ChipProgrammer::WriteFlash() {
   if (!WarnIfTooLarge(flash_size_, cuts)) return;
   const uint32_t limit =
       static_cast<uint32_t>(std::min<size_t>(flash_size_, buffer_.size()));
-  const bool skip_all_ff = !host_.Check(Option::kRewriteFf);
+  // A chunk of 0xFF may be passed over only when this sequence has just
+  // erased the chip: without the erase the chip may still hold old bytes
+  // there, and a skipped write with a skipped verify would call it right.
+  const bool skip_all_ff = erases && !host_.Check(Option::kRewriteFf);
   QueueChunks(OP_WRITE_FLASH, limit, skip_all_ff);
   QueueCommand(SVC_END);
   if (QueuesVerify(OP_WRITE_FLASH)) {

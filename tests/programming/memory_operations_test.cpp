@@ -156,6 +156,33 @@ TEST_F(MemoryOperationsTest, AllFFChunksAreSkippedOnlyWhenAsked) {
             "F9:0 00 07 00 0A@0+224 0A@224+224 FF 0B@0+224 0B@224+224 FF");
 }
 
+// Without an erase in the same sequence the chip may hold old bytes where
+// the image has 0xFF: every chunk is written and verified then.
+TEST_F(MemoryOperationsTest, AllFFChunksAreWrittenWhenNothingErasesFirst) {
+  host_.file.assign(448, 0xFF);
+  host_.file[300] = 0x00;
+  device_.flash.assign(448, 0x3C);  // old contents
+  host_.options_off = {{13, true}, {11, true}, {2, true}};
+  ChooseAnew(OP_WRITE_FLASH);
+  EXPECT_EQ(Summary(),
+            "F9:0 00 00 0A@0+224 0A@224+224 FF 0B@0+224 0B@224+224 FF");
+  AnswerAll();
+  EXPECT_EQ(device_.flash, host_.file);
+  EXPECT_EQ(programmer_.status_text(), "Все верно.");
+
+  // A chip whose mask has no erase: the option alone does not skip either.
+  device_.flash.assign(448, 0x3C);
+  device_.mask &= ~(1u << OP_ERASE_ALL);
+  programmer_.ListBox1Click(0);
+  AnswerAll();
+  host_.options_off = {{13, true}, {11, true}};
+  ChooseAnew(OP_WRITE_FLASH);
+  EXPECT_EQ(Summary(),
+            "F9:0 00 00 0A@0+224 0A@224+224 FF 0B@0+224 0B@224+224 FF");
+  AnswerAll();
+  EXPECT_EQ(device_.flash, host_.file);
+}
+
 TEST_F(MemoryOperationsTest, ImageLargerThanTheChipIsCutWithAWarning) {
   device_.flash_size = 256;
   device_.flash.assign(256, 0xFF);
