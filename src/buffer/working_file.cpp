@@ -5,8 +5,6 @@
 #include <system_error>
 
 #include "buffer/file_io.h"
-#include "buffer/intel_hex.h"
-#include "buffer/intel_hex_writer.h"
 #include "buffer/system_reason.h"
 
 namespace taktm {
@@ -65,24 +63,6 @@ std::string SaveFailureText(const std::string& path,
   return FailureText("Не удалось сохранить файл", path, error);
 }
 
-std::string UpperExtension(const std::string& path) {
-  // The name is what follows the folder, whatever the bytes in it.
-#ifdef _WIN32
-  const size_t folder_end = path.find_last_of("/\\:");
-#else
-  const size_t folder_end = path.rfind('/');
-#endif
-  const std::string name =
-      folder_end == std::string::npos ? path : path.substr(folder_end + 1);
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return std::string();
-  std::string ext = name.substr(dot);
-  for (char& c : ext) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return ext;
-}
-
 bool WorkingFileController::ShellListView1Click(const FileList& list) {
   host_.ResetStatusColour();
   if (editor_.buffer().modified()) {
@@ -110,15 +90,47 @@ LoadOutcome WorkingFileController::Timer1Timer(const FileList& list) {
   return LoadFile();
 }
 
+std::optional<ImageFormat> WorkingFileController::ChooseFormat(
+    std::string_view bytes, ImageRead& read) {
+  if (rules_.format) return rules_.format;
+  const bool by_options = rules_.names_by_options;
+  const FormatDecision d =
+      DecideFormat(FormatOfName(working_file_, !by_options || host_.Check4(),
+                                !by_options || host_.Check12()),
+                   FormatOfContent(bytes));
+  if (!d.ask) return d.format;
+  if (!rules_.ask_on_raw_name) {
+    read.outcome = LoadOutcome::kRefused;
+    read.why = FormatRefusal(working_file_, d.format);
+    return std::nullopt;
+  }
+  if (answered_file_ == working_file_) return answered_format_;
+  switch (host_.AskYesNoCancel(FormatQuestion(working_file_, d.format))) {
+    case Answer::kYes:
+      answered_format_ = d.format;
+      break;
+    case Answer::kNo:
+      answered_format_ = ImageFormat::kRaw;
+      break;
+    case Answer::kCancel:
+      read.outcome = LoadOutcome::kCancelled;
+      read.why = "Загрузка отменена.";
+      return std::nullopt;
+  }
+  answered_file_ = working_file_;
+  return answered_format_;
+}
+
 WorkingFileController::ImageRead WorkingFileController::ReadImage() {
   ImageRead read;
-  // The format decides the size test, which still comes before any byte
-  // is read: a raw file becomes the image byte for byte, while Intel HEX
-  // text is more than twice as long as the image it describes.
-  const bool intel_hex =
-      IsIntelHexName(working_file_, host_.Check4(), host_.Check12());
-  FileRead file =
-      ReadRegularFile(working_file_, intel_hex ? kHexFileLimit : kBufferLimit);
+  if (answered_file_ != working_file_) answered_file_.clear();
+  FileRead file;
+  if (working_bytes_) {
+    file.bytes = *working_bytes_;
+    file.too_large = file.bytes.size() > kHexFileLimit;
+  } else {
+    file = ReadRegularFile(working_file_, kHexFileLimit);
+  }
   if (file.error) {
     read.why = SystemReason(file.error) + ".";
     if (IsMissing(file.error)) {
@@ -129,29 +141,32 @@ WorkingFileController::ImageRead WorkingFileController::ReadImage() {
     }
     return read;
   }
-  if (file.too_large) {
+  const std::string_view bytes(reinterpret_cast<const char*>(file.bytes.data()),
+                               file.bytes.size());
+  const std::optional<ImageFormat> format =
+      file.too_large ? std::nullopt : ChooseFormat(bytes, read);
+  // A raw file becomes the image byte for byte; text and ELF files are
+  // larger than the image they describe.
+  if (file.too_large ||
+      (format == ImageFormat::kRaw && file.bytes.size() > kBufferLimit)) {
     read.outcome = LoadOutcome::kTooLarge;
     read.why = "Файл слишком велик для буфера.";
     return read;
   }
-  if (!intel_hex) {
-    read.outcome = LoadOutcome::kLoaded;
-    read.image = std::move(file.bytes);
-    return read;
-  }
-  IntelHexResult hex = ReadIntelHex(std::string_view(
-      reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
-  switch (hex.status) {
-    case HexStatus::kImage:
+  if (!format) return read;
+  loaded_format_ = *format;
+  ImageResult image = ReadImageAs(*format, bytes, rules_.raw_offset);
+  switch (image.status) {
+    case ImageStatus::kImage:
       read.outcome = LoadOutcome::kLoaded;
-      read.image = std::move(hex.image);
+      read.image = std::move(image.image);
       break;
-    case HexStatus::kRefused:
-      host_.ShowWarning(hex.warning);
+    case ImageStatus::kRefused:
+      host_.ShowWarning(image.warning);
       read.outcome = LoadOutcome::kRefused;
-      read.why = OneLine(hex.warning);
+      read.why = OneLine(image.warning);
       break;
-    case HexStatus::kAbandoned:
+    case ImageStatus::kAbandoned:
       read.outcome = LoadOutcome::kAbandoned;
       read.why = "В файле Intel HEX нет записи конца файла.";
       break;
@@ -163,6 +178,7 @@ LoadOutcome WorkingFileController::LoadFile() {
   editor_.EmptyBuffer();
   if (working_file_.empty()) return LoadOutcome::kNoSuchFile;
   ImageRead read = ReadImage();
+  last_refusal_ = read.why;
   if (read.outcome != LoadOutcome::kLoaded) return read.outcome;
   return editor_.LoadBufferFromImage(std::move(read.image)) ==
                  StreamLoad::kLoaded
@@ -173,6 +189,7 @@ LoadOutcome WorkingFileController::LoadFile() {
 ReloadOutcome WorkingFileController::ReloadFile() {
   if (working_file_.empty()) return {false, "Рабочий файл не выбран."};
   ImageRead read = ReadImage();
+  last_refusal_ = read.why;
   if (read.outcome != LoadOutcome::kLoaded) {
     return {false, kNotLoaded + read.why};
   }
@@ -192,25 +209,33 @@ SaveOutcome WorkingFileController::ToolButton5Click() {
     return SaveOutcome::kCancelled;
   }
   const DataBuffer& buffer = editor_.buffer();
-  const bool intel_hex =
-      IsIntelHexName(*chosen, host_.Check4(), host_.Check12());
+  const ImageFormat format =
+      SaveFormatOfName(*chosen, host_.Check4(), host_.Check12());
   if (std::error_code error =
-          SaveImage(*chosen, buffer.data(), buffer.size(), intel_hex)) {
+          SaveImage(*chosen, buffer.data(), buffer.size(), format)) {
     host_.ReportError(SaveFailureText(*chosen, error));
     return SaveOutcome::kFailed;
   }
   return SaveOutcome::kSaved;
 }
 
-bool IsIntelHexName(const std::string& path, bool check4, bool check12) {
-  const std::string ext = UpperExtension(path);
-  return (ext == ".HEX" && check4) || (ext == ".EEP" && check12);
+std::string FormatQuestion(const std::string& path, ImageFormat found) {
+  const std::string title = FormatTitle(found);
+  return "Файл \"" + path + "\" похож на файл " + title +
+         ".\n\rЗагрузить его как " + title +
+         "?\n\rНет - загрузить байты файла как есть.";
+}
+
+std::string FormatRefusal(const std::string& path, ImageFormat found) {
+  return "Файл \"" + path + "\" по содержимому - " + FormatTitle(found) +
+         ", а по имени - двоичный. Укажите --format " + FormatWord(found) +
+         " или, чтобы записать байты файла как есть, --format raw.";
 }
 
 std::error_code SaveImage(const std::string& path, const uint8_t* data,
-                          size_t size, bool as_intel_hex) {
-  if (!as_intel_hex) return SaveFile(path, data, size);
-  const std::string text = WriteIntelHex(data, size);
+                          size_t size, ImageFormat format) {
+  if (format == ImageFormat::kRaw) return SaveFile(path, data, size);
+  const std::string text = EncodeImage(format, data, size);
   return SaveFile(path, reinterpret_cast<const uint8_t*>(text.data()),
                   text.size());
 }

@@ -1,18 +1,21 @@
 // The working file: the pick in the file list (with the unsaved-data prompt),
-// its load into the buffer (raw, or Intel HEX by extension and settings), its
-// reload before a write, and the save of the buffer (Intel HEX or raw, by the
-// same rule).
+// its load into the buffer (in the format its content and name decide, see
+// DecideFormat), its reload before a write, and the save of the buffer (in
+// the format of the name it is saved under).
 #ifndef TAKT_BUFFER_WORKING_FILE_H_
 #define TAKT_BUFFER_WORKING_FILE_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "buffer/buffer_editor.h"
 #include "buffer/buffer_host.h"
+#include "buffer/image_format.h"
 
 namespace taktm {
 
@@ -20,10 +23,24 @@ inline constexpr char kUnsavedDataPrompt[] =
     "Данные в буфере изменены!\n\rХотите сохранить изменения?";
 inline constexpr char kOverwritePrompt[] = "Перезаписать существующий файл?";
 inline constexpr char kWorkingFileStatus[] = "Рабочий файл: ";
-// Intel HEX files up to this size are read; the image they describe must
-// still stay below kBufferLimit. 16 MiB holds an image just below the limit
-// even in records of one byte each (about 15 characters a byte).
+// Files up to this size are read; the image they describe must still stay
+// below kBufferLimit. 16 MiB holds an image just below the limit even in
+// Intel HEX records of one byte each (about 15 characters a byte).
 inline constexpr uint64_t kHexFileLimit = 16u << 20;
+
+// How a load decides the file's format.
+struct LoadRules {
+  // The format given (the command line's --format); none: DecideFormat.
+  std::optional<ImageFormat> format;
+  // Whether ".HEX"/".IHX" and ".EEP" names stand for Intel HEX as the
+  // options Check4 and Check12 say (the window), or always (command line).
+  bool names_by_options = true;
+  // A raw name over content of another format: ask the user (Yes: that
+  // format, No: raw, Cancel: nothing loaded), or refuse the file.
+  bool ask_on_raw_name = true;
+  // Where a raw image starts.
+  uint32_t raw_offset = 0;
+};
 
 // What the pick needs of the file list: its items in order, each item's full
 // path and whether it is selected.
@@ -42,6 +59,7 @@ enum class LoadOutcome {
   kRefused,     // a warning was shown (size, damaged HEX file)
   kAbandoned,   // a HEX file without an end-of-file record, no message
   kFailed,      // the system's reason went to the error report
+  kCancelled,   // the user cancelled the format question: nothing loaded
 };
 
 enum class SaveOutcome { kSaved, kCancelled, kFailed };
@@ -63,6 +81,17 @@ class WorkingFileController {
   const std::string& WorkingFile() const { return working_file_; }
   void SetWorkingFile(std::string path) { working_file_ = std::move(path); }
 
+  void SetLoadRules(const LoadRules& rules) { rules_ = rules; }
+  // The working file's bytes given whole (standard input): loads and
+  // reloads read them instead of WorkingFile, which only names them.
+  void SetWorkingBytes(std::vector<uint8_t> bytes) {
+    working_bytes_ = std::move(bytes);
+  }
+  // The format of the last image read, and why the last read gave none
+  // (a sentence, empty after a success).
+  ImageFormat loaded_format() const { return loaded_format_; }
+  const std::string& last_refusal() const { return last_refusal_; }
+
   // The file pick: with unsaved data, asks whether to save first. Cancel, or
   // Yes followed by a save that did not happen, stops the pick and keeps the
   // edits; otherwise BufferModified is cleared and Timer1Timer runs. True
@@ -71,20 +100,20 @@ class WorkingFileController {
   // The last selected item becomes WorkingFile (none selected: it stays),
   // the status bar names it, and LoadFile runs.
   LoadOutcome Timer1Timer(const FileList& list);
-  // Empties the buffer and loads WorkingFile into it. ".HEX" (with Check4)
-  // and ".EEP" (with Check12) are read as Intel HEX, everything else raw. A
-  // file larger than kBufferLimit (raw) or kHexFileLimit (Intel HEX) is left
-  // unread without a message; a folder, pipe, device or socket is refused
-  // with the reason, without waiting. BufferModified is not touched.
+  // Empties the buffer and loads WorkingFile into it, in the format the
+  // rules decide. A file larger than kHexFileLimit, or a raw one larger than
+  // kBufferLimit, is left unloaded without a message; a folder, pipe, device
+  // or socket is refused with the reason, without waiting. BufferModified
+  // is not touched.
   LoadOutcome LoadFile();
   // The reload before a write: WorkingFile is read into a new image, which
   // replaces the buffer only when it loaded and is not empty. Otherwise the
   // buffer, the grid and BufferModified stay exactly as they were.
   ReloadOutcome ReloadFile();
   // Saves the buffer under a name from the save dialog, asking before it
-  // replaces a file: as Intel HEX for the names LoadFile reads as Intel HEX,
-  // raw otherwise. A failed save is reported with the reason and never
-  // leaves a shorter file where a whole one stood.
+  // replaces a file, in the format of the name (SaveFormatOfName). A failed
+  // save is reported with the reason and never leaves a shorter file where a
+  // whole one stood.
   SaveOutcome ToolButton5Click();
 
  private:
@@ -96,25 +125,33 @@ class WorkingFileController {
     std::string why;
   };
   ImageRead ReadImage();
+  // The format `bytes` are read as; nothing when the user cancelled or the
+  // file was refused (`read` says why).
+  std::optional<ImageFormat> ChooseFormat(std::string_view bytes,
+                                          ImageRead& read);
 
   BufferEditor& editor_;
   BufferHost& host_;
   std::string working_file_;
+  LoadRules rules_;
+  std::optional<std::vector<uint8_t>> working_bytes_;
+  ImageFormat loaded_format_ = ImageFormat::kRaw;
+  std::string last_refusal_;
+  // The user's answer to the format question, kept while the working file
+  // stays the same, so that the reload before a write does not ask again.
+  std::string answered_file_;
+  ImageFormat answered_format_ = ImageFormat::kRaw;
 };
 
-// The file name's extension from its last dot, dot included, with "a"-"z"
-// upper-cased; empty when the name has no dot.
-std::string UpperExtension(const std::string& path);
+// The question asked when a raw name holds content of `found`.
+std::string FormatQuestion(const std::string& path, ImageFormat found);
+// The command line's refusal of the same case.
+std::string FormatRefusal(const std::string& path, ImageFormat found);
 
-// Whether the program reads `path` as Intel HEX: ".HEX" with "понимать
-// HEX-файлы" (Check4) on, ".EEP" with "понимать EEP-файлы" (Check12) on.
-bool IsIntelHexName(const std::string& path, bool check4, bool check12);
-
-// Saves an image under `path` (see SaveFile): as Intel HEX text
-// (WriteIntelHex) or as the raw bytes. The window and the command line
-// both save through here.
+// Saves an image under `path` (see SaveFile) in `format` (EncodeImage). The
+// window and the command line both save through here.
 std::error_code SaveImage(const std::string& path, const uint8_t* data,
-                          size_t size, bool as_intel_hex);
+                          size_t size, ImageFormat format);
 
 // The messages that report a failed load or save, with the reason.
 std::string LoadFailureText(const std::string& path,

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "cli/file_options.h"
 #include "programming/opcodes.h"
 #include "programming/operation_table.h"
 #include "widgets/int_text.h"
@@ -154,9 +155,11 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
       if (i + 1 < args.size()) return args[++i];
       return std::nullopt;
     };
-    if (arg == "--quiet" || arg == "--json") {
+    if (arg == "--quiet" || arg == "--json" || arg == "--defaults") {
       if (inline_value) return fail("Ключ " + arg + " не принимает значения");
-      (arg == "--quiet" ? options.quiet : options.json) = true;
+      (arg == "--quiet"  ? options.quiet
+       : arg == "--json" ? options.json
+                         : options.defaults) = true;
       continue;
     }
     const auto flag = std::find_if(
@@ -169,7 +172,7 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
     }
     if (arg != "--port" && arg != "--baud" && arg != "--parity" &&
         arg != "--chip" && arg != "--timeout" && arg != "--serial" &&
-        arg != "--log") {
+        arg != "--log" && arg != "--format" && arg != "--offset") {
       return fail("Неизвестный ключ " + arg);
     }
     // A second value would silently win over the first.
@@ -200,6 +203,11 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
       std::string error;
       options.serial = ParseSerialOption(*v, &error);
       if (!options.serial) return fail(error);
+    } else if (arg == "--format" || arg == "--offset") {
+      if (const std::string error = ParseFileOption(arg, *v, &options);
+          !error.empty()) {
+        return fail(error);
+      }
     } else if (arg == "--log") {
       if (v->empty()) return fail("Пустое имя журнала");
       options.log = *v;
@@ -259,6 +267,9 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
     return fail(std::string("Журнал (--log) ведётся для команд с "
                             "микросхемой, не для ") +
                 entry->name);
+  }
+  if (const std::string error = CheckFileOptions(options); !error.empty()) {
+    return fail(error);
   }
   result.options = options;
   return result;
@@ -405,8 +416,9 @@ std::string UsageText() {
   info                  имя программатора и строки «О программе»
   chips                 список микросхем с номерами
   ops                   операции, размеры памяти, LOCK и FUSE биты (--chip)
-  read-flash ФАЙЛ       прочитать память программ в файл (.hex: Intel HEX)
-  read-eeprom ФАЙЛ      прочитать EEPROM в файл (.hex: Intel HEX)
+  read-flash ФАЙЛ       прочитать память программ в файл (.hex: Intel HEX,
+                        .srec/.s19/.s28/.s37/.mot: S-record)
+  read-eeprom ФАЙЛ      прочитать EEPROM в файл (так же)
   write-flash ФАЙЛ      записать память программ из файла
   write-eeprom ФАЙЛ     записать EEPROM из файла
   verify-flash ФАЙЛ     сверить память программ с файлом
@@ -432,6 +444,11 @@ std::string UsageText() {
   --verify, --no-verify         верифицировать после записи
   --set-locks, --no-set-locks   ставить биты защиты
   --skip-ff, --no-skip-ff       пропускать блоки из одних FF
+  --format auto|ihex|srec|elf|raw
+                        формат ФАЙЛА (auto: по содержимому, см. man)
+  --offset АДРЕС        адрес начала двоичного (raw) образа при записи
+  --defaults            не читать сохранённые настройки программы
+  ФАЙЛ "-"              стандартный ввод (запись, сверка) или вывод (чтение)
   --timeout СЕК         предельное время операции (600)
   --port ИМЯ,ИМЯ...     несколько программаторов сразу (или --port несколько раз)
   --serial АДРЕС:ФАЙЛ[:ШИРИНА[:bin|dec]]

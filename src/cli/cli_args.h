@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "buffer/image_format.h"
 #include "config/options.h"
 
 namespace taktm {
@@ -101,6 +102,10 @@ struct CliOptions {
   uint32_t timeout_seconds = kDefaultTimeoutSeconds;
   std::optional<SerialOption> serial;  // --serial
   std::string log;                     // --log: the production log
+  // --format: the file's format; none for `auto` (decided by content).
+  std::optional<ImageFormat> format;
+  uint32_t offset = 0;    // --offset: where a raw image starts
+  bool defaults = false;  // --defaults: the stored settings are not read
 };
 
 struct ParsedArgs {

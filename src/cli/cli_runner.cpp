@@ -145,7 +145,8 @@ class Gang {
 
 ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
                   const QElapsedTimer& clock) {
-  const StoredSettings settings = ApplyOverrides(ReadStoredSettings(), options);
+  const StoredSettings settings = ApplyOverrides(
+      options.defaults ? DefaultSettings() : ReadStoredSettings(), options);
   if (options.command == CliCommand::kPorts) {
     PortRun run({options, streams, clock, settings, true, nullptr});
     run.Start();

@@ -10,10 +10,12 @@
 
 #include "buffer/file_io.h"
 #include "buffer/working_file.h"
+#include "cli/file_options.h"
 #include "cli/log_line.h"
 #include "cli/port_listing.h"
 #include "cli/production_log.h"
 #include "cli/serial_counter.h"
+#include "cli/stdio_files.h"
 #include "cli/stop_signals.h"
 #include "programming/operation_table.h"
 #include "programming/programming_texts.h"
@@ -180,9 +182,8 @@ void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
   record.chip = chip_name_;
   record.command = entry_.name;
   if (entry_.takes_file) {
-    record.file = QFileInfo(QString::fromStdString(options_.file))
-                      .absoluteFilePath()
-                      .toStdString();
+    record.file = options_.file == kStdioName ? options_.file
+                                              : AbsoluteName(options_.file);
     record.sha256 = image_sha256_;
   }
   record.serials = options_.serial.has_value();
@@ -266,16 +267,36 @@ void PortRun::ListPorts() {
 }
 
 // The input goes through the program's own file rules: the working file's
-// load, Intel HEX by extension and the options Check4 and Check12.
+// load in the format --format gives or the content decides (the window's
+// Check4 and Check12 play no part); "-" is standard input, read whole before
+// anything is queued.
 bool PortRun::LoadInputFile() {
-  const std::string path = QFileInfo(QString::fromStdString(options_.file))
-                               .absoluteFilePath()
-                               .toStdString();
+  const bool from_stdin = options_.file == kStdioName;
+  const std::string path =
+      from_stdin ? options_.file : AbsoluteName(options_.file);
+  AddFileOptions();
   WorkingFileController& file = host_.core().working_file();
   file.SetWorkingFile(path);
+  LoadRules rules;
+  rules.format = options_.format;
+  rules.names_by_options = false;
+  rules.ask_on_raw_name = false;
+  rules.raw_offset = options_.offset;
+  file.SetLoadRules(rules);
+  json_.Add("file", path);
+  if (from_stdin) {
+    const StdinRead& input = ReadStandardInput(kHexFileLimit);
+    if (input.failed || input.too_large || input.bytes.empty()) {
+      Finish(ExitStatus::kFileError,
+             input.failed ? "Стандартный ввод не читается."
+             : input.too_large ? "Стандартный ввод слишком велик для буфера."
+                               : "Стандартный ввод пуст.");
+      return false;
+    }
+    file.SetWorkingBytes(input.bytes);
+  }
   const size_t warnings_before = host_.warnings().size();
   const LoadOutcome outcome = file.LoadFile();
-  json_.Add("file", path);
   auto last_warning = [&](const char* fallback) {
     return host_.warnings().size() > warnings_before ? host_.warnings().back()
                                                      : std::string(fallback);
@@ -292,8 +313,10 @@ bool PortRun::LoadInputFile() {
       Finish(ExitStatus::kFileError, "Файл слишком велик для буфера: " + path);
       return false;
     case LoadOutcome::kRefused:
-      Finish(ExitStatus::kFileError,
-             last_warning("Файл не загружен") + " (" + path + ")");
+    case LoadOutcome::kCancelled:
+      Finish(ExitStatus::kFileError, host_.warnings().size() > warnings_before
+                                         ? last_warning("") + " (" + path + ")"
+                                         : file.last_refusal());
       return false;
     case LoadOutcome::kAbandoned:
       Finish(ExitStatus::kFileError,
@@ -309,9 +332,30 @@ bool PortRun::LoadInputFile() {
     Finish(ExitStatus::kFileError, "Файл пуст: " + path);
     return false;
   }
+  json_.Add("format", FormatWord(file.loaded_format()));
+  if (options_.offset != 0 && file.loaded_format() != ImageFormat::kRaw) {
+    Finish(
+        ExitStatus::kUsage,
+        std::string("Ключ --offset — только для двоичного образа, а файл - ") +
+            FormatTitle(file.loaded_format()) + ": " + path);
+    return false;
+  }
   image_sha256_ = Sha256Hex(host_.core().buffer());
   json_.AddNumber("bytes", static_cast<int64_t>(host_.core().buffer().size()));
   return true;
+}
+
+// What decides the file's bytes: the settings' source and the thirteen
+// options as this run uses them, and the offset of a raw image.
+void PortRun::AddFileOptions() {
+  json_.Add("settings", options_.defaults ? "defaults" : "stored");
+  JsonObject options;
+  for (Option o : kAllOptions) {
+    options.AddBool("Check" + std::to_string(OptionNumber(o)),
+                    settings_.options[o]);
+  }
+  json_.Add("options", options);
+  if (options_.offset != 0) json_.AddNumber("offset", options_.offset);
 }
 
 void PortRun::Discover() {
@@ -474,26 +518,41 @@ void PortRun::ReportBits(BitKind kind) {
   json_.Add("bits", bits);
 }
 
-// A read is saved as the window saves the buffer: Intel HEX for the names
-// the program reads as Intel HEX, raw otherwise, through the same writer.
+// A read is saved in the format --format gives, else in the format of the
+// name (Intel HEX for .hex/.eep/.ihx, S-record for its names, raw
+// otherwise), through the window's writers; "-" is standard output, with
+// every message on standard error.
 void PortRun::SaveRead() {
   const DataBuffer& buffer = host_.core().buffer();
-  const std::string path = options_.file;
-  const bool intel_hex =
-      IsIntelHexName(path, host_.Check(Option::kReadHexFiles),
-                     host_.Check(Option::kReadEepFiles));
-  // `read-flash /dev/stdout`: the image is the output, the rest goes aside.
-  if (IsStandardOutput(path)) out_ = &streams_.err;
-  const std::error_code error =
-      SaveImage(path, buffer.data(), buffer.size(), intel_hex);
+  const std::string& path = options_.file;
+  const ImageFormat format =
+      options_.format.value_or(SaveFormatOfName(path, true, true));
+  AddFileOptions();
   json_.Add("file", path)
+      .Add("format", FormatWord(format))
       .AddNumber("bytes", static_cast<int64_t>(buffer.size()));
   image_sha256_ = Sha256Hex(buffer);
+  std::error_code error;
+  if (path == kStdioName) {
+    out_ = &streams_.err;
+    SetStandardOutputBinary();
+    const std::string bytes = EncodeImage(format, buffer.data(), buffer.size());
+    streams_.out.write(bytes.data(),
+                       static_cast<std::streamsize>(bytes.size()));
+    streams_.out.flush();
+    if (!streams_.out) error = std::make_error_code(std::errc::io_error);
+  } else {
+    // `read-flash /dev/stdout`: the image is the output, the rest goes aside.
+    if (IsStandardOutput(path)) out_ = &streams_.err;
+    error = SaveImage(path, buffer.data(), buffer.size(), format);
+  }
   if (error) {
     return Finish(ExitStatus::kFileError, SaveFailureText(path, error));
   }
   Say("Прочитано " + std::to_string(buffer.size()) + " байт в " + path +
-      (intel_hex ? " (Intel HEX)" : ""));
+      (format == ImageFormat::kRaw
+           ? ""
+           : std::string(" (") + FormatTitle(format) + ")"));
   Finish(ExitStatus::kOk);
 }
 

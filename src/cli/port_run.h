@@ -103,6 +103,7 @@ class PortRun {
 
   void ListPorts();
   bool LoadInputFile();
+  void AddFileOptions();
   void Discover();
   void AfterDiscovery(bool drained);
   void SelectChip();

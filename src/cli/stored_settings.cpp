@@ -31,6 +31,14 @@ StoredSettings ReadStoredSettings() {
   return stored;  // nothing was written: the close stores nothing
 }
 
+StoredSettings DefaultSettings() {
+  StoredSettings defaults;
+  defaults.port.port = QString::fromStdString(DefaultComPort());
+  defaults.port.baud = static_cast<uint32_t>(kDefaultBitrate);
+  defaults.port.parity_index = kNoParityIndex;
+  return defaults;
+}
+
 StoredSettings ApplyOverrides(StoredSettings settings,
                               const CliOptions& options) {
   if (options.port) settings.port.port = QString::fromStdString(*options.port);

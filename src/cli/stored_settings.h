@@ -25,6 +25,9 @@ struct StoredSettings {
 // Missing values take the window's first-run defaults; nothing is written.
 StoredSettings ReadStoredSettings();
 
+// The window's first-run settings, the store left unread (--defaults).
+StoredSettings DefaultSettings();
+
 // The stored settings with the command line's overrides applied.
 StoredSettings ApplyOverrides(StoredSettings settings,
                               const CliOptions& options);

@@ -89,19 +89,38 @@ class WorkingFileTest : public ::testing::Test {
 };
 
 TEST_F(WorkingFileTest, ExtensionAndSettingsChooseTheFormat) {
-  for (const std::string name :
-       {"a.hex", "b.Hex", "c.HEX", "d.eep", "e.hex.bak", "noext", "f.hexx"}) {
+  for (const std::string name : {"a.hex", "b.Hex", "c.HEX", "d.eep", "g.ihx",
+                                 "e.hex.bak", "noext", "f.hexx"}) {
     WriteFile(dir.File(name), hex_text);
   }
-  for (const std::string name : {"a.hex", "b.Hex", "c.HEX", "d.eep"}) {
+  for (const std::string name : {"a.hex", "b.Hex", "c.HEX", "d.eep", "g.ihx"}) {
     EXPECT_EQ(Load(name), LoadOutcome::kLoaded) << name;
     EXPECT_EQ(buffer.bytes(), (Bytes{0xDE, 0xAD})) << name;
+    EXPECT_EQ(files.loaded_format(), ImageFormat::kIntelHex);
   }
-  for (const std::string name : {"e.hex.bak", "noext", "f.hexx"}) {
-    EXPECT_EQ(Load(name), LoadOutcome::kLoaded) << name;
-    EXPECT_EQ(buffer.size(), hex_text.size()) << name;
-  }
-  host.check4 = false;
+  EXPECT_TRUE(host.questions.empty());
+
+  // A name that says raw over HEX content is never loaded as raw without
+  // the user's word: Yes loads the HEX image, No the bytes, Cancel nothing.
+  host.answers = {Answer::kNo, Answer::kYes, Answer::kCancel};
+  EXPECT_EQ(Load("e.hex.bak"), LoadOutcome::kLoaded);
+  EXPECT_EQ(buffer.size(), hex_text.size());
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_NE(host.questions[0].find("похож на файл Intel HEX"),
+            std::string::npos);
+  EXPECT_EQ(Load("noext"), LoadOutcome::kLoaded);
+  EXPECT_EQ(buffer.bytes(), (Bytes{0xDE, 0xAD}));
+  EXPECT_EQ(Load("f.hexx"), LoadOutcome::kCancelled);
+  EXPECT_TRUE(buffer.empty());
+  EXPECT_EQ(host.questions.size(), 3u);
+  // The answer holds for the reload of the same file: no second question.
+  host.answers = {Answer::kYes};
+  EXPECT_EQ(Load("noext"), LoadOutcome::kLoaded);
+  EXPECT_TRUE(files.ReloadFile().loaded);
+  EXPECT_EQ(host.questions.size(), 4u);
+
+  host.check4 = false;  // ".hex" and ".ihx" names are raw names then
+  host.answers = {Answer::kNo, Answer::kNo};
   EXPECT_EQ(Load("a.hex"), LoadOutcome::kLoaded);
   EXPECT_EQ(buffer.size(), hex_text.size());
   EXPECT_EQ(Load("d.eep"), LoadOutcome::kLoaded);
@@ -112,12 +131,46 @@ TEST_F(WorkingFileTest, ExtensionAndSettingsChooseTheFormat) {
 
   // The extension is the file name's, not a folder's.
   fs::create_directory(dir.path() / "folder.hex");
-  WriteFile(dir.File("folder.hex/plain"), hex_text);
+  WriteFile(dir.File("folder.hex/plain"), std::string("plain text"));
   host.check4 = true;
   EXPECT_EQ(Load("folder.hex/plain"), LoadOutcome::kLoaded);
-  EXPECT_EQ(buffer.size(), hex_text.size());
+  EXPECT_EQ(buffer.size(), 10u);
   EXPECT_EQ(UpperExtension("/x/y.z/name.tar.gz"), ".GZ");
   EXPECT_EQ(UpperExtension("name."), ".");
+}
+
+// The command line's rules: the name's format without the options, and a
+// refusal where the window would ask.
+TEST_F(WorkingFileTest, RulesWithoutQuestionsRefuseARawNameOverHexContent) {
+  WriteFile(dir.File("fw.bin"), hex_text);
+  WriteFile(dir.File("fw.hex"), hex_text);
+  host.check4 = false;
+  LoadRules rules;
+  rules.names_by_options = false;
+  rules.ask_on_raw_name = false;
+  files.SetLoadRules(rules);
+  EXPECT_EQ(Load("fw.hex"), LoadOutcome::kLoaded);
+  EXPECT_EQ(buffer.bytes(), (Bytes{0xDE, 0xAD}));
+  EXPECT_EQ(Load("fw.bin"), LoadOutcome::kRefused);
+  EXPECT_NE(files.last_refusal().find("--format raw"), std::string::npos);
+  EXPECT_TRUE(host.questions.empty());
+  EXPECT_TRUE(buffer.empty());
+  rules.format = ImageFormat::kRaw;  // the user's word
+  files.SetLoadRules(rules);
+  EXPECT_EQ(Load("fw.bin"), LoadOutcome::kLoaded);
+  EXPECT_EQ(buffer.size(), hex_text.size());
+  rules.format.reset();
+  rules.raw_offset = 0x100;  // a raw image placed higher up
+  WriteFile(dir.File("app.bin"), std::string("\x01\x02", 2));
+  files.SetLoadRules(rules);
+  EXPECT_EQ(Load("app.bin"), LoadOutcome::kLoaded);
+  Bytes placed(0x100, 0xFF);
+  placed.insert(placed.end(), {1, 2});
+  EXPECT_EQ(buffer.bytes(), placed);
+  // Bytes given whole (standard input) stand for the file.
+  files.SetWorkingBytes(Bytes(hex_text.begin(), hex_text.end()));
+  EXPECT_EQ(Load("no such file.hex"), LoadOutcome::kLoaded);
+  EXPECT_EQ(buffer.bytes(), (Bytes{0xDE, 0xAD}));
 }
 
 TEST_F(WorkingFileTest, OversizedFilesAreLeftUnreadWithoutAMessage) {

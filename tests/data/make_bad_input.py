@@ -183,7 +183,7 @@ add('record_255_at_ffff.hex', rec(0xFFFF, 0, pattern(255, 7)) + EOF_REC, '255-by
 add('data_after_eof.hex', r16(0) + EOF_REC + r16(0x10) + 'garbage', 'records after the end-of-file record are not read')
 add('bom_and_blank_lines.hex', '\ufeff\r\n\r\n' + r16(0) + '\r\n\r\n' + r16(0x10) + EOF_REC, 'byte order mark and blank lines')
 add('eeprom.eep', r16(0) + r16(0x10) + EOF_REC, 'EEPROM image in Intel HEX (.eep)')
-add('hex_text.bin', r16(0) + EOF_REC, 'HEX text in a raw file is loaded as bytes')
+add('hex_text.bin', r16(0) + EOF_REC, 'HEX text in a raw file: asked, answered No, loaded as bytes')
 add('raw_1k.bin', pattern(1024, 11), 'raw file of 1 KiB')
 add('raw_binary.hex', bytes([0x3A, 0x00, 0xFF, 0x10, 0x3A, 0x31, 0x30]), 'binary bytes in a .hex file')
 

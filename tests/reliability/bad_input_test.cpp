@@ -82,6 +82,8 @@ TEST_P(BadInputTest, LoadsWithTheExpectedOutcome) {
   }
 
   FakeBufferHost host;  // both HEX options on
+  // A raw name over content of another format: load the bytes as they are.
+  host.answers = {Answer::kNo};
   DataBuffer buffer;
   buffer.Assign({1, 2, 3});  // whatever was loaded before
   BufferEditor editor(buffer, host);
