@@ -293,6 +293,13 @@ bool PortRun::LoadInputFile() {
                                : "Стандартный ввод пуст.");
       return false;
     }
+    // Standard input has no name to weigh: its content decides.
+    if (!rules.format) {
+      rules.format = FormatOfContent(
+          std::string_view(reinterpret_cast<const char*>(input.bytes.data()),
+                           input.bytes.size()));
+      file.SetLoadRules(rules);
+    }
     file.SetWorkingBytes(input.bytes);
   }
   const size_t warnings_before = host_.warnings().size();
