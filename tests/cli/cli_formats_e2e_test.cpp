@@ -127,10 +127,13 @@ TEST_F(CliFormatsTest, StoredCheck4OffDoesNotDecideTheFormat) {
 // With "перезаписывать FF" off and no erase, the 0xFF chunks were neither
 // written nor verified: old bytes stayed under "Все верно." and exit 0.
 TEST_F(CliFormatsTest, SkippingFFWithoutAnEraseStillWritesEveryChunk) {
-  WriteFile(File("mem/DEMO-8K.flash"), Bytes(8192, 0x3C));  // old bytes
+  // The first chunk is blank on the chip, the rest holds old bytes.
+  Bytes old(8192, 0x3C);
+  std::fill(old.begin(), old.begin() + 224, 0xFF);
+  WriteFile(File("mem/DEMO-8K.flash"), old);
   ASSERT_NO_FATAL_FAILURE(Start());
   Bytes image(8192, 0xFF);
-  image[5000] = 0x00;
+  std::fill(image.begin(), image.begin() + 224, 0x5A);
   WriteFile(File("sparse.bin"), image);
   // Programming cannot set bits back without an erase: the verify of every
   // chunk finds the old bytes and says so.
