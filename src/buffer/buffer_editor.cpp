@@ -51,12 +51,13 @@ StreamLoad BufferEditor::LoadBufferFromStream(const uint8_t* bytes,
   return LoadBufferFromImage(std::vector<uint8_t>(bytes, bytes + size));
 }
 
-StreamLoad BufferEditor::LoadBufferFromImage(std::vector<uint8_t> image) {
+StreamLoad BufferEditor::LoadBufferFromImage(std::vector<uint8_t> image,
+                                             size_t origin) {
   if (image.size() >= kBufferLimit) {
     host_.ShowWarning(kTooLongWarning);
     return StreamLoad::kTooLarge;
   }
-  buffer_.Assign(std::move(image));
+  buffer_.Assign(std::move(image), origin);
   FormatGrid();
   return StreamLoad::kLoaded;
 }

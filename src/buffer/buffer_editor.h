@@ -75,7 +75,7 @@ class BufferEditor {
   // touched.
   StreamLoad LoadBufferFromStream(std::istream& stream);
   StreamLoad LoadBufferFromStream(const uint8_t* bytes, size_t size);
-  StreamLoad LoadBufferFromImage(std::vector<uint8_t> image);
+  StreamLoad LoadBufferFromImage(std::vector<uint8_t> image, size_t origin = 0);
   // Empties the buffer and shows the two-row empty grid (start of a load).
   void EmptyBuffer();
 

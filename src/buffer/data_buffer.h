@@ -24,15 +24,24 @@ class DataBuffer {
   uint8_t at(size_t i) const { return bytes_[i]; }
 
   // New bytes are 0; shrinking drops the tail.
-  void Resize(size_t n) { bytes_.resize(n, 0); }
+  void Resize(size_t n) {
+    bytes_.resize(n, 0);
+    origin_ = 0;
+  }
   void Clear() {
     bytes_.clear();
+    origin_ = 0;
     ++generation_;
   }
-  void Assign(std::vector<uint8_t> bytes) {
+  // `origin`: the first address the image's file placed a byte at (a raw
+  // file loaded at an offset); the bytes below it are filler that a write
+  // or verify leaves alone. Any other change of the whole image resets it.
+  void Assign(std::vector<uint8_t> bytes, size_t origin = 0) {
     bytes_ = std::move(bytes);
+    origin_ = origin;
     ++generation_;
   }
+  size_t origin() const { return origin_; }
   // Changes whenever the image is emptied or replaced as a whole (a file
   // loaded), not when it is resized or written to: a read that is still
   // running can tell that its image is gone.
@@ -50,6 +59,7 @@ class DataBuffer {
  private:
   std::vector<uint8_t> bytes_;
   bool modified_ = false;
+  size_t origin_ = 0;
   uint64_t generation_ = 0;
 };
 

@@ -160,6 +160,7 @@ WorkingFileController::ImageRead WorkingFileController::ReadImage() {
     case ImageStatus::kImage:
       read.outcome = LoadOutcome::kLoaded;
       read.image = std::move(image.image);
+      if (*format == ImageFormat::kRaw) read.origin = rules_.raw_offset;
       break;
     case ImageStatus::kRefused:
       host_.ShowWarning(image.warning);
@@ -180,7 +181,7 @@ LoadOutcome WorkingFileController::LoadFile() {
   ImageRead read = ReadImage();
   last_refusal_ = read.why;
   if (read.outcome != LoadOutcome::kLoaded) return read.outcome;
-  return editor_.LoadBufferFromImage(std::move(read.image)) ==
+  return editor_.LoadBufferFromImage(std::move(read.image), read.origin) ==
                  StreamLoad::kLoaded
              ? LoadOutcome::kLoaded
              : LoadOutcome::kRefused;
@@ -194,7 +195,7 @@ ReloadOutcome WorkingFileController::ReloadFile() {
     return {false, kNotLoaded + read.why};
   }
   if (read.image.empty()) return {false, "Рабочий файл пуст."};
-  if (editor_.LoadBufferFromImage(std::move(read.image)) !=
+  if (editor_.LoadBufferFromImage(std::move(read.image), read.origin) !=
       StreamLoad::kLoaded) {
     return {false, kNotLoaded + OneLine(kTooLongWarning)};
   }

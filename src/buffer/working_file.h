@@ -38,7 +38,8 @@ struct LoadRules {
   // A raw name over content of another format: ask the user (Yes: that
   // format, No: raw, Cancel: nothing loaded), or refuse the file.
   bool ask_on_raw_name = true;
-  // Where a raw image starts.
+  // Where a raw image starts. The bytes below it are 0xFF in the image,
+  // and a write or verify leaves them alone (DataBuffer::origin).
   uint32_t raw_offset = 0;
 };
 
@@ -122,6 +123,7 @@ class WorkingFileController {
   struct ImageRead {
     LoadOutcome outcome = LoadOutcome::kFailed;
     std::vector<uint8_t> image;
+    size_t origin = 0;  // where a raw image placed at an offset starts
     std::string why;
   };
   ImageRead ReadImage();

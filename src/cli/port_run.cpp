@@ -569,10 +569,12 @@ void PortRun::ImageReady() {
   if (!serial_place_) return;
   const SerialPlace& place = *serial_place_;
   const size_t end = size_t{place.address} + place.width;
-  if (buffer.size() < end) {
+  // The number's place is written even below a raw image's origin.
+  const size_t origin = std::min(buffer.origin(), size_t{place.address});
+  if (buffer.size() < end || origin != buffer.origin()) {
     std::vector<uint8_t> image = buffer.bytes();
-    image.resize(end, 0xFF);
-    buffer.Assign(std::move(image));
+    if (image.size() < end) image.resize(end, 0xFF);
+    buffer.Assign(std::move(image), origin);
   }
   // Any placeholder but all 0xFF: the chunk must not be skipped.
   const std::vector<uint8_t> zero =

@@ -145,7 +145,7 @@ void ChipProgrammer::WriteFlash() {
   if (QueuesVerify(OP_WRITE_FLASH)) {
     QueueChunks(OP_VERIFY_FLASH, limit, skip_all_ff);
     QueueCommand(SVC_END);
-    if (limit > 0) MarkVerifyEnd();
+    if (limit > buffer_.origin()) MarkVerifyEnd();
   }
   if (host_.Check(Option::kSetLockBits) && IsOperationAllowed(OP_WRITE_LOCKS)) {
     for (int i = 0; i < lock_bits_.count(); ++i) {
@@ -177,7 +177,7 @@ void ChipProgrammer::WriteEeprom() {
     QueueChunks(OP_VERIFY_EEPROM, limit, false);
   }
   QueueCommand(SVC_END);
-  if (verify && limit > 0) MarkVerifyEnd();
+  if (verify && limit > buffer_.origin()) MarkVerifyEnd();
 }
 
 // Verifying alone never skips a chunk. The line is cleared so that an
@@ -189,7 +189,7 @@ void ChipProgrammer::VerifyAlone(uint8_t opcode, uint32_t size) {
       static_cast<uint32_t>(std::min<size_t>(size, buffer_.size()));
   QueueChunks(opcode, limit, false);
   QueueCommand(SVC_END);
-  if (limit > 0) MarkVerifyEnd();
+  if (limit > buffer_.origin()) MarkVerifyEnd();
 }
 
 // A write or verify gets its image before the chip selection is queued:
@@ -239,9 +239,12 @@ bool ChipProgrammer::WarnIfTooLarge(uint32_t size, int64_t cuts_before) {
   return RemovedWithoutReply() == cuts_before;
 }
 
+// The chunks run from the image's origin: below it the image holds only
+// the filler of a file placed higher up, which must not overwrite or be
+// compared with what the chip holds there (a bootloader).
 void ChipProgrammer::QueueChunks(uint8_t opcode, uint32_t limit,
                                  bool skip_all_ff) {
-  for (uint64_t a = 0; a < limit; a += kChunkSize) {
+  for (uint64_t a = buffer_.origin(); a < limit; a += kChunkSize) {
     const size_t n = std::min<uint64_t>(kChunkSize, limit - a);
     if (skip_all_ff) {
       const uint8_t* chunk = buffer_.data() + a;

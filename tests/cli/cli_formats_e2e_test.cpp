@@ -165,15 +165,7 @@ TEST_F(CliFormatsTest, ARawNameOverHexContentIsRefusedUnlessTold) {
   ASSERT_EQ(Cli({"--format=raw", "write-flash", File("fw.bin")}).status, 0);
   ExpectFlashStartsWith(Bytes(text.begin(), text.end()));
 
-  // A raw image placed higher up; a format with its own addresses refuses
-  // the offset.
-  WriteFile(File("app.bin"), Bytes{1, 2, 3});
-  ASSERT_EQ(Cli({"--offset", "0x400", "--json", "write-flash", File("app.bin")})
-                .status,
-            0);
-  const Bytes flash = Flash();
-  EXPECT_EQ(Bytes(flash.begin() + 0x400, flash.begin() + 0x403),
-            (Bytes{1, 2, 3}));
+  // A format with its own addresses refuses an offset.
   EXPECT_EQ(
       Cli({"--offset", "16", "--format", "srec", "write-flash", File("fw.bin")})
           .status,
@@ -184,6 +176,27 @@ TEST_F(CliFormatsTest, ARawNameOverHexContentIsRefusedUnlessTold) {
   EXPECT_EQ(Cli({"--offset", "16", "write-flash", File("fw.s19")}).status, 2);
 }
 
+// A bootloader and an application from separate files: the application
+// placed with --offset leaves the bootloader's bytes alone.
+TEST_F(CliFormatsTest, AnOffsetImageLeavesWhatLiesBelowIt) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const Bytes boot = RandomBytes(0x400, 17);
+  const Bytes app = RandomBytes(3000, 18);
+  WriteFile(File("boot.bin"), boot);
+  WriteFile(File("app.bin"), app);
+  ASSERT_EQ(Cli({"write-flash", File("boot.bin")}).status, 0);
+  const CliResult placed = Cli({"--no-erase", "--offset", "0x400", "--json",
+                                "write-flash", File("app.bin")});
+  ASSERT_EQ(placed.status, 0) << placed.out;
+  EXPECT_TRUE(Contains(placed.out, "\"offset\":1024")) << placed.out;
+  EXPECT_TRUE(Contains(placed.out, "\"bytes\":4024")) << placed.out;
+  Bytes both = boot;
+  both.insert(both.end(), app.begin(), app.end());
+  ExpectFlashStartsWith(both);
+  EXPECT_EQ(Cli({"--offset=1024", "verify-flash", File("app.bin")}).status, 0);
+  EXPECT_EQ(Cli({"verify-flash", File("boot.bin")}).status, 0);
+}
+
 TEST_F(CliFormatsTest, StandardInputAndOutputAsTheFile) {
   ASSERT_NO_FATAL_FAILURE(Start());
   const Bytes image = RandomBytes(8192, 15);
@@ -191,8 +204,8 @@ TEST_F(CliFormatsTest, StandardInputAndOutputAsTheFile) {
   WriteFile(File("fw.hex"), WriteIntelHex(image.data(), image.size()));
   EXPECT_EQ(Shell("cat '" + File("fw.hex") +
                   "' | \"$CLI\" --port \"$PORT\" --chip DEMO-8K write-flash - "
-                  "2>'" +
-                  File("write.err") + "'"),
+                  ">'" +
+                  File("write.out") + "' 2>'" + File("write.err") + "'"),
             0)
       << ReadText(File("write.err"));
   EXPECT_EQ(Flash(), image);
@@ -203,8 +216,8 @@ TEST_F(CliFormatsTest, StandardInputAndOutputAsTheFile) {
   EXPECT_TRUE(Contains(ReadText(File("read.err")), "Прочитано 8192 байт"));
   // The format given is the format written; empty input is refused.
   EXPECT_EQ(Shell("\"$CLI\" --port \"$PORT\" --chip DEMO-8K --format srec "
-                  "read-flash - 2>/dev/null >'" +
-                  File("out.srec") + "'"),
+                  "read-flash - 2>'" +
+                  File("srec.err") + "' >'" + File("out.srec") + "'"),
             0);
   EXPECT_EQ(ReadSrec(ReadText(File("out.srec"))).image, image);
   EXPECT_EQ(Shell("printf '' | \"$CLI\" --port \"$PORT\" --chip DEMO-8K "

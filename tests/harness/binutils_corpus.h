@@ -31,9 +31,10 @@ struct CorpusFile {
   std::vector<uint8_t> image;
 };
 
-inline bool RunTool(const std::string& command) {
-  const int status = std::system((command + " 2>/dev/null").c_str());
-  EXPECT_EQ(status, 0) << command;
+// Runs a tool; what it says goes to `log` (in the test's own folder).
+inline bool RunTool(const std::string& command, const std::string& log) {
+  const int status = std::system((command + " >>'" + log + "' 2>&1").c_str());
+  EXPECT_EQ(status, 0) << command << "\n" << ReadText(log);
   return status == 0;
 }
 
@@ -43,7 +44,8 @@ inline std::vector<uint8_t> FlatImage(const std::string& objcopy,
                                       const std::string& path, uint32_t base) {
   const std::string flat = path + ".flat";
   RunTool(objcopy + " -I " + input_format + " -O binary --gap-fill 0xFF '" +
-          path + "' '" + flat + "'");
+              path + "' '" + flat + "'",
+          path + ".log");
   std::vector<uint8_t> image(base, 0xFF);
   const std::vector<uint8_t> bytes = ReadFile(flat);
   image.insert(image.end(), bytes.begin(), bytes.end());
@@ -56,6 +58,7 @@ inline std::vector<CorpusFile> MakeBinutilsCorpus(const TempDir& dir,
                                                   const std::string& ld,
                                                   uint32_t seed, bool small) {
   std::vector<CorpusFile> files;
+  const std::string log = dir.File("tools.log");
   const std::string a = dir.File("a.bin");
   const std::string b = dir.File("b.bin");
   WriteFile(a, RandomBytes(3000, seed));
@@ -75,8 +78,9 @@ inline std::vector<CorpusFile> MakeBinutilsCorpus(const TempDir& dir,
     f.path = dir.File(s.name);
     f.what = std::string("objcopy -O srec ") + s.options;
     RunTool(objcopy + " -I binary -O srec " + s.options +
-            " --change-addresses " + std::to_string(s.base) + " '" + a + "' '" +
-            f.path + "'");
+                " --change-addresses " + std::to_string(s.base) + " '" + a +
+                "' '" + f.path + "'",
+            log);
     f.image = FlatImage(objcopy, "srec", f.path, s.base);
     files.push_back(f);
   }
@@ -104,8 +108,9 @@ inline std::vector<CorpusFile> MakeBinutilsCorpus(const TempDir& dir,
       f.what = std::string("ld --oformat ") + format +
                (two_segments ? ", two segments" : ", one segment");
       RunTool(ld + " -T '" + (two_segments ? two : one) + "' --oformat " +
-              format + " -e 0 -o '" + f.path + "' -b binary '" + a + "'" +
-              (two_segments ? " '" + b + "'" : std::string()));
+                  format + " -e 0 -o '" + f.path + "' -b binary '" + a + "'" +
+                  (two_segments ? " '" + b + "'" : std::string()),
+              log);
       f.image =
           FlatImage(objcopy, format, f.path, two_segments ? 0x100 : 0x240);
       files.push_back(f);
@@ -117,7 +122,8 @@ inline std::vector<CorpusFile> MakeBinutilsCorpus(const TempDir& dir,
   relocatable.what = "objcopy -I binary -O elf32-i386 (no loadable segment)";
   relocatable.loadable = false;
   RunTool(objcopy + " -I binary -O elf32-i386 '" + a + "' '" +
-          relocatable.path + "'");
+              relocatable.path + "'",
+          log);
   files.push_back(relocatable);
   return files;
 }

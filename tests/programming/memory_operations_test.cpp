@@ -183,6 +183,26 @@ TEST_F(MemoryOperationsTest, AllFFChunksAreWrittenWhenNothingErasesFirst) {
   EXPECT_EQ(device_.flash, host_.file);
 }
 
+// A raw file placed at an offset: the filler below it is neither written
+// nor verified, so what the chip holds there (a bootloader) stays.
+TEST_F(MemoryOperationsTest, AnImageWithAnOriginStartsItsChunksThere) {
+  host_.options_off = {{1, true}, {2, true}, {11, true}};
+  device_.flash.assign(448, 0x00);  // the bootloader's bytes
+  Bytes image(300, 0xFF);
+  image.insert(image.end(), 148, 0x77);
+  buffer_.Assign(image, 300);
+  ChooseAnew(OP_WRITE_FLASH);
+  EXPECT_EQ(Summary(), "F9:0 00 00 0A@300+148 FF 0B@300+148 FF");
+  AnswerAll();
+  EXPECT_EQ(programmer_.status_text(), "Все верно.");
+  EXPECT_EQ(Bytes(device_.flash.begin(), device_.flash.begin() + 300),
+            Bytes(300, 0x00));
+  ChooseAnew(OP_VERIFY_FLASH);
+  EXPECT_EQ(Summary(), "F9:0 0B@300+148 FF");
+  buffer_.Resize(10);  // a read replaces the image: from 0 again
+  EXPECT_EQ(buffer_.origin(), 0u);
+}
+
 TEST_F(MemoryOperationsTest, ImageLargerThanTheChipIsCutWithAWarning) {
   device_.flash_size = 256;
   device_.flash.assign(256, 0xFF);
