@@ -1,7 +1,6 @@
 #include "cli/port_run.h"
 
 #include <QCryptographicHash>
-#include <QFileInfo>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -182,8 +181,7 @@ void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
   record.chip = chip_name_;
   record.command = entry_.name;
   if (entry_.takes_file) {
-    record.file = options_.file == kStdioName ? options_.file
-                                              : AbsoluteName(options_.file);
+    record.file = RecordedFileName(options_.file);
     record.sha256 = image_sha256_;
   }
   record.serials = options_.serial.has_value();
@@ -272,8 +270,7 @@ void PortRun::ListPorts() {
 // anything is queued.
 bool PortRun::LoadInputFile() {
   const bool from_stdin = options_.file == kStdioName;
-  const std::string path =
-      from_stdin ? options_.file : AbsoluteName(options_.file);
+  const std::string path = RecordedFileName(options_.file);
   AddFileOptions();
   WorkingFileController& file = host_.core().working_file();
   file.SetWorkingFile(path);

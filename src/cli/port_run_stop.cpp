@@ -1,11 +1,11 @@
 // The parts of a port's run that keep every number on record: the line
 // written as a number is taken, and the end of a run a signal stopped.
-#include <QFileInfo>
 #include <chrono>
 
 #include "cli/log_line.h"
 #include "cli/port_run.h"
 #include "cli/production_log.h"
+#include "cli/stdio_files.h"
 #include "cli/stop_signals.h"
 
 namespace taktm {
@@ -26,9 +26,7 @@ std::string PortRun::WriteStartedLine(uint64_t number) {
   record.chip = chip_name_;
   record.command = entry_.name;
   if (entry_.takes_file) {
-    record.file = QFileInfo(QString::fromStdString(options_.file))
-                      .absoluteFilePath()
-                      .toStdString();
+    record.file = RecordedFileName(options_.file);
     record.sha256 = image_sha256_;
   }
   record.serials = true;

@@ -59,4 +59,8 @@ std::string AbsoluteName(const std::string& path) {
 #endif
 }
 
+std::string RecordedFileName(const std::string& file) {
+  return file == "-" ? file : AbsoluteName(file);
+}
+
 }  // namespace taktm

@@ -27,6 +27,10 @@ void SetStandardOutputBinary();
 // The absolute form of `path`, made from its bytes.
 std::string AbsoluteName(const std::string& path);
 
+// The name a record (JSON, production log) gives a command's file: "-"
+// stays as it is, any other name is made absolute.
+std::string RecordedFileName(const std::string& file);
+
 }  // namespace taktm
 
 #endif  // TAKT_CLI_STDIO_FILES_H_

@@ -34,10 +34,12 @@ TEST(FileOptionsTest, EachFormatWordAndAutoAgain) {
     ASSERT_TRUE(p.options) << word << p.error;
     EXPECT_STREQ(FormatWord(*p.options->format), word);
   }
-  const ParsedArgs back =
-      P({"--format", "raw", "--format", "auto", "write-flash", "x"});
-  ASSERT_TRUE(back.options) << back.error;
-  EXPECT_FALSE(back.options->format);
+  const ParsedArgs autod = P({"--format=auto", "write-flash", "x"});
+  ASSERT_TRUE(autod.options) << autod.error;
+  EXPECT_FALSE(autod.options->format);
+  // One value each: a second --format is refused like any option's.
+  EXPECT_FALSE(
+      P({"--format", "raw", "--format", "auto", "write-flash", "x"}).options);
   const ParsedArgs stdio = P({"read-flash", "-"});
   ASSERT_TRUE(stdio.options);
   EXPECT_EQ(stdio.options->file, kStdioName);
