@@ -3,6 +3,8 @@
 // unsuitable files are refused whole, with the line or the reason.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>

@@ -580,6 +580,37 @@ TEST_F(SaveTest, HexAndEepNamesAreSavedAsIntelHexAndReadBack) {
   EXPECT_EQ(std::string(empty.begin(), empty.end()), ":00000001FF\r\n");
 }
 
+// Each name saves in its format and loads back to the same image; ELF is
+// never written (raw instead).
+TEST_F(SaveTest, SrecordIhxAndElfNamesSaveInTheirFormat) {
+  const Bytes image = testing::RandomBytes(0x10000 + 5, 13);  // S2 records
+  buffer.Assign(image);
+  const struct {
+    const char* name;
+    const char* starts;
+    ImageFormat format;
+  } cases[] = {
+      {"fw.ihx", ":10000000", ImageFormat::kIntelHex},
+      {"fw.srec", "S0", ImageFormat::kSrec},
+      {"fw.S19", "S0", ImageFormat::kSrec},
+      {"fw.mot", "S0", ImageFormat::kSrec},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.save_choice = dir.File(c.name);
+    ASSERT_EQ(files.ToolButton5Click(), SaveOutcome::kSaved);
+    const Bytes saved = ReadFile(dir.File(c.name));
+    EXPECT_EQ(std::string(saved.begin(), saved.end()).rfind(c.starts, 0), 0u);
+    EXPECT_EQ(FormatOfContent(std::string(saved.begin(), saved.end())),
+              c.format);
+    ASSERT_EQ(Load(c.name), LoadOutcome::kLoaded);
+    EXPECT_TRUE(buffer.bytes() == image);
+  }
+  host.save_choice = dir.File("fw.elf");
+  ASSERT_EQ(files.ToolButton5Click(), SaveOutcome::kSaved);
+  EXPECT_TRUE(ReadFile(dir.File("fw.elf")) == image);
+}
+
 #ifndef _WIN32
 TEST_F(SaveTest, AShortWriteLeavesTheOldFileIntact) {
   // A file size limit makes the write stop part way, as a full disk does.
