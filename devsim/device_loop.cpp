@@ -16,10 +16,6 @@ using std::chrono::nanoseconds;
 
 // Paced output goes out in slices of about this much wire time.
 constexpr nanoseconds kSliceTime = milliseconds(2);
-// After a crossing acknowledgement, the reply waits for the program's second
-// send of the command at most this long, so that the two copies are
-// answered one after the other as on a real line.
-constexpr milliseconds kCrossHold = milliseconds(20);
 // The longest the emulator takes to notice that the program opened the port.
 constexpr milliseconds kConnectCheck = milliseconds(100);
 // After --hangup-after, the time the program gets to read the last reply.
@@ -214,9 +210,9 @@ void DeviceLoop::Step(Clock::time_point now) {
       log_.Line("TX EARLY ACK");
     }
     if (fate.cross) {
-      // An idle acknowledgement that left just as the command came in: the
-      // program takes it for readiness and sends the command again, and
-      // the reply waits for that second send (kCrossHold).
+      // An idle acknowledgement that left just as the command came in. The
+      // reply comes when the command has been handled, as on a real
+      // device, whether or not the program sends the command again.
       QueueFrame({}, false, now);
       log_.Line("TX CROSS");
     }
@@ -226,7 +222,6 @@ void DeviceLoop::Step(Clock::time_point now) {
         now + milliseconds(slow ? options_.slow_ms : options_.latency_ms),
         fate.double_reply,
         false,
-        fate.cross,
         false,
         slow};
     // A reply of the opcode alone is never cut: it would become an
@@ -247,11 +242,7 @@ void DeviceLoop::Step(Clock::time_point now) {
     last_command_ = command.payload;
     pending_ = std::move(reply);
   }
-  if (pending_ && now >= pending_->due &&
-      (!pending_->crossed || !inbound_.empty() ||
-       now >= pending_->due + kCrossHold)) {
-    EmitReply(now);
-  }
+  if (pending_ && now >= pending_->due) EmitReply(now);
   if (Idle() && now >= next_ack_) QueueAck(now);
 }
 
@@ -298,10 +289,7 @@ std::optional<std::chrono::nanoseconds> DeviceLoop::PollTimeout(
     if (!wake || t < *wake) wake = t;
   };
   if (Idle()) consider(next_ack_);
-  if (pending_) {
-    consider(pending_->crossed && inbound_.empty() ? pending_->due + kCrossHold
-                                                   : pending_->due);
-  }
+  if (pending_) consider(pending_->due);
   if (!pending_ && !inbound_.empty()) consider(inbound_.front().ready_at);
   if (connected_ && !out_.empty() && !write_blocked_ && Paced()) {
     // The next slice leaves when its last byte's wire time has come, and

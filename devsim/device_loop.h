@@ -48,7 +48,6 @@ class DeviceLoop {
     Clock::time_point due;
     bool twice = false;      // --double-reply-every
     bool shortened = false;  // --short-reply cut its last byte
-    bool crossed = false;    // --cross-every: waits for the second send
     bool padded = false;     // --pad-replies added bytes behind its fields
     bool slow = false;       // --slow: its own latency
   };

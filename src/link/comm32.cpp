@@ -217,9 +217,14 @@ bool TComm32::OpenPort() {
 bool TComm32::WriteData(const uint8_t* bytes, uint16_t count) {
   if (!open_ || failed_ || !port_ || count > kSendAreaSize) return false;
   // QSerialPort copies the bytes into its own write buffer and writes them
-  // out in order, so no request is overwritten before it has left.
+  // out in order, so no request is overwritten before it has left. The
+  // flush hands them to the system at once, without blocking, instead of on
+  // the event loop's next pass: the device waits for the frame.
+  writing_ = true;
   const qint64 taken =
       port_->write(reinterpret_cast<const char*>(bytes), count);
+  if (taken > 0) port_->flush();
+  writing_ = false;
   return taken == count;
 }
 
@@ -274,6 +279,15 @@ void TComm32::HandleError(QSerialPort::SerialPortError error) {
       break;
   }
   if (failed_) return;
+  if (writing_) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, error, port = port_.get()] {
+          if (port_ && port_.get() == port) HandleError(error);
+        },
+        Qt::QueuedConnection);
+    return;
+  }
   failed_ = true;
   // Close the descriptor so a vanished device cannot wake the event loop
   // again and again; the port stays marked open, as after any thread

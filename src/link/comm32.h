@@ -117,6 +117,9 @@ class TComm32 : public QObject {
   std::unique_ptr<QSerialPort> port_;
   bool open_ = false;
   bool failed_ = false;
+  // Inside WriteData: an error raised by the write is handled after it, not
+  // in the middle of the caller's work.
+  bool writing_ = false;
 };
 
 }  // namespace taktm

@@ -31,6 +31,7 @@ void CommandQueue::RemoveHead() {
   entries_.pop_front();
   head_sends_ = 0;
   head_first_send_ = 0;
+  head_answered_otherwise_ = false;
   const int n = static_cast<int>(entries_.size());
   SetProgress(progress_.maximum, n, n == 0 ? false : progress_.visible);
 }
@@ -49,6 +50,7 @@ void CommandQueue::SendHead() {
   ++sends_total_;
   if (head_sends_++ == 0) head_first_send_ = sends_total_;
   if (unanswered_sends_ >= kSendLimit) {
+    limit_after_foreign_reply_ = head_answered_otherwise_;
     ClearQueue();
     unanswered_sends_ = 0;
     SetProgress(progress_.maximum, progress_.position, false);

@@ -71,6 +71,13 @@ class CommandQueue {
   uint64_t HeadFirstSend() const { return head_first_send_; }
   // A matched reply resets the counter.
   void ResetUnansweredSends() { unanswered_sends_ = 0; }
+  // The device answered the head with a reply of its opcode that did not fit
+  // it (another address or count): remembered until the head leaves, so
+  // that the retry limit can say the device answered another command.
+  void NoteForeignReply() { head_answered_otherwise_ = true; }
+  // Whether the head the retry limit dropped last had such replies; read by
+  // the host when the retry warning is raised.
+  bool LimitAfterForeignReply() const { return limit_after_foreign_reply_; }
 
   const ProgressModel& progress() const { return progress_; }
   const TransmitFrame& transmit_frame() const { return transmit_frame_; }
@@ -85,6 +92,8 @@ class CommandQueue {
   uint64_t sends_total_ = 0;
   uint64_t head_first_send_ = 0;
   uint64_t inserts_after_head_ = 0;
+  bool head_answered_otherwise_ = false;
+  bool limit_after_foreign_reply_ = false;
   ProgressModel progress_;
   TransmitFrame transmit_frame_;
 };

@@ -67,8 +67,20 @@ void ReceiveParser::Parse() {
     while (fill_count_ >= scan_position_ + 6 &&
            std::memcmp(buf + scan_position_, kPreamble.data(), 4) != 0) {
       ++scan_position_;
+      frame_waiting_ = false;
     }
-    if (fill_count_ < scan_position_ + 6) return;
+    if (fill_count_ < scan_position_ + 6) {
+      // A frame may begin in what is left: it keeps this chunk's stamp when
+      // the rest of its header comes later.
+      const size_t left = fill_count_ - scan_position_;
+      if (!frame_waiting_ && left > 0 &&
+          std::memcmp(buf + scan_position_, kPreamble.data(),
+                      std::min<size_t>(left, 4)) == 0) {
+        frame_waiting_ = true;
+        waiting_frame_sends_ = chunk_sends_;
+      }
+      return;
+    }
 
     const uint8_t* frame = buf + scan_position_;
     if (Sum8(frame, 5) != frame[5]) {
@@ -82,9 +94,10 @@ void ReceiveParser::Parse() {
       // passed over like any byte that does not begin a preamble.
       frame_waiting_ = false;
       host_.RestartWatchdog();
-      const AckPlace place{chunk_, after_ack_, after_reply_};
+      const AckPlace place{chunk_, after_ack_, after_reply_, after_damaged_};
       after_ack_ = true;
       after_reply_ = false;
+      after_damaged_ = false;
       if (matcher_.SendsOnAck(queue_, place, handler_)) queue_.SendHead();
       Consume(scan_position_ + 6u);
       continue;
@@ -105,12 +118,16 @@ void ReceiveParser::Parse() {
 
     const uint8_t* payload = frame + 6;
     if (Sum8(payload, length) != payload[length]) {
+      after_damaged_ = true;
       ++scan_position_;  // reply lost; search on at once
       continue;
     }
     std::memcpy(reply_record_.data(), payload, length);
-    if (matcher_.Judge(reply_record_, length, queue_, sends_before, handler_) ==
-        ReplyVerdict::kAnswersHead) {
+    const ReplyVerdict verdict =
+        matcher_.Judge(reply_record_, length, queue_, sends_before, handler_);
+    after_damaged_ = verdict == ReplyVerdict::kForeign;
+    if (verdict == ReplyVerdict::kForeign) queue_.NoteForeignReply();
+    if (verdict == ReplyVerdict::kAnswersHead) {
       matcher_.Completed(reply_record_, length, queue_.HeadSends(), chunk_);
       queue_.ResetUnansweredSends();
       handler_.DispatchReply(reply_record_, length);

@@ -54,7 +54,8 @@ class ReceiveParser {
   uint16_t scan_position_ = 0;
   ReplyRecord reply_record_{};
   // Frames sent before the chunk being parsed arrived, and before the
-  // header of a frame still waiting for its rest arrived.
+  // first byte of a frame still waiting for its rest arrived (a preamble
+  // cut anywhere keeps the stamp of the chunk it began in).
   uint64_t chunk_sends_ = 0;
   bool frame_waiting_ = false;
   uint64_t waiting_frame_sends_ = 0;
@@ -62,6 +63,9 @@ class ReceiveParser {
   // all was a reply; chunks handed in so far.
   bool after_ack_ = false;
   bool after_reply_ = false;
+  // The last frame of all was a damaged reply or one of the head's opcode
+  // that did not answer it.
+  bool after_damaged_ = false;
   uint64_t chunk_ = 0;
   bool parsing_ = false;
   std::deque<std::vector<uint8_t>> held_back_;

@@ -15,6 +15,10 @@ namespace {
 constexpr int kIdleChunksForLoss = 4;
 // A line that once made an answer wait this long is not waited on longer.
 constexpr int kLongestIdleWait = 30;
+// After this many heads in a row answered within kIdleChunksForLoss idle
+// chunks, the longest wait seen is halved: one bad spell must not slow every
+// later hold for good.
+constexpr int kQuietHeadsForDecay = 16;
 
 }  // namespace
 
@@ -38,8 +42,10 @@ ReplyVerdict ReplyMatcher::Judge(const ReplyRecord& reply, uint8_t length,
     skips_due_ = std::min(skips_due_ + 1, kSendLimit);
     return ReplyVerdict::kLateCopy;
   }
-  if (queue.empty() || !handler.AnswersHead(reply, length, queue.entry(0))) {
-    return ReplyVerdict::kIgnored;
+  if (queue.empty()) return ReplyVerdict::kIgnored;
+  if (!handler.AnswersHead(reply, length, queue.entry(0))) {
+    return reply[0] == queue.HeadOpcode() ? ReplyVerdict::kForeign
+                                          : ReplyVerdict::kIgnored;
   }
   return ReplyVerdict::kAnswersHead;
 }
@@ -58,6 +64,11 @@ void ReplyMatcher::Completed(const ReplyRecord& reply, uint8_t length,
   expected_copies_ = std::max(head_sends - 1, 0);
   longest_idle_wait_ = std::min(std::max(longest_idle_wait_, head_idle_chunks_),
                                 kLongestIdleWait);
+  quiet_heads_ = head_idle_chunks_ < kIdleChunksForLoss ? quiet_heads_ + 1 : 0;
+  if (quiet_heads_ >= kQuietHeadsForDecay) {
+    longest_idle_wait_ /= 2;
+    quiet_heads_ = 0;
+  }
   head_idle_chunks_ = 0;
   completed_chunk_ = chunk;
   idle_chunks_ = 0;
@@ -108,12 +119,29 @@ bool ReplyMatcher::SendsOnAck(const CommandQueue& queue, const AckPlace& place,
     skips_due_ = 0;
     return false;
   }
-  if (queue.HeadSends() == 0) return !HoldsBack(queue, handler);
+  if (queue.HeadSends() == 0) {
+    if (HoldsBack(queue, handler)) return false;
+    return Sent(place);
+  }
+  // A reply that was the device's answer, damaged: the device is ready.
+  if (place.follows_damaged && place.chunk != send_chunk_) return Sent(place);
+  if (place.chunk == send_chunk_ || place.chunk == counted_chunk_) {
+    return false;
+  }
+  counted_chunk_ = place.chunk;
   if (skips_due_ > 0) {
     --skips_due_;
     return false;
   }
-  return !place.follows_ack;
+  if (++ack_chunks_since_send_ < 2) return false;
+  return Sent(place);
+}
+
+bool ReplyMatcher::Sent(const AckPlace& place) {
+  send_chunk_ = place.chunk;
+  counted_chunk_ = place.chunk;
+  ack_chunks_since_send_ = 0;
+  return true;
 }
 
 }  // namespace taktm

@@ -23,11 +23,15 @@
 // completed the head (an acknowledgement with no reply before it), or after
 // acknowledgements in more than eight chunks: the answers were lost on the
 // line.
-// After a late copy that was not expected, the first acknowledgement that
-// finds the head already gone out sends nothing; the one after sends again,
-// so a frame lost on the line is still repeated. An acknowledgement right
-// behind another in the same chunk sends nothing either: the device was
-// idle at both, and one frame answers both.
+// A head that has gone out is sent again only at the second chunk of
+// acknowledgements after its last send: the first may have left the device
+// before the frame reached it (an idle acknowledgement crossing it), or say
+// it took the command into work (a device that acknowledges on receipt).
+// Acknowledgements in the chunk that carried the send do not count, several
+// in one chunk count once. One right behind a damaged reply (bad sum, cut
+// short) sends at once: that reply was the device's answer. After a late
+// copy that was not expected, one more acknowledgement chunk is passed
+// over: the device is still busy with the copy's twin.
 #ifndef TAKT_LINK_REPLY_MATCHER_H_
 #define TAKT_LINK_REPLY_MATCHER_H_
 
@@ -62,13 +66,18 @@ class ReplyHandler {
   }
 };
 
-enum class ReplyVerdict { kAnswersHead, kLateCopy, kIgnored };
+// kForeign: the head's opcode, but not its answer (another address or count,
+// too few bytes): the device answered some other command.
+enum class ReplyVerdict { kAnswersHead, kLateCopy, kForeign, kIgnored };
 
 // Where an acknowledgement stands in the byte stream.
 struct AckPlace {
   uint64_t chunk = 0;          // number of the chunk it arrived in
   bool follows_ack = false;    // right behind another one in that chunk
   bool follows_reply = false;  // right behind a reply, in any chunk
+  // right behind a reply with a bad sum, or one that had the head's opcode
+  // but did not answer it (cut short, another address)
+  bool follows_damaged = false;
 };
 
 class ReplyMatcher {
@@ -87,12 +96,15 @@ class ReplyMatcher {
                   ReplyHandler& handler);
 
   int expected_copies() const { return expected_copies_; }
+  int longest_idle_wait() const { return longest_idle_wait_; }
   int skips_due() const { return skips_due_; }
 
  private:
   // The head has not gone out, and it waits for answers still expected
   // that would fit it.
   bool HoldsBack(const CommandQueue& queue, ReplyHandler& handler) const;
+  // Records a send at this acknowledgement; true.
+  bool Sent(const AckPlace& place);
 
   ReplyRecord last_answer_{};
   uint8_t last_answer_length_ = 0;
@@ -115,6 +127,14 @@ class ReplyMatcher {
   // Unexpected late copies whose acknowledgement has not yet been passed
   // over.
   int skips_due_ = 0;
+  // The chunk whose acknowledgement sent the head last, the last chunk of
+  // acknowledgements counted since, and how many were counted.
+  uint64_t send_chunk_ = 0;
+  uint64_t counted_chunk_ = 0;
+  int ack_chunks_since_send_ = 0;
+  // Heads completed in a row without waiting for the device to idle; the
+  // longest wait is lowered after a quiet spell of them.
+  int quiet_heads_ = 0;
 };
 
 }  // namespace taktm
