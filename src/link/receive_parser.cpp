@@ -58,6 +58,29 @@ void ReceiveParser::Consume(size_t count) {
                fill_count_ - consumed);
   fill_count_ = static_cast<uint16_t>(fill_count_ - consumed);
   scan_position_ = 0;
+  if (frame_waiting_) {
+    if (waiting_frame_start_ < consumed) {
+      frame_waiting_ = false;
+    } else {
+      waiting_frame_start_ =
+          static_cast<uint16_t>(waiting_frame_start_ - consumed);
+    }
+  }
+}
+
+void ReceiveParser::StampFrameBegun() {
+  // A frame may begin in what is left, before a whole header is in: it
+  // keeps this chunk's stamp when the rest comes later.
+  if (frame_waiting_) return;
+  for (uint16_t p = scan_position_; p < fill_count_; ++p) {
+    const size_t left = std::min<size_t>(fill_count_ - p, 4);
+    if (std::memcmp(receive_buffer_.data() + p, kPreamble.data(), left) == 0) {
+      frame_waiting_ = true;
+      waiting_frame_start_ = p;
+      waiting_frame_sends_ = chunk_sends_;
+      return;
+    }
+  }
 }
 
 void ReceiveParser::Parse() {
@@ -67,18 +90,10 @@ void ReceiveParser::Parse() {
     while (fill_count_ >= scan_position_ + 6 &&
            std::memcmp(buf + scan_position_, kPreamble.data(), 4) != 0) {
       ++scan_position_;
-      frame_waiting_ = false;
+      if (scan_position_ > waiting_frame_start_) frame_waiting_ = false;
     }
     if (fill_count_ < scan_position_ + 6) {
-      // A frame may begin in what is left: it keeps this chunk's stamp when
-      // the rest of its header comes later.
-      const size_t left = fill_count_ - scan_position_;
-      if (!frame_waiting_ && left > 0 &&
-          std::memcmp(buf + scan_position_, kPreamble.data(),
-                      std::min<size_t>(left, 4)) == 0) {
-        frame_waiting_ = true;
-        waiting_frame_sends_ = chunk_sends_;
-      }
+      StampFrameBegun();
       return;
     }
 
@@ -106,6 +121,7 @@ void ReceiveParser::Parse() {
     if (static_cast<size_t>(fill_count_ - scan_position_) < frame_size) {
       if (!frame_waiting_) {
         frame_waiting_ = true;
+        waiting_frame_start_ = scan_position_;
         waiting_frame_sends_ = chunk_sends_;
       }
       return;  // wait for the rest

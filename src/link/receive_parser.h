@@ -43,6 +43,7 @@ class ReceiveParser {
   void StoreChunk(const uint8_t* chunk, uint16_t length);
   void Parse();
   void Consume(size_t count);
+  void StampFrameBegun();
   void Empty() { fill_count_ = 0, scan_position_ = 0, frame_waiting_ = false; }
 
   CommandQueue& queue_;
@@ -59,6 +60,7 @@ class ReceiveParser {
   uint64_t chunk_sends_ = 0;
   bool frame_waiting_ = false;
   uint64_t waiting_frame_sends_ = 0;
+  uint16_t waiting_frame_start_ = 0;  // where that frame begins
   // The last frame of this chunk was an acknowledgement; the last frame of
   // all was a reply; chunks handed in so far.
   bool after_ack_ = false;

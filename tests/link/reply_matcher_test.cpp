@@ -44,8 +44,11 @@ class ReplyMatcherTest : public ::testing::Test {
     for (const Bytes& w : host_.writes) out.push_back(w[7]);
     return out;
   }
-  // The head goes out, and an idle acknowledgement crosses it: again.
+  // The head goes out, and goes out again at the second chunk of
+  // acknowledgements after it (its reply was lost, or the first send was):
+  // the device may answer both sends.
   void SendCrossed() {
+    Feed(Ack());
     Feed(Ack());
     Feed(Ack());
   }
@@ -150,7 +153,8 @@ TEST(ReplyMatcherReadTest, NextReadIsNotHeldBack) {
   queue.EnqueueCommand({0x09, 1});
   queue.EnqueueCommand({0x09, 2});
   feed(Ack());
-  feed(Ack());  // crossed: read 1 goes out twice
+  feed(Ack());
+  feed(Ack());  // read 1 goes out twice
   feed(Concat({Frame({0x09, 1}), Ack()}));
   EXPECT_EQ(host.writes.size(), 3u);        // read 2 at once
   feed(Concat({Frame({0x09, 1}), Ack()}));  // the twin, turned away
@@ -160,35 +164,127 @@ TEST(ReplyMatcherReadTest, NextReadIsNotHeldBack) {
   EXPECT_TRUE(queue.empty());
 }
 
-// A skip after a late copy is the only one: when the frame it held back was
-// really lost on the line, the next acknowledgement sends it again.
-TEST_F(ReplyMatcherTest, AFrameLostAfterALateCopyGoesOutAtTheNextAck) {
+// When the frame sent after a late copy was lost on the line, it goes out
+// again at the second acknowledgement chunk.
+TEST_F(ReplyMatcherTest, AFrameLostAfterALateCopyGoesOutAgain) {
   SendCrossed();
   Feed(Concat({Frame(kWrite), Ack(), Frame(kWrite), Ack()}));
   EXPECT_EQ(Sent(), (std::vector<int>{1, 1, 2}));
   Feed(Ack());  // idle: the device never received command 2
+  EXPECT_EQ(Sent(), (std::vector<int>{1, 1, 2}));
+  Feed(Ack());
   EXPECT_EQ(Sent(), (std::vector<int>{1, 1, 2, 2}));
   EXPECT_EQ(parser_.matcher().skips_due(), 0);
 }
 
-// A slow host reads the device's idle acknowledgements all at once: one
-// frame answers them all. Before, each would have sent the head, and eight
-// of them cleared the queue with the retry warning.
+// A slow host reads the device's idle acknowledgements all at once: they
+// count as one chunk. Before, each would have sent the head, and eight of
+// them cleared the queue with the retry warning.
 TEST_F(ReplyMatcherTest, AcknowledgementsPiledUpInOneChunkSendOnce) {
   Feed(Ack());
   Bytes pile;
   for (int i = 0; i < 12; ++i) pile = Concat({pile, Ack()});
   Feed(pile);
-  EXPECT_EQ(Sent(), (std::vector<int>{1, 1}));
+  EXPECT_EQ(Sent(), (std::vector<int>{1}));
   EXPECT_EQ(host_.watchdog_restarts, 13);
+  Feed(pile);  // the second chunk after the send
+  EXPECT_EQ(Sent(), (std::vector<int>{1, 1}));
   EXPECT_TRUE(host_.warnings.empty());
   // Both sends answered: the next command goes out once, at the second
-  // answer's acknowledgement; an acknowledgement in a chunk of its own
-  // sends it again.
+  // answer's acknowledgement.
   Feed(Concat({Frame(kWrite), Ack(), Frame(kWrite), Ack(), Ack()}));
   EXPECT_EQ(Sent(), (std::vector<int>{1, 1, 2}));
+}
+
+// A device that acknowledges as it takes a command into work and again
+// after the reply: however its acknowledgements are cut into chunks, each
+// command goes out once.
+TEST_F(ReplyMatcherTest, AcknowledgementOnReceiptSendsNothing) {
   Feed(Ack());
-  EXPECT_EQ(Sent(), (std::vector<int>{1, 1, 2, 2}));
+  for (int i = 1; i <= 3; ++i) {
+    Feed(Ack());  // taken into work
+    if (i % 2 == 1) {
+      Feed(Concat({Frame(kWrite), Ack()}));
+    } else {
+      Feed(Frame(kWrite));
+      Feed(Ack());
+    }
+  }
+  EXPECT_EQ(Sent(), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(handler_.replies.size(), 3u);
+  EXPECT_TRUE(queue_.empty());
+}
+
+// A reply with a bad sum was the device's answer: the acknowledgement right
+// behind it sends the command again at once, without waiting a chunk.
+TEST_F(ReplyMatcherTest, AckBehindADamagedReplyResendsAtOnce) {
+  Feed(Ack());
+  Feed(Ack());  // taken into work
+  Bytes bad = Frame(kWrite);
+  bad.back() ^= 0xFF;
+  Feed(Concat({bad, Ack()}));
+  EXPECT_EQ(Sent(), (std::vector<int>{1, 1}));
+  Feed(Concat({Frame(kWrite), Ack()}));
+  EXPECT_EQ(handler_.replies.size(), 1u);
+}
+
+// A command never answered goes out exactly eight times, never more than
+// once per acknowledgement, then the queue is cleared with one warning.
+TEST_F(ReplyMatcherTest, UnansweredCommandIsWrittenEightTimes) {
+  int acks = 0;
+  while (host_.warnings.empty() && acks < 100) {
+    Feed(Ack());
+    ++acks;
+    EXPECT_LE(host_.writes.size(), static_cast<size_t>(acks));
+  }
+  EXPECT_EQ(Sent(), (std::vector<int>(8, 1)));
+  EXPECT_EQ(host_.warnings.size(), 1u);
+  EXPECT_TRUE(queue_.empty());
+  EXPECT_FALSE(queue_.LimitAfterForeignReply());
+}
+
+// Every reply had the head's opcode but another address: when the retry
+// limit ends it, the queue says the device answered another command.
+TEST(ReplyMatcherReadTest, ForeignRepliesAreNamedAtTheRetryLimit) {
+  FakeLinkHost host;
+  CommandQueue queue(host);
+  RecordingReplyHandler handler;
+  handler.answers = [](const ReplyRecord& reply, uint8_t,
+                       const std::vector<uint8_t>& head) {
+    return reply[0] == head[0] && reply[1] == head[1];
+  };
+  ReceiveParser parser(queue, host, handler);
+  queue.EnqueueCommand({0x09, 1});
+  const Bytes ack = Ack();
+  parser.Comm321ReceiveData(ack.data(), ack.size());
+  for (int i = 0; i < 20 && host.warnings.empty(); ++i) {
+    const Bytes b = Concat({Frame({0x09, 7}), Ack()});
+    parser.Comm321ReceiveData(b.data(), b.size());
+  }
+  EXPECT_EQ(host.writes.size(), 8u);
+  EXPECT_EQ(host.warnings.size(), 1u);
+  EXPECT_TRUE(queue.LimitAfterForeignReply());
+  EXPECT_TRUE(handler.replies.empty());
+}
+
+// One head that waited many idle chunks raises the hold's threshold; a
+// quiet spell of heads answered at once brings it down again.
+TEST_F(ReplyMatcherTest, IdleThresholdDecaysAfterAQuietSpell) {
+  queue_.ClearQueue();
+  queue_.EnqueueCommand({0x0A, 0});
+  for (int i = 0; i < 13; ++i) Feed(Ack());  // 12 idle chunks, 7 sends
+  Feed(Frame(kWrite));
+  const int raised = parser_.matcher().longest_idle_wait();
+  EXPECT_GE(raised, 10);
+  // Its late copies come in, then quiet commands.
+  for (int i = 0; i < 6; ++i) Feed(Frame(kWrite));
+  for (int i = 1; i <= 40; ++i) {
+    queue_.EnqueueCommand({0x0A, static_cast<uint8_t>(i)});
+    Feed(Ack());
+    Feed(Concat({Frame(kWrite)}));
+  }
+  EXPECT_TRUE(queue_.empty());
+  EXPECT_LT(parser_.matcher().longest_idle_wait(), raised);
 }
 
 // A line simulated tick by tick: a sequential device that acknowledges
