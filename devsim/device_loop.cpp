@@ -217,8 +217,15 @@ void DeviceLoop::Step(Clock::time_point now) {
       log_.Line("TX CROSS");
     }
     const bool slow = options_.slow_opcode == command.payload[0];
+    // A command lost on the line reaches the device as a damaged frame,
+    // which this device answers by repeating its last reply.
+    const bool lost = options_.faults.lose_opcode == command.payload[0] &&
+                      ++lose_count_ % 2 == 0;
+    if (lost) log_.Frame("LOST", "", command.payload);
     Reply reply{
-        model_.HandleCommand(command.payload.data(), command.payload.size()),
+        lost ? last_reply_
+             : model_.HandleCommand(command.payload.data(),
+                                    command.payload.size()),
         now + milliseconds(slow ? options_.slow_ms : options_.latency_ms),
         fate.double_reply,
         false,
@@ -240,6 +247,7 @@ void DeviceLoop::Step(Clock::time_point now) {
       reply.padded = true;
     }
     last_command_ = command.payload;
+    if (!reply.payload.empty()) last_reply_ = reply.payload;
     pending_ = std::move(reply);
   }
   if (pending_ && now >= pending_->due) EmitReply(now);

@@ -90,6 +90,8 @@ class DeviceLoop {
   std::deque<Command> inbound_;
   std::optional<Reply> pending_;
   std::vector<uint8_t> last_command_;  // the command handled before
+  std::vector<uint8_t> last_reply_;    // --lose-command repeats it
+  uint64_t lose_count_ = 0;            // commands of --lose-command's opcode
   uint64_t acks_owed_ = 0;             // replies batched without their ack
   std::deque<uint8_t> out_;
   Clock::time_point wire_free_{};    // paced output: end of the last slice

@@ -99,6 +99,11 @@ bool ParseDevsimOptions(const std::vector<std::string>& args,
           return ToOpcode(v, options.faults.short_opcode);
         }),
         "an opcode in hexadecimal (F3 or 0xF3)"}},
+      {"--lose-command",
+       {Setter([&](const std::string& v) {
+          return ToOpcode(v, options.faults.lose_opcode);
+        }),
+        "an opcode in hexadecimal (F3 or 0xF3)"}},
       {"--parity",
        {Setter([&](const std::string& v) {
           if (v == "none")
@@ -191,6 +196,8 @@ timing faults (commands are counted from 1 as they are handled):
                          and the acknowledgements after them
   --short-reply OPCODE   replies to OPCODE (hexadecimal) lose their last byte,
                          unless the command repeats the one just answered
+  --lose-command OPCODE  every second command of OPCODE is lost on the line;
+                         the device answers by repeating its last reply
   --withhold-ack N       after every N-th reply no acknowledgement follows;
                          the next one comes when the idle period is over
   --ack-jitter           each idle period is drawn from 1 to --ack-ms

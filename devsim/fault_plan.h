@@ -21,6 +21,7 @@ struct FaultOptions {
   uint64_t double_every = 0;   // every n-th command answered twice
   bool reply_batch = false;    // replies to waiting commands before their acks
   int short_opcode = -1;       // this opcode's replies lose their last byte
+  int lose_opcode = -1;        // every 2nd command of it lost, last reply again
   uint64_t withhold_ack_every = 0;  // no ack right after every n-th reply
   uint64_t seed = 1;
 };

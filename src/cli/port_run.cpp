@@ -16,6 +16,7 @@
 #include "cli/serial_counter.h"
 #include "cli/stdio_files.h"
 #include "cli/stop_signals.h"
+#include "programming/opcodes.h"
 #include "programming/operation_table.h"
 #include "programming/programming_texts.h"
 
@@ -507,6 +508,50 @@ void PortRun::ReportOps() {
   }
 }
 
+bool PortRun::ReadBitsBack() {
+  ChipProgrammer& p = programmer();
+  const uint8_t read =
+      bit_kind_ == BitKind::kFuse ? OP_READ_FUSES : OP_READ_LOCKS;
+  int read_row = -1;
+  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
+    if (p.OperationCodes()[k] == read) read_row = static_cast<int>(k);
+  }
+  if (read_row < 0) return false;
+  // A device that dropped the write and repeated an earlier reply would
+  // otherwise pass the bits asked for off as the chip's.
+  p.ListBox2Click(chip_row_, read_row);
+  Wait([this] { return host_.queue().empty(); },
+       [this](bool drained) { AfterReadBack(drained); });
+  return true;
+}
+
+void PortRun::AfterReadBack(bool drained) {
+  ChipProgrammer& p = programmer();
+  RunState state;
+  state.drained = drained;
+  state.timed_out = !drained;
+  state.device_lost = host_.watchdog_firings() > 0;
+  state.port_failed = host_.port_failed();
+  state.status_text = p.status_text();
+  state.status_error = p.status_error();
+  state.warnings = host_.warnings();
+  const RunVerdict verdict = JudgeRun(state);
+  if (verdict.status != ExitStatus::kOk) {
+    return Finish(verdict.status, verdict.message);
+  }
+  ReportBits(bit_kind_);
+  const BitRows& rows = p.bits(bit_kind_);
+  for (int i = 0; i < rows.count(); ++i) {
+    if (static_cast<size_t>(i) < ticks_.size() &&
+        rows.row(i).ticked != ticks_[static_cast<size_t>(i)]) {
+      return Finish(ExitStatus::kVerifyMismatch,
+                    "Биты в микросхеме не совпадают с записанными: " +
+                        rows.row(i).caption);
+    }
+  }
+  Finish(ExitStatus::kOk);
+}
+
 void PortRun::ReportBits(BitKind kind) {
   BitRows& rows = programmer().bits(kind);
   std::vector<JsonObject> bits;
@@ -781,10 +826,13 @@ void PortRun::AfterOperation(bool drained) {
     case CliCommand::kReadFlash:
     case CliCommand::kReadEeprom:
       return SaveRead();
-    case CliCommand::kReadFuses:
-    case CliCommand::kReadLocks:
     case CliCommand::kWriteFuses:
     case CliCommand::kWriteLocks:
+      if (ReadBitsBack()) return;
+      ReportBits(bit_kind_);
+      break;
+    case CliCommand::kReadFuses:
+    case CliCommand::kReadLocks:
       ReportBits(bit_kind_);
       break;
     case CliCommand::kWriteFlash:

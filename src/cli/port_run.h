@@ -114,6 +114,10 @@ class PortRun {
   void SaveRead();
   void ReportBits(BitKind kind);
   void ReportOps();
+  // After a bit write: reads the bits back when the chip allows it; false
+  // when it does not (the bits asked for are reported as they are).
+  bool ReadBitsBack();
+  void AfterReadBack(bool drained);
 
   // The serial number: the image gets the number's place (filled up to it
   // with 0xFF, a placeholder in it so that its chunk is written); the

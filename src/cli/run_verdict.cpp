@@ -98,8 +98,12 @@ RunVerdict JudgeRun(const RunState& state) {
   }
   if (std::find(state.warnings.begin(), state.warnings.end(),
                 kRetryLimitWarning) != state.warnings.end()) {
-    return fail(ExitStatus::kDeviceFailure,
-                "Не могу выполнить команду! Очередь команд очищена.");
+    std::string message = "Не могу выполнить команду! Очередь команд очищена.";
+    // The device answered another command: the status line says so.
+    if (state.status_error && state.status_text == kForeignAnswer) {
+      message += std::string(" ") + kForeignAnswer + ".";
+    }
+    return fail(ExitStatus::kDeviceFailure, message);
   }
   if (state.timed_out || !state.drained) {
     return fail(ExitStatus::kDeviceFailure, "Операция не завершилась в срок");

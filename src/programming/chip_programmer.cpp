@@ -366,4 +366,6 @@ void ChipProgrammer::SetStatusText(std::string text) {
 
 void ChipProgrammer::ResetStatusColour() { SetStatus(status_text_, false); }
 
+void ChipProgrammer::ReportForeignAnswer() { SetStatus(kForeignAnswer, true); }
+
 }  // namespace taktm

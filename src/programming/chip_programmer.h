@@ -106,6 +106,9 @@ class ChipProgrammer : public ReplyHandler {
   // window's own colour back in place of the error colour.
   void SetStatusText(std::string text);
   void ResetStatusColour();
+  // The retry limit ended a command the device answered with replies to
+  // another one: the status line says so, in the error colour.
+  void ReportForeignAnswer();
 
  private:
   void Enqueue(const uint8_t* bytes, size_t length);

@@ -16,6 +16,9 @@ inline constexpr char kVerifyErrorBefore[] = "Ошибка по адресу ";
 inline constexpr char kVerifyErrorAfter[] =
     ". Попробуйте программировать снова!";
 inline constexpr char kAllRight[] = "Все верно.";
+// The retry limit ended a command that the device answered with replies to
+// another one (another address or count).
+inline constexpr char kForeignAnswer[] = "Устройство ответило не на ту команду";
 inline constexpr char kImageTooLarge[] =
     "Запишу только то, что войдет в микросхему!";
 // A write or verify without an image to send (the reload failed, or the

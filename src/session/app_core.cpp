@@ -6,9 +6,16 @@ AppCore::AppCore(AppHost& host)
     : host_(host),
       editor_(buffer_, *this),
       working_file_(editor_, *this),
-      queue_(host),
+      queue_(queue_host_),
       programmer_(queue_, buffer_, *this),
       parser_(queue_, host, programmer_) {}
+
+void AppCore::QueueHost::ShowRetryWarning(const std::string& text) {
+  if (core_.queue_.LimitAfterForeignReply()) {
+    core_.programmer_.ReportForeignAnswer();
+  }
+  core_.host_.ShowRetryWarning(text);
+}
 
 ReloadResult AppCore::ReloadWorkingFile() {
   ReloadOutcome outcome = working_file_.ReloadFile();

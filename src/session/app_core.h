@@ -100,7 +100,28 @@ class AppCore : private ProgrammingHost, private BufferHost {
   void GridNeedsLayout() override { host_.GridNeedsLayout(); }
   void GridNeedsRefresh() override { host_.GridNeedsRefresh(); }
 
+  // The queue's link host: the front-end's, except that the retry limit
+  // first puts on the status line why it came, when the device answered
+  // another command.
+  class QueueHost : public LinkHost {
+   public:
+    explicit QueueHost(AppCore& core) : core_(core) {}
+    bool WriteData(const uint8_t* bytes, uint16_t count) override {
+      return core_.host_.WriteData(bytes, count);
+    }
+    void RestartWatchdog() override { core_.host_.RestartWatchdog(); }
+    void ShowWarning(const std::string& text) override {
+      core_.host_.ShowWarning(text);
+    }
+    void ShowRetryWarning(const std::string& text) override;
+    void ProgressChanged() override { core_.host_.ProgressChanged(); }
+
+   private:
+    AppCore& core_;
+  };
+
   AppHost& host_;
+  QueueHost queue_host_{*this};
   DataBuffer buffer_;
   BufferEditor editor_;
   WorkingFileController working_file_;

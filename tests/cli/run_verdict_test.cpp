@@ -56,6 +56,10 @@ TEST(RunVerdictTest, LinkFailures) {
   RunState retry = Drained("", false);
   retry.warnings = {kRetryLimitWarning};
   EXPECT_EQ(JudgeRun(retry).status, ExitStatus::kDeviceFailure);
+  RunState foreign = Drained(kForeignAnswer, true);
+  foreign.warnings = {kRetryLimitWarning};
+  EXPECT_EQ(JudgeRun(foreign).status, ExitStatus::kDeviceFailure);
+  EXPECT_NE(JudgeRun(foreign).message.find(kForeignAnswer), std::string::npos);
   RunState late;
   late.timed_out = true;
   EXPECT_EQ(JudgeRun(late).status, ExitStatus::kDeviceFailure);
