@@ -279,6 +279,11 @@ void DeviceLoop::Flush(Clock::time_point now) {
     }
     out_.erase(out_.begin(), out_.begin() + n);
     wire_free_ += WireTime(static_cast<size_t>(n));
+    if (options_.split_bytes != 0 && out_.empty()) {
+      // Split output takes longer than its wire time: the idle period
+      // begins when the last piece has left, as on the device it plays.
+      next_ack_ = std::max(next_ack_, now + IdlePeriod());
+    }
     if (options_.split_bytes != 0) {
       split_next_ = now + milliseconds(options_.split_gap_ms);
       if (options_.split_gap_ms > 0) return;

@@ -142,6 +142,18 @@ TEST_F(DevsimTimingTest, CrossingAcknowledgementPrecedesEveryNthCommand) {
                                   "TX FB 04", "TX CROSS", "TX FF"));
 }
 
+// A lost command is not run; the device answers as it answers a damaged
+// frame, by repeating its last reply.
+TEST_F(DevsimTimingTest, EverySecondLostCommandGetsTheLastReplyAgain) {
+  Start({"--lose-command", "FB"});
+  EXPECT_THAT(link_->Exchange({0xFB}, 2), ElementsAre(Bytes{0xFB, 4}, kAck));
+  EXPECT_THAT(link_->Exchange({0xFD}, 2), ElementsAre(Bytes{0xFD, 3}, kAck));
+  EXPECT_THAT(link_->Exchange({0xFB}, 2), ElementsAre(Bytes{0xFD, 3}, kAck));
+  EXPECT_THAT(link_->Exchange({0xFB}, 2), ElementsAre(Bytes{0xFB, 4}, kAck));
+  EXPECT_THAT(Sent(), ElementsAre("TX FB 04", "TX FD 03", "LOST FB", "TX FD 03",
+                                  "TX FB 04"));
+}
+
 TEST_F(DevsimTimingTest,
        EveryNthCommandIsAnsweredTwiceBeforeItsAcknowledgement) {
   Start({"--double-reply-every", "2"});
