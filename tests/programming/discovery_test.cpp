@@ -49,7 +49,8 @@ TEST_F(DiscoveryTest, RepeatedChipNamesDoNotShiftTheList) {
   programmer_.QueueCommand(SVC_GET_CHIP_COUNT);
   Reply({0xFB, 3});
   Ack();
-  Ack();  // crossed the first request: it goes out twice
+  Ack();
+  Ack();  // the first request went out twice
   const size_t before = link_.writes.size();
   Reply({0xFA, 1, 'A'});
   Ack();                  // sends the second request
@@ -65,12 +66,14 @@ TEST_F(DiscoveryTest, RepeatedChipNamesDoNotShiftTheList) {
   programmer_.QueueCommand(SVC_GET_CHIP_COUNT);
   Reply({0xFB, 2});
   Ack();
+  Ack();
   Ack();  // the first send was lost: one answer only
   Reply({0xFA, 1, 'X'});
   Ack();
   Reply({0xFA, 1, 'X'});  // a second chip of the same name
   EXPECT_EQ(programmer_.chip_rows(), (std::vector<std::string>{"X"}));
   Ack();  // taken for the twin: this acknowledgement sends nothing
+  Ack();  // the first chunk after the send: nothing either
   Ack();  // the next one sends the request again
   Reply({0xFA, 1, 'X'});
   EXPECT_EQ(programmer_.chip_rows(), (std::vector<std::string>{"X", "X"}));
