@@ -220,9 +220,30 @@ bool TComm32::WriteData(const uint8_t* bytes, uint16_t count) {
   // out in order, so no request is overwritten before it has left. The
   // flush hands them to the system at once, without blocking, instead of on
   // the event loop's next pass: the device waits for the frame.
+  const char* data = reinterpret_cast<const char*>(bytes);
+#ifdef Q_OS_UNIX
+  // Nothing waiting in the component's buffer: hand the frame to the system
+  // directly, which spares arming and disarming the write notifier. What
+  // the system does not take (a full output queue, an error) goes through
+  // the component as before, which reports any error in its own way.
+  if (port_->bytesToWrite() == 0 && port_->handle() >= 0) {
+    ssize_t n;
+    do {
+      n = ::write(port_->handle(), data, count);
+    } while (n < 0 && errno == EINTR);
+    if (n == count) {
+      // As the component's own bytesWritten would say, inside its flush.
+      if (OnTXEMPTY) OnTXEMPTY(this);
+      return true;
+    }
+    if (n > 0) {
+      data += n;
+      count = static_cast<uint16_t>(count - n);
+    }
+  }
+#endif
   writing_ = true;
-  const qint64 taken =
-      port_->write(reinterpret_cast<const char*>(bytes), count);
+  const qint64 taken = port_->write(data, count);
   if (taken > 0) port_->flush();
   writing_ = false;
   return taken == count;
