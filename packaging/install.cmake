@@ -7,14 +7,52 @@
 #                                         "Помощь" finds help/ruka.htm
 #   share/applications/takt-m.desktop     Exec and Path as installed
 #   share/icons/hicolor/*/apps/takt-m.*   the icon, PNG sizes and SVG
-#   share/man/man1/takt-m-cli.1.gz        the command line's manual page
+#   share/man/man1/takt-m*.1.gz           the manual pages of the programs
+#   share/metainfo/<id>.metainfo.xml      what software centres show
+#   share/doc/takt-m/copyright            the licence, and the changelog
+#   lib/udev/rules.d/70-takt-m.rules      USB serial ports for the seat's user
 include(GNUInstallDirs)
 
 set(TAKT_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
+# The address of the project's pages, which AppStream needs for the
+# screenshot; its reversed host names the AppStream component.
+set(TAKT_HOMEPAGE "https://takt-m.example.org" CACHE STRING
+    "The project's web address (AppStream homepage and screenshot)")
+set(TAKT_APPSTREAM_ID "org.example.takt_m" CACHE STRING
+    "The AppStream component id")
+set(TAKT_MAINTAINER
+    "TAKT-M desktop developers <takt-m@users.noreply.example.com>")
+
+# Debian keeps manual pages and changelogs compressed; without gzip they go
+# plain. `source` is compressed to `name` (plus .gz) in the build folder and
+# installed into `destination`.
+find_program(TAKT_GZIP gzip)
+function(takt_install_compressed source name destination)
+  if(TAKT_GZIP)
+    set(gz ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+    add_custom_command(OUTPUT ${gz}
+      COMMAND ${TAKT_GZIP} -9 -n -c ${source} > ${gz}
+      DEPENDS ${source} VERBATIM)
+    string(MAKE_C_IDENTIFIER "takt_gzip_${name}" target)
+    add_custom_target(${target} ALL DEPENDS ${gz})
+    install(FILES ${gz} DESTINATION ${destination})
+  else()
+    install(FILES ${source} DESTINATION ${destination} RENAME ${name})
+  endif()
+endfunction()
+
+set(TAKT_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/takt-m)
+install(FILES ${TAKT_PACKAGING_DIR}/copyright DESTINATION ${TAKT_DOC_DIR})
+configure_file(${TAKT_PACKAGING_DIR}/changelog.in
+               ${CMAKE_CURRENT_BINARY_DIR}/changelog @ONLY)
+takt_install_compressed(${CMAKE_CURRENT_BINARY_DIR}/changelog changelog
+                        ${TAKT_DOC_DIR})
 
 # The virtual programmer is not built for Windows.
 if(TARGET takt-m-devsim)
   install(TARGETS takt-m-devsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  takt_install_compressed(${TAKT_PACKAGING_DIR}/takt-m-devsim.1
+                          takt-m-devsim.1 ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 if(TAKT_BUILD_QT)
@@ -30,18 +68,21 @@ if(TAKT_BUILD_QT)
   install(FILES ${TAKT_PACKAGING_DIR}/icons/takt-m.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-  # Debian keeps manual pages compressed; without gzip the page goes plain.
-  find_program(TAKT_GZIP gzip)
-  set(man_page ${TAKT_PACKAGING_DIR}/takt-m-cli.1)
-  if(TAKT_GZIP)
-    set(man_gz ${CMAKE_CURRENT_BINARY_DIR}/takt-m-cli.1.gz)
-    add_custom_command(OUTPUT ${man_gz}
-      COMMAND ${TAKT_GZIP} -9 -n -c ${man_page} > ${man_gz}
-      DEPENDS ${man_page} VERBATIM)
-    add_custom_target(takt_man_page ALL DEPENDS ${man_gz})
-    set(man_page ${man_gz})
-  endif()
-  install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  foreach(page takt-m.1 takt-m-cli.1)
+    takt_install_compressed(${TAKT_PACKAGING_DIR}/${page} ${page}
+                            ${CMAKE_INSTALL_MANDIR}/man1)
+  endforeach()
+
+  configure_file(${TAKT_PACKAGING_DIR}/takt-m.metainfo.xml.in
+                 ${CMAKE_CURRENT_BINARY_DIR}/${TAKT_APPSTREAM_ID}.metainfo.xml
+                 @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${TAKT_APPSTREAM_ID}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+  # udev reads its rules from /usr/lib/udev/rules.d (and /lib): a path
+  # relative to the prefix, so that the package puts it there.
+  install(FILES ${TAKT_PACKAGING_DIR}/70-takt-m.rules
+          DESTINATION lib/udev/rules.d)
 
   # The desktop entry names the installed paths, known only at install
   # time: --prefix and CPack's /usr replace the configured prefix.
@@ -69,14 +110,16 @@ set(CPACK_PACKAGE_NAME takt-m)
 set(CPACK_PACKAGE_VENDOR ZARVENTIK)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "TAKT-M chip programmer: window, command line, virtual programmer")
+    "chip programmer on a serial port: window, command line, simulator")
 set(CPACK_PACKAGE_DESCRIPTION
-    "The desktop front-end of the TAKT-M chip programmer, a device on a serial
+    "Desktop software for the TAKT-M programmer, a device on a USB serial
 port that reads, writes, erases and verifies the program memory and EEPROM
-of microcontrollers and reads and writes their fuse and lock bits. The
-window takt-m (in Russian), the command line takt-m-cli for scripts and
-production lines, and the virtual programmer takt-m-devsim.")
-set(CPACK_PACKAGE_CONTACT "TAKT-M developers <takt-m@localhost>")
+of microcontrollers and reads and writes their fuse and lock bits.
+The package holds the window (its user interface is in Russian), the
+command line takt-m-cli for build scripts and production lines, and the
+virtual programmer takt-m-devsim for trying both without a device. A udev
+rule gives the user at the seat access to USB serial adapters.")
+set(CPACK_PACKAGE_CONTACT "${TAKT_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
