@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "cli/file_options.h"
+#include "cli/short_options.h"
 #include "programming/opcodes.h"
 #include "programming/operation_table.h"
 #include "widgets/int_text.h"
@@ -115,7 +116,8 @@ std::optional<int32_t> ParityIndexForName(const std::string& name) {
   return std::nullopt;
 }
 
-ParsedArgs ParseCliArgs(const std::vector<std::string>& args) {
+ParsedArgs ParseCliArgs(const std::vector<std::string>& given) {
+  const std::vector<std::string> args = ExpandShortOptions(given);
   ParsedArgs result;
   CliOptions options;
   std::vector<std::string> words;
@@ -434,10 +436,10 @@ std::string UsageText() {
 БИТЫ: имена или номера установленных битов через запятую; "-" — ни одного.
 
 Ключи (по умолчанию — сохранённые настройки программы):
-  --port ИМЯ            порт
-  --baud N              скорость, бит/с
+  -p, --port ИМЯ        порт
+  -b, --baud N          скорость, бит/с
   --parity none|odd|even|mark|space
-  --chip НОМЕР|ИМЯ      микросхема
+  -c, --chip НОМЕР|ИМЯ  микросхема
   --reload, --no-reload         обновлять буфер перед записью
   --signature, --no-signature   проверять сигнатуру
   --erase, --no-erase           стирать перед записью
@@ -455,10 +457,10 @@ std::string UsageText() {
   --serial АДРЕС:ФАЙЛ[:ШИРИНА[:bin|dec]]
                         серийный номер из файла-счётчика в каждую микросхему
   --log ФАЙЛ            журнал: строка JSON на каждую микросхему
-  --quiet               без хода выполнения и пояснений
+  -q, --quiet           без хода выполнения и пояснений
   --json                результат в JSON
   -h, --help            эта справка
-  --version             версия программы
+  -V, --version         версия программы
 
 Коды выхода: 0 успех; 1 сбой программатора; 2 ошибка в командной строке;
 3 нет программатора; 4 неверная сигнатура; 5 ошибка сверки; 6 ошибка файла.

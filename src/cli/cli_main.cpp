@@ -10,6 +10,9 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_runner.h"
+#include "cli/short_options.h"
+#include "cli/terminal.h"
+#include "cli/usage_error.h"
 
 int main(int argc, char** argv) {
   QElapsedTimer clock;
@@ -18,8 +21,13 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   const taktm::ParsedArgs parsed = taktm::ParseCliArgs(args);
   if (!parsed.options) {
-    std::cerr << "takt-m-cli: " << parsed.error
-              << "\nСправка: takt-m-cli --help\n";
+    // --json promises an object for every failure, this one included.
+    if (taktm::AsksForJson(args)) {
+      std::cout << taktm::UsageErrorJson(parsed.error) << '\n';
+    } else {
+      std::cerr << "takt-m-cli: " << parsed.error
+                << "\nСправка: takt-m-cli --help\n";
+    }
     return static_cast<int>(taktm::ExitStatus::kUsage);
   }
   if (parsed.options->command == taktm::CliCommand::kHelp) {
@@ -30,7 +38,8 @@ int main(int argc, char** argv) {
     std::cout << "takt-m-cli " << TAKT_VERSION << '\n';
     return 0;
   }
-  const taktm::CliStreams streams{std::cout, std::cerr,
-                                  ::isatty(STDERR_FILENO) == 1};
+  const taktm::CliStreams streams{
+      std::cout, std::cerr, taktm::RedrawsInPlace(STDERR_FILENO),
+      [] { return taktm::TerminalColumns(STDERR_FILENO); }};
   return static_cast<int>(taktm::RunCli(*parsed.options, streams, clock));
 }

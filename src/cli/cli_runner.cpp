@@ -64,7 +64,8 @@ class Gang {
         streams_(streams),
         runs_(runs),
         label_(OperationName(EntryOf(options.command).operation)),
-        progress_(streams.err, streams.err_is_terminal),
+        progress_(streams.err, streams.err_is_terminal, 30,
+                  streams.err_columns),
         show_progress_(!options.quiet &&
                        (streams.err_is_terminal || !options.json)) {
     if (show_progress_) progress_.Begin(label_);

@@ -2,9 +2,14 @@
 
 #include <cstdio>
 
+#include "cli/utf8_text.h"
+
 namespace taktm {
 
-std::string JsonString(const std::string& text) {
+std::string JsonString(const std::string& given) {
+  // JSON text is UTF-8: bytes of another encoding (a file name, a port)
+  // become U+FFFD instead of making the whole object unreadable.
+  const std::string text = ValidUtf8(given);
   std::string out = "\"";
   for (const char c : text) {
     const auto u = static_cast<unsigned char>(c);

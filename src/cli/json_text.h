@@ -1,5 +1,5 @@
 // A small JSON writer for the results of takt-m-cli: one object, members in
-// the order they are added, strings escaped (UTF-8 passes through).
+// the order they are added, strings escaped; the text is always valid UTF-8.
 #ifndef TAKT_CLI_JSON_TEXT_H_
 #define TAKT_CLI_JSON_TEXT_H_
 
@@ -9,7 +9,8 @@
 
 namespace taktm {
 
-// The JSON string literal for `text`, quotes included.
+// The JSON string literal for `text`, quotes included; bytes that are not
+// UTF-8 become U+FFFD.
 std::string JsonString(const std::string& text);
 
 class JsonObject {

@@ -68,7 +68,8 @@ PortRun::PortRun(PortRunSetup setup)
       settings_(std::move(setup.settings)),
       port_name_(settings_.port.port.toStdString()),
       host_(settings_.options),
-      progress_(setup.streams.err, setup.streams.err_is_terminal) {
+      progress_(setup.streams.err, setup.streams.err_is_terminal, 30,
+                setup.streams.err_columns) {
   host_.set_clock(&clock_);
   json_.Add("command", entry_.name);
   if (!solo_) json_.Add("port", port_name_);

@@ -35,6 +35,8 @@ struct CliStreams {
   std::ostream& out;     // results
   std::ostream& err;     // messages and progress
   bool err_is_terminal;  // progress as a bar redrawn in place
+  // The width of that terminal, asked at each redraw; none: 80 columns.
+  std::function<int()> err_columns = nullptr;
 };
 
 struct PortRunSetup {

@@ -4,10 +4,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/utf8_text.h"
+
 namespace taktm {
 namespace {
 
 constexpr int64_t kRedrawMs = 500;
+constexpr int kShortestBar = 10;
 
 int PercentOf(uint64_t done, uint64_t total) {
   if (total == 0) return 100;
@@ -76,6 +79,40 @@ std::string FiguresText(const ProgressFigures& f) {
   return text;
 }
 
+std::string FitBarLine(const std::string& label, const ProgressFigures& f,
+                       int bar_cells, int columns) {
+  const size_t room = columns > 1 ? static_cast<size_t>(columns - 1) : 1;
+  auto fits = [room](const std::string& line) {
+    return CodePointCount(line) <= room;
+  };
+  const std::string figures = FiguresText(f);
+  for (int cells = bar_cells; cells >= std::min(bar_cells, kShortestBar);
+       --cells) {
+    const std::string line =
+        label + ' ' + ProgressBar(f.done, f.total, cells) + ' ' + figures;
+    if (fits(line)) return line;
+  }
+  char percent[8];
+  std::snprintf(percent, sizeof percent, "%3d%%", PercentOf(f.done, f.total));
+  const std::string bytes =
+      std::to_string(f.done) + "/" + std::to_string(f.total) + " байт";
+  for (const std::string& line : {label + ' ' + percent + ' ' + figures,
+                                  label + ' ' + percent + ' ' + bytes,
+                                  std::string(percent) + ' ' + bytes}) {
+    if (fits(line)) return line;
+  }
+  // Cut to the room at a letter's start, never inside one.
+  std::string cut;
+  size_t points = 0;
+  for (const char c : std::string(percent) + ' ' + bytes) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && points++ == room) {
+      break;
+    }
+    cut += c;
+  }
+  return cut;
+}
+
 void ProgressPrinter::Begin(const std::string& label) {
   End();
   label_ = label;
@@ -93,10 +130,18 @@ void ProgressPrinter::Update(const ProgressFigures& figures, int64_t now_ms) {
     }
     last_percent_ = percent;
     last_draw_ms_ = now_ms;
-    // "\033[K" clears what a longer line before left behind.
-    out_ << '\r' << label_ << ' '
-         << ProgressBar(figures.done, figures.total, width_) << ' '
-         << FiguresText(figures) << "\033[K" << std::flush;
+    const int columns = columns_ ? columns_() : 0;
+    const int fit = columns > 0 ? columns : kDefaultColumns;
+    std::string line = FitBarLine(label_, figures, width_, fit);
+    // Spaces, not a terminal's erase code, clear what a longer line before
+    // left behind; never beyond the room, should the terminal have narrowed.
+    const size_t length = CodePointCount(line);
+    const size_t room = static_cast<size_t>(std::max(fit - 1, 1));
+    if (length < last_length_) {
+      line.append(std::min(last_length_, room) - std::min(length, room), ' ');
+    }
+    last_length_ = length;
+    out_ << '\r' << line << std::flush;
     printed_ = true;
   } else {
     const int tenth = percent / 10;
@@ -113,6 +158,7 @@ void ProgressPrinter::End() {
   if (active_ && printed_ && terminal_) out_ << '\n' << std::flush;
   active_ = false;
   printed_ = false;
+  last_length_ = 0;
 }
 
 }  // namespace taktm
