@@ -27,7 +27,10 @@ void FrameLog::Frame(const char* direction, const char* tag,
   if (!file_) return;
   std::string line = direction;
   if (*tag) line += std::string(" ") + tag;
-  if (!bytes.empty()) line += " " + HexBytes(bytes);
+  if (!bytes.empty()) {
+    line += ' ';
+    line += HexBytes(bytes);
+  }
   Line(line);
 }
 

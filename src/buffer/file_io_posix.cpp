@@ -144,7 +144,8 @@ std::error_code WriteInPlace(int fd, const uint8_t* data, size_t size) {
     const off_t end = static_cast<off_t>(old_size);
     if (std::error_code e =
             WriteAllAt(fd, data + old_size, size - old_size, end)) {
-      (void)::ftruncate(fd, end);
+      // Best effort: the write's own error is the one reported.
+      [[maybe_unused]] const int cut = ::ftruncate(fd, end);
       return e;
     }
   }

@@ -115,7 +115,8 @@ class Gang {
     if (options_.json) {
       std::string array;
       for (const auto& run : runs_) {
-        array += (array.empty() ? "" : ",") + run->json().Text();
+        if (!array.empty()) array += ',';
+        array += run->json().Text();
       }
       streams_.out << "[" << array << "]\n" << std::flush;
       return;

@@ -73,7 +73,8 @@ JsonObject& JsonObject::Add(const std::string& key,
                             const std::vector<std::string>& value) {
   std::string list;
   for (const std::string& v : value) {
-    list += (list.empty() ? "" : ",") + JsonString(v);
+    if (!list.empty()) list += ',';
+    list += JsonString(v);
   }
   return AddRaw(key, "[" + list + "]");
 }
@@ -82,7 +83,8 @@ JsonObject& JsonObject::Add(const std::string& key,
                             const std::vector<JsonObject>& value) {
   std::string list;
   for (const JsonObject& v : value) {
-    list += (list.empty() ? "" : ",") + v.Text();
+    if (!list.empty()) list += ',';
+    list += v.Text();
   }
   return AddRaw(key, "[" + list + "]");
 }

@@ -55,6 +55,21 @@ QLabel* Heading(const char* text, QWidget* parent) {
   return label;
 }
 
+// A port that does not open at start-up, most often a first start with no
+// programmer plugged in: a bare "Невозможно открыть порт!" gets a second
+// line naming the port and where another is set. An error that already
+// explains itself (no rights, not a serial port) is shown as it is.
+QString StartupPortError(const std::string& error, const QString& port) {
+  QString text = QString::fromStdString(error);
+  if (error != kCannotOpenPort) return text;
+  const QString named = port.isEmpty() ? QStringLiteral("Порт не задан.")
+                                       : QStringLiteral("Порт: %1.").arg(port);
+  return text + QStringLiteral("\n\r") + named +
+         QStringLiteral(
+             " Другой порт задаётся в «Настройки → Связь» и действует со "
+             "следующего запуска.");
+}
+
 // The store's problems go to the error report the moment they are met.
 StoreProblemSink ReportTo(QWidget* parent) {
   return [parent](const QString& problem) { ShowErrorReport(parent, problem); };
@@ -262,7 +277,8 @@ void TForm3::FormCreate() {
   try {
     OpenPortWithLines(comm_);
   } catch (const ECommsError& error) {
-    ShowErrorReport(ReportParent(), QString::fromUtf8(error.what()));
+    ShowErrorReport(ReportParent(),
+                    StartupPortError(error.what(), comm_.CommPort()));
   }
   // Restored whether or not the port opened, so that the close-time store
   // never overwrites them with the defaults.

@@ -23,7 +23,10 @@ std::string Hex(uint32_t value) {
 std::string ByteList(const char* label, const ReplyView& reply, size_t from,
                      size_t n) {
   std::string text = label;
-  for (size_t i = 0; i < n; ++i) text += " " + Hex(reply.Byte(from + i));
+  for (size_t i = 0; i < n; ++i) {
+    text += ' ';
+    text += Hex(reply.Byte(from + i));
+  }
   return text;
 }
 

@@ -84,6 +84,12 @@ class SettingsDialogTest : public ::testing::Test {
   static QString FirstRunPort() {
     return QString::fromStdString(DefaultComPort());
   }
+  // The start-up box of a port that does not open, naming it.
+  static QString PortError(const QString& port) {
+    return "Невозможно открыть порт!\n\rПорт: " + port +
+           ". Другой порт задаётся в «Настройки → Связь» и действует со "
+           "следующего запуска.";
+  }
   static QSettings Store() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, "ZARVENTIK",
                      "TAKT-M");
@@ -123,7 +129,7 @@ TEST_F(SettingsDialogTest, FirstRunStoresThePortDefaultsAndAtCloseTheRest) {
   TForm3& form = Create();
 
   // The port part ran before the open: watchdog on, settings applied.
-  EXPECT_EQ(errors_, QStringList{"Невозможно открыть порт!"});
+  EXPECT_EQ(errors_, QStringList{PortError(FirstRunPort())});
   EXPECT_TRUE(timer_ran_at_open);
   EXPECT_EQ(port_at_open, FirstRunPort());
   EXPECT_EQ(rate_at_open, 56000u);
@@ -279,7 +285,7 @@ TEST_F(SettingsDialogTest, ValuesOfTheWrongTypeAreReportedAndSkipped) {
   EXPECT_TRUE(errors_[0].contains("\"ComPort\"")) << errors_[0].toStdString();
   EXPECT_TRUE(errors_[1].contains("\"Bitrate\""));
   EXPECT_TRUE(errors_[2].contains("\"Parity\""));
-  EXPECT_EQ(errors_[3], "Невозможно открыть порт!");
+  EXPECT_EQ(errors_[3], PortError(FirstRunPort()));
   EXPECT_TRUE(errors_[4].contains("\"Check3\""));
   EXPECT_TRUE(errors_[1].endsWith("."));
 
@@ -299,7 +305,7 @@ TEST_F(SettingsDialogTest, NumbersKeptAsTextAreReadAsNumbers) {
   // The per-user file keeps every number as text; that is no wrong type.
   Preset({{"Bitrate", "115200"}, {"Parity", "-1"}, {"Check4", "0"}});
   TForm3& form = Create();
-  EXPECT_EQ(errors_, QStringList{"Невозможно открыть порт!"});
+  EXPECT_EQ(errors_, QStringList{PortError(FirstRunPort())});
   EXPECT_EQ(form.SpeedField()->Value(), 115200);
   EXPECT_FALSE(form.OptionTicked(4));
 }
@@ -314,7 +320,7 @@ TEST_F(SettingsDialogTest, RefusedWritesAreReportedNamingTheValues) {
   ASSERT_EQ(errors_.size(), 2) << errors_.join("\n").toStdString();
   EXPECT_TRUE(errors_[0].contains("ComPort, Bitrate, Parity"))
       << errors_[0].toStdString();
-  EXPECT_EQ(errors_[1], "Невозможно открыть порт!");
+  EXPECT_EQ(errors_[1], PortError(FirstRunPort()));
   EXPECT_EQ(form.SpeedField()->Value(), 56000);  // defaults still apply
 
   form.Button1Click();

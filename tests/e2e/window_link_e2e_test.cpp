@@ -200,7 +200,11 @@ TEST_F(WindowLinkE2eTest, DevicePluggedBackIsFoundAgainWithoutARestart) {
 TEST_F(WindowLinkE2eTest, PortAbsentAtStartUpIsOpenedOnceTheDeviceIsThere) {
   constexpr int kWatchdog = 1500;
   OpenWindow(kWatchdog);
-  EXPECT_EQ(reported_, (std::vector<std::string>{"Невозможно открыть порт!"}));
+  ASSERT_EQ(reported_.size(), 1u);
+  EXPECT_EQ(
+      reported_[0].rfind("Невозможно открыть порт!\n\rПорт: " + port_path(), 0),
+      0u)
+      << reported_[0];
   RunUntil([] { return false; }, 2 * kWatchdog);  // two quiet failures
 
   ASSERT_NO_FATAL_FAILURE(PlugIn({"--ack-ms", "50"}));

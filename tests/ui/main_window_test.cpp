@@ -131,7 +131,13 @@ TEST_F(MainWindowTest, CloseStoresTheOptionsThroughTheSettingsDialog) {
                            form_.get());
   form_->AttachSettings(form3);
   EXPECT_TRUE(form_->Timer2().isActive());
-  EXPECT_EQ(reported_, (std::vector<std::string>{"Невозможно открыть порт!"}));
+  // The stored port is named under the error, with where to set another.
+  ASSERT_EQ(reported_.size(), 1u);
+  EXPECT_EQ(reported_[0],
+            "Невозможно открыть порт!\n\rПорт: " +
+                settings_dir_.filePath("no-such-port").toStdString() +
+                ". Другой порт задаётся в «Настройки → Связь» и действует со "
+                "следующего запуска.");
   form3->CheckBox(2)->setChecked(false);
   EXPECT_FALSE(form_->Check(Option::kEraseAll));
   EXPECT_TRUE(Close());
