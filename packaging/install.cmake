@@ -42,6 +42,9 @@ function(takt_install_compressed source name destination)
 endfunction()
 
 set(TAKT_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/takt-m)
+# The tags lintian reports that are meant, each with its reason.
+install(FILES ${TAKT_PACKAGING_DIR}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME takt-m)
 install(FILES ${TAKT_PACKAGING_DIR}/copyright DESTINATION ${TAKT_DOC_DIR})
 configure_file(${TAKT_PACKAGING_DIR}/changelog.in
                ${CMAKE_CURRENT_BINARY_DIR}/changelog @ONLY)
@@ -102,6 +105,30 @@ if(TAKT_BUILD_QT)
     message(STATUS \"Installing: \$ENV{DESTDIR}\${entry}\")
     file(WRITE \"\$ENV{DESTDIR}\${entry}\" \"\${text}\")
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${entry}\")
+  ")
+endif()
+
+# The compilers' version stamps (.comment) say nothing to a user; Debian's
+# own packaging removes them from installed programs, and so does this.
+if(CMAKE_OBJCOPY)
+  set(installed_programs)
+  foreach(program takt-m takt-m-cli takt-m-devsim)
+    if(TARGET ${program})
+      list(APPEND installed_programs ${program})
+    endif()
+  endforeach()
+  install(CODE "
+    foreach(program ${installed_programs})
+      set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\")
+      if(IS_ABSOLUTE \"${CMAKE_INSTALL_BINDIR}\")
+        set(file \"\$ENV{DESTDIR}${CMAKE_INSTALL_BINDIR}/\${program}\")
+      endif()
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                              \"\${file}\" RESULT_VARIABLE failed)
+      if(failed)
+        message(WARNING \"could not remove .comment from \${file}\")
+      endif()
+    endforeach()
   ")
 endif()
 
