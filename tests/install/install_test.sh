@@ -7,7 +7,10 @@
 # - the installed window, started there, finds the installed virtual
 #   programmer;
 # - the installed takt-m-cli writes and verifies a chip of it;
-# - the manual page is there and reads.
+# - the manual pages, the copyright file and the changelog are there and
+#   read; the AppStream metainfo validates and names the desktop entry;
+# - the udev rule that gives the seat's user the USB serial ports lands
+#   where udev reads it and parses.
 # Everything is written inside one temporary folder, removed at the end.
 #   install_test.sh BUILD_DIR SOURCE_DIR VERSION
 set -euo pipefail
@@ -72,10 +75,67 @@ if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$entry" || fail "desktop-file-validate"
 fi
 
-# The manual page.
-page=$dest/usr/share/man/man1/takt-m-cli.1.gz
-[ -f "$page" ] || fail "no manual page"
-gzip -dc "$page" | grep -q '^\.TH TAKT-M-CLI 1' || fail "the manual page does not read"
+# The manual pages, the copyright file and the changelog.
+for program in takt-m takt-m-cli takt-m-devsim; do
+  page=$dest/usr/share/man/man1/$program.1.gz
+  [ -f "$page" ] || fail "no manual page for $program"
+  title=$(echo "$program" | tr '[:lower:]' '[:upper:]')
+  gzip -dc "$page" | grep -q "^\.TH $title 1" ||
+    fail "the manual page of $program does not read"
+done
+doc=$dest/usr/share/doc/takt-m
+grep -q '^License: MIT' "$doc/copyright" || fail "no MIT licence in the copyright file"
+gzip -dc "$doc/changelog.gz" | head -n 1 | grep -q "^takt-m ($version) " ||
+  fail "the changelog does not start with version $version"
+
+# What software centres read: the metainfo names the installed entry.
+metainfo=$(find "$dest/usr/share/metainfo" -name '*.metainfo.xml' | head -n 1)
+[ -n "$metainfo" ] || fail "no AppStream metainfo"
+grep -q '<launchable type="desktop-id">takt-m.desktop</launchable>' "$metainfo" ||
+  fail "the metainfo does not name takt-m.desktop"
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --pedantic --no-net "$metainfo" >"$work/appstream.log" 2>&1 ||
+    fail "appstreamcli validate: $(cat "$work/appstream.log")"
+fi
+
+# The udev rule: where udev reads rules, tagging the USB serial ttys for
+# the seat's user. `udevadm verify` (systemd 253 and later) parses it;
+# without it every line is checked to be KEY[{attr}]OP"value" pairs of keys
+# udev knows, matches with == or !=, assignments with =, += or :=.
+rule=
+for dir in usr/lib/udev/rules.d lib/udev/rules.d; do
+  [ -f "$dest/$dir/70-takt-m.rules" ] && rule=$dest/$dir/70-takt-m.rules && break
+done
+[ -n "$rule" ] || fail "no udev rule under usr/lib/udev/rules.d or lib/udev/rules.d"
+if udevadm verify --help >/dev/null 2>&1; then
+  udevadm verify --no-style "$rule" >"$work/udev.log" 2>&1 ||
+    fail "udevadm verify: $(cat "$work/udev.log")"
+fi
+match_keys='ACTION|DEVPATH|KERNEL|KERNELS|SUBSYSTEM|SUBSYSTEMS|DRIVER|DRIVERS|ATTR|ATTRS|ENV|TAG|TAGS|TEST|PROGRAM|RESULT|NAME|SYMLINK'
+set_keys='TAG|ENV|GROUP|MODE|OWNER|SYMLINK|NAME|RUN|OPTIONS|IMPORT|ATTR'
+rules=0
+while IFS= read -r line; do
+  [[ $line =~ ^[[:space:]]*(#|$) ]] && continue
+  rules=$((rules + 1))
+  rest=$line
+  while [ -n "$rest" ]; do
+    [[ $rest =~ ^[[:space:]]*([A-Z_]+)(\{[^}]+\})?[[:space:]]*(==|!=|\+=|:=|=)[[:space:]]*\"[^\"]*\"[[:space:]]*(,|$)(.*)$ ]] ||
+      fail "udev rule, line does not parse: $line"
+    key=${BASH_REMATCH[1]}
+    op=${BASH_REMATCH[3]}
+    rest=${BASH_REMATCH[5]}
+    if [[ $op == "==" || $op == "!=" ]]; then
+      [[ $key =~ ^($match_keys)$ ]] || fail "udev rule: $key cannot be matched: $line"
+    else
+      [[ $key =~ ^($set_keys)$ ]] || fail "udev rule: $key cannot be set: $line"
+    fi
+  done
+done <"$rule"
+[ "$rules" -ge 2 ] || fail "the udev rule holds $rules rules"
+grep -q 'SUBSYSTEMS=="usb-serial".*TAG+="uaccess"' "$rule" ||
+  fail "usb-serial ttys are not tagged uaccess"
+grep -q 'DRIVERS=="cdc_acm".*TAG+="uaccess"' "$rule" ||
+  fail "cdc_acm ttys are not tagged uaccess"
 
 cli=$dest/usr/bin/takt-m-cli
 [ "$("$cli" --version)" = "takt-m-cli $version" ] || fail "--version: $("$cli" --version)"
