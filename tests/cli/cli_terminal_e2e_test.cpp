@@ -1,7 +1,8 @@
 // takt-m-cli with its progress on a terminal: a pseudo-terminal the test
 // makes, of a set width, as standard error. Every redraw of the bar must fit
 // the terminal (a wider one wraps and stacks half-bars), and a dumb terminal
-// gets plain lines without escape codes.
+// gets plain lines without escape codes. Also what a script meets: usage
+// errors under --json as JSON, and JSON that stays UTF-8.
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "cli/utf8_text.h"
+#include "harness/cli_process.h"
 #include "harness/devsim_process.h"
 #include "harness/random_bytes.h"
 #include "harness/temp_dir.h"
@@ -160,6 +162,33 @@ TEST_F(CliTerminalTest, DumbTerminalGetsPlainLinesWithoutEscapeCodes) {
   EXPECT_NE(run.screen.find("Записать память программ: 100% ("),
             std::string::npos)
       << run.screen;
+}
+
+TEST(CliJsonTest, UsageErrorsAndForeignBytesStayJson) {
+  TempDir dir;
+  CliResult r =
+      RunCliProcess({"--json", "-b", "fast", "chips"}, dir.File("cfg"));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out,
+            "{\"status\":\"usage\",\"exit\":2,"
+            "\"message\":\"Неверная скорость: fast\"}\n");
+  EXPECT_EQ(r.err, "");
+
+  // A command word in CP1251 ("Стереть"): refused, the bytes replaced.
+  r = RunCliProcess({"--json", "\xD1\xF2\xE5\xF0\xE5\xF2\xFC"},
+                    dir.File("cfg"));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(ValidUtf8(r.out), r.out);
+  EXPECT_NE(r.out.find("Неизвестная команда \xEF\xBF\xBD"), std::string::npos)
+      << r.out;
+
+  // A file name in Latin-1 on a port that does not open: one object.
+  r = RunCliProcess({"--json", "-p", dir.File("no-port"), "-c", "0",
+                     "write-flash", dir.File("caf\xE9.bin")},
+                    dir.File("cfg"));
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(ValidUtf8(r.out), r.out);
+  EXPECT_EQ(r.out.front(), '{') << r.out;
 }
 
 }  // namespace
