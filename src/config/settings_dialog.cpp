@@ -59,9 +59,9 @@ QLabel* Heading(const char* text, QWidget* parent) {
 // programmer plugged in: a bare "Невозможно открыть порт!" gets a second
 // line naming the port and where another is set. An error that already
 // explains itself (no rights, not a serial port) is shown as it is.
-QString StartupPortError(const std::string& error, const QString& port) {
-  QString text = QString::fromStdString(error);
-  if (error != kCannotOpenPort) return text;
+QString StartupPortError(const ECommsError& error, const QString& port) {
+  const QString text = QString::fromUtf8(error.what());
+  if (!error.bare_open_failure()) return text;
   const QString named = port.isEmpty() ? QStringLiteral("Порт не задан.")
                                        : QStringLiteral("Порт: %1.").arg(port);
   return text + QStringLiteral("\n\r") + named +
@@ -277,8 +277,7 @@ void TForm3::FormCreate() {
   try {
     OpenPortWithLines(comm_);
   } catch (const ECommsError& error) {
-    ShowErrorReport(ReportParent(),
-                    StartupPortError(error.what(), comm_.CommPort()));
+    ShowErrorReport(ReportParent(), StartupPortError(error, comm_.CommPort()));
   }
   // Restored whether or not the port opened, so that the close-time store
   // never overwrites them with the defaults.

@@ -171,7 +171,7 @@ bool TComm32::OpenPort() {
 #ifdef Q_OS_UNIX
   switch (KindOf(comm_port_)) {
     case NodeKind::kMissing:
-      throw ECommsError(kCannotOpenPort);
+      throw ECommsError(kCannotOpenPort, /*bare_open=*/true);
     case NodeKind::kOther:
       throw ECommsError(kNotACommPort);
     case NodeKind::kCharacterDevice:
@@ -193,7 +193,7 @@ bool TComm32::OpenPort() {
     if (port->error() == QSerialPort::UnsupportedOperationError) {
       throw ECommsError(kBadPortParameters);
     }
-    throw ECommsError(kCannotOpenPort);
+    throw ECommsError(kCannotOpenPort, /*bare_open=*/true);
   }
   port_ = std::move(port);
   if (!ApplyLineSettings()) {

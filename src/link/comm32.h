@@ -26,11 +26,18 @@ inline constexpr int kClearRts = 4;
 inline constexpr int kSetDtr = 5;
 inline constexpr int kClearDtr = 6;
 
-// Raised by OpenPort; carries one Russian message.
+// Raised by OpenPort; carries one Russian message, and whether the port
+// could simply not be opened (absent, busy) with nothing said about why,
+// so that the caller may add what to do without reading the text.
 class ECommsError : public std::runtime_error {
  public:
-  explicit ECommsError(const std::string& message)
-      : std::runtime_error(message) {}
+  explicit ECommsError(const std::string& message, bool bare_open = false)
+      : std::runtime_error(message), bare_open_(bare_open) {}
+  // "Невозможно открыть порт!" and no second line.
+  bool bare_open_failure() const { return bare_open_; }
+
+ private:
+  bool bare_open_;
 };
 
 inline constexpr char kPortAlreadyOpen[] = "Заданный порт уже открыт!";

@@ -46,16 +46,29 @@ TEST(Comm32OpenTest, EachFailureHasItsMessageAndLeavesThePortClosed) {
   struct Case {
     QString name;
     const char* message;
+    bool bare;
   } cases[] = {
-      {dir.filePath("absent"), kCannotOpenPort},
-      {dir.filePath("plain"), kNotACommPort},
-      {dir.path(), kNotACommPort},
-      {"/dev/null", kBadPortParameters},  // a character device, not a port
+      {dir.filePath("absent"), kCannotOpenPort, true},
+      {dir.filePath("plain"), kNotACommPort, false},
+      {dir.path(), kNotACommPort, false},
+      // A character device, not a port.
+      {"/dev/null", kBadPortParameters, false},
   };
   for (const Case& c : cases) {
     TComm32 comm;
     comm.SetCommPort(c.name);
-    EXPECT_EQ(OpenError(comm), c.message) << c.name.toStdString();
+    // The error, and whether it says nothing about why (the window then
+    // adds a line naming the port).
+    std::string message;
+    bool bare = false;
+    try {
+      comm.OpenPort();
+    } catch (const ECommsError& e) {
+      message = e.what();
+      bare = e.bare_open_failure();
+    }
+    EXPECT_EQ(message, c.message) << c.name.toStdString();
+    EXPECT_EQ(bare, c.bare) << c.name.toStdString();
     EXPECT_FALSE(comm.IsOpen());
     const uint8_t byte = 0;
     EXPECT_FALSE(comm.WriteData(&byte, 1));
