@@ -116,8 +116,9 @@ std::optional<int32_t> ParityIndexForName(const std::string& name) {
   return std::nullopt;
 }
 
-ParsedArgs ParseCliArgs(const std::vector<std::string>& given) {
-  const std::vector<std::string> args = ExpandShortOptions(given);
+ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
+  // Short options are read as their long forms, under the same rules.
+  const std::vector<std::string> args = ExpandShortOptions(typed);
   ParsedArgs result;
   CliOptions options;
   std::vector<std::string> words;

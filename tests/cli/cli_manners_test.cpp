@@ -36,6 +36,9 @@ TEST(ShortOptionsTest, ReadAsTheirLongForms) {
   EXPECT_EQ(ParseCliArgs({"-b", "fast", "chips"}).error,
             "Неверная скорость: fast");
   EXPECT_EQ(ParseCliArgs({"-x", "chips"}).error, "Неизвестный ключ -x");
+  // A short and a long form of one option are that option twice.
+  EXPECT_EQ(ParseCliArgs({"-b", "9600", "--baud=19200", "chips"}).error,
+            "Ключ --baud указан дважды");
 }
 
 TEST(ShortOptionsTest, ValuesAndWordsAfterDoubleDashAreLeftAlone) {
