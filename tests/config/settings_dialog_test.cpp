@@ -178,7 +178,7 @@ TEST_F(SettingsDialogTest, AStoreThatIsAPipeNeverHoldsTheStartUp) {
                                                  "читается; действуют "
                                                  "значения по умолчанию.")
                                       .arg(store),
-                                  "Невозможно открыть порт!"}));
+                                  PortError(FirstRunPort())}));
   EXPECT_EQ(comm_.CommPort(), FirstRunPort());
   EXPECT_EQ(comm_.BaudRate(), 56000u);
   for (int n = 1; n <= 13; ++n) EXPECT_TRUE(form.OptionTicked(n)) << n;
