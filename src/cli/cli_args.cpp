@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "cli/db_uri.h"
 #include "cli/file_options.h"
 #include "cli/short_options.h"
 #include "programming/opcodes.h"
@@ -175,7 +176,8 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
     }
     if (arg != "--port" && arg != "--baud" && arg != "--parity" &&
         arg != "--chip" && arg != "--timeout" && arg != "--serial" &&
-        arg != "--log" && arg != "--format" && arg != "--offset") {
+        arg != "--log" && arg != "--format" && arg != "--offset" &&
+        arg != "--serial-name" && arg != "--station") {
       return fail("Неизвестный ключ " + arg);
     }
     // A second value would silently win over the first.
@@ -214,6 +216,9 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
     } else if (arg == "--log") {
       if (v->empty()) return fail("Пустое имя журнала");
       options.log = *v;
+    } else if (arg == "--serial-name" || arg == "--station") {
+      if (v->empty()) return fail("Пустое значение ключа " + arg);
+      (arg == "--station" ? options.station : options.serial_name) = *v;
     } else if (arg == "--baud") {
       const std::optional<int32_t> baud = ParseInt32(*v);
       if (!baud || *baud <= 0 || !AllDigits(*v)) {
@@ -270,6 +275,13 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
     return fail(std::string("Журнал (--log) ведётся для команд с "
                             "микросхемой, не для ") +
                 entry->name);
+  }
+  if (options.serial_name &&
+      (!options.serial || !IsDatabaseUri(options.serial->file))) {
+    return fail("Ключ --serial-name — только для счётчика в базе данных");
+  }
+  if (options.station && !IsDatabaseUri(options.log)) {
+    return fail("Ключ --station — только для журнала в базе данных");
   }
   if (const std::string error = CheckFileOptions(options); !error.empty()) {
     return fail(error);
@@ -329,9 +341,12 @@ std::optional<SerialOption> ParseSerialOption(const std::string& text,
   // FILE[:WIDTH[:FORMAT]], the optional parts from the right.
   std::string rest = text.substr(colon + 1);
   std::optional<std::string> width;
-  auto last_field = [&rest]() -> std::string {
+  // A database URI's own colons (user:password, host:port) come first.
+  const size_t floor = SerialSuffixFloor(rest);
+  auto last_field = [&rest, floor]() -> std::string {
     const size_t at = rest.rfind(':');
-    return at == std::string::npos ? std::string() : rest.substr(at + 1);
+    return at == std::string::npos || at < floor ? std::string()
+                                                 : rest.substr(at + 1);
   };
   if (const std::string f = last_field(); f == "bin" || f == "dec") {
     serial.format = f == "dec" ? SerialFormat::kDecimal : SerialFormat::kBinary;
@@ -457,14 +472,22 @@ std::string UsageText() {
   --port ИМЯ,ИМЯ...     несколько программаторов сразу (или --port несколько раз)
   --serial АДРЕС:ФАЙЛ[:ШИРИНА[:bin|dec]]
                         серийный номер из файла-счётчика в каждую микросхему
+  --serial АДРЕС:postgresql://…[:ШИРИНА[:bin|dec]]
+                        номер из счётчика в базе данных (имя: ?counter=ИМЯ)
+  --serial-name ИМЯ     имя счётчика в базе данных (default)
   --log ФАЙЛ            журнал: строка JSON на каждую микросхему
+  --log postgresql://…  журнал в базе данных: строка на каждую микросхему
+  --station ИМЯ         имя станции в журнале базы данных (имя компьютера)
   -q, --quiet           без хода выполнения и пояснений
   --json                результат в JSON
   -h, --help            эта справка
   -V, --version         версия программы
 
 Коды выхода: 0 успех; 1 сбой программатора; 2 ошибка в командной строке;
-3 нет программатора; 4 неверная сигнатура; 5 ошибка сверки; 6 ошибка файла.
+3 нет программатора; 4 неверная сигнатура; 5 ошибка сверки; 6 ошибка файла
+или базы данных.
+
+takt-m-cli db-init postgresql://…   создать таблицы в базе данных
 )";
 }
 

@@ -106,6 +106,10 @@ struct CliOptions {
   std::optional<ImageFormat> format;
   uint32_t offset = 0;    // --offset: where a raw image starts
   bool defaults = false;  // --defaults: the stored settings are not read
+  // A database counter's name (--serial-name) and the station a database
+  // log names (--station, else the host name).
+  std::optional<std::string> serial_name;
+  std::optional<std::string> station;
 };
 
 struct ParsedArgs {

@@ -10,6 +10,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_runner.h"
+#include "cli/db_records.h"
 #include "cli/short_options.h"
 #include "cli/terminal.h"
 #include "cli/usage_error.h"
@@ -19,6 +20,19 @@ int main(int argc, char** argv) {
   clock.start();
   QCoreApplication app(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
+  // The database's tables made ahead of the first run.
+  if (!args.empty() && args[0] == "db-init") {
+    if (args.size() != 2) {
+      std::cerr << "takt-m-cli: нужно: takt-m-cli db-init postgresql://…\n";
+      return static_cast<int>(taktm::ExitStatus::kUsage);
+    }
+    const std::string error = taktm::InitDatabase(args[1]);
+    if (!error.empty()) {
+      std::cerr << "takt-m-cli: " << error << '\n';
+      return static_cast<int>(taktm::ExitStatus::kFileError);
+    }
+    return 0;
+  }
   const taktm::ParsedArgs parsed = taktm::ParseCliArgs(args);
   if (!parsed.options) {
     // --json promises an object for every failure, this one included.

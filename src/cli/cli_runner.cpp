@@ -9,9 +9,7 @@
 #include "cli/file_roles.h"
 #include "cli/gang_report.h"
 #include "cli/json_text.h"
-#include "cli/production_log.h"
-#include "cli/serial_counter.h"
-#include "cli/serial_stamp.h"
+#include "cli/record_setup.h"
 #include "cli/stop_signals.h"
 #include "cli/stored_settings.h"
 #include "programming/operation_table.h"
@@ -33,25 +31,6 @@ ExitStatus FailEarly(const CliOptions& options, const CliStreams& streams,
     streams.err << "takt-m-cli: " << message << '\n';
   }
   return status;
-}
-
-// The counter must give a number, and one that fits, before any chip is
-// touched; the log must be open.
-std::string CheckProductionFiles(const CliOptions& options,
-                                 ProductionLog& log) {
-  if (options.serial) {
-    const SerialOption& serial = *options.serial;
-    const CounterResult counter = PeekCounter(serial.file);
-    if (!counter.value) return counter.error;
-    if (*counter.value > MaxSerialValue(serial.width, serial.format)) {
-      return "Номер " + std::to_string(*counter.value) + " из \"" +
-             serial.file + "\" не помещается в " +
-             std::to_string(serial.width) +
-             (serial.format == SerialFormat::kBinary ? " байт" : " цифр");
-    }
-  }
-  if (!options.log.empty()) return log.Open(options.log);
-  return {};
 }
 
 // Several ports: one line per port as it finishes, the bytes of all of
@@ -169,8 +148,8 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   const StopSignals stop([&runs](int signal) {
     for (const auto& run : runs) run->Interrupt(signal);
   });
-  ProductionLog log;
-  if (const std::string error = CheckProductionFiles(options, log);
+  RecordStores stores;
+  if (const std::string error = OpenRecordStores(options, &stores);
       !error.empty()) {
     return FailEarly(options, streams, ExitStatus::kFileError, error);
   }
@@ -183,7 +162,7 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
     own.port.port = QString::fromStdString(port);
     runs.push_back(std::make_unique<PortRun>(
         PortRunSetup{options, streams, clock, std::move(own), solo,
-                     options.log.empty() ? nullptr : &log}));
+                     stores.log.get(), stores.counter.get()}));
   }
   std::optional<Gang> gang;
   if (!solo) gang.emplace(options, streams, runs);

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "cli/db_uri.h"
+
 namespace taktm {
 namespace {
 
@@ -42,8 +44,13 @@ std::string SharedFileError(const CliOptions& options) {
                        std::string(entry.file_is_input ? "образ" : "файл") +
                            " команды " + entry.name);
   }
+  // Tables of a database are not files: the counter and the log may share
+  // one database.
   for (size_t i = 0; i < roles.size(); ++i) {
     for (size_t j = i + 1; j < roles.size(); ++j) {
+      if (IsDatabaseUri(roles[i].first) || IsDatabaseUri(roles[j].first)) {
+        continue;
+      }
       if (SameFile(roles[i].first, roles[j].first)) {
         return "Один файл в двух ролях: \"" + roles[j].first + "\" — " +
                roles[i].second + " и " + roles[j].second;

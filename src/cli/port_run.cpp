@@ -12,8 +12,7 @@
 #include "cli/file_options.h"
 #include "cli/log_line.h"
 #include "cli/port_listing.h"
-#include "cli/production_log.h"
-#include "cli/serial_counter.h"
+#include "cli/record_stores.h"
 #include "cli/stdio_files.h"
 #include "cli/stop_signals.h"
 #include "programming/opcodes.h"
@@ -65,6 +64,7 @@ PortRun::PortRun(PortRunSetup setup)
       clock_(setup.clock),
       solo_(setup.solo),
       log_(setup.log),
+      counter_(setup.counter),
       settings_(std::move(setup.settings)),
       port_name_(settings_.port.port.toStdString()),
       host_(settings_.options),
@@ -199,7 +199,7 @@ void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
   }
   record.bytes = bytes_.done();
   record.duration_ms = clock_.elapsed() - started_ms_;
-  const std::string error = log_->Append(ChipRecordLine(record));
+  const std::string error = log_->Write(record);
   if (!error.empty() && *status == ExitStatus::kOk) {
     *status = ExitStatus::kFileError;
     *message = error;
@@ -638,8 +638,8 @@ void PortRun::StampSerialIfDue() {
   if (log_ != nullptr) {
     before = [this](uint64_t number) { return WriteStartedLine(number); };
   }
-  const CounterResult taken = TakeSerial(
-      serial.file, MaxSerialValue(serial.width, serial.format), before);
+  const CounterResult taken =
+      counter_->Take(MaxSerialValue(serial.width, serial.format), before);
   if (!taken.value) {
     serial_error_ = taken.error;
     queue.ClearQueue();  // the chip gets no number it does not own

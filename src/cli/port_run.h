@@ -29,7 +29,8 @@
 
 namespace taktm {
 
-class ProductionLog;
+class ChipLog;
+class SerialSource;
 
 struct CliStreams {
   std::ostream& out;     // results
@@ -49,7 +50,8 @@ struct PortRunSetup {
   // Alone on the command line: the run prints its results, messages and
   // progress itself. Otherwise it only reports them through the callbacks.
   bool solo = true;
-  ProductionLog* log = nullptr;  // --log
+  ChipLog* log = nullptr;           // --log
+  SerialSource* counter = nullptr;  // --serial
 };
 
 class PortRun {
@@ -133,7 +135,8 @@ class PortRun {
   const CliStreams& streams_;
   const QElapsedTimer& clock_;
   const bool solo_;
-  ProductionLog* const log_;
+  ChipLog* const log_;
+  SerialSource* const counter_;
   StoredSettings settings_;
   const std::string port_name_;
   // Results: standard output, unless a read was saved there.

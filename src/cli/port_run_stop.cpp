@@ -4,7 +4,7 @@
 
 #include "cli/log_line.h"
 #include "cli/port_run.h"
-#include "cli/production_log.h"
+#include "cli/record_stores.h"
 #include "cli/stdio_files.h"
 #include "cli/stop_signals.h"
 
@@ -31,7 +31,7 @@ std::string PortRun::WriteStartedLine(uint64_t number) {
   }
   record.serials = true;
   record.serial = number;
-  return log_->Append(ChipRecordLine(record));
+  return log_->Write(record);
 }
 
 }  // namespace taktm
