@@ -151,17 +151,21 @@ std::string Database::Exec(QSqlQuery& query) {
   return {};
 }
 
+std::string Database::Run(const QString& sql) {
+  QSqlQuery q(QSqlDatabase::database(connection_, false));
+  if (!q.exec(sql)) return Fail(q.lastError());
+  return {};
+}
+
 std::string Database::Begin() {
   if (std::string e = Ready(); !e.empty()) return e;
-  QSqlQuery q = Query("BEGIN");
-  if (std::string e = Exec(q); !e.empty()) return e;
+  if (std::string e = Run("BEGIN"); !e.empty()) return e;
   in_transaction_ = true;
   return {};
 }
 
 std::string Database::Commit() {
-  QSqlQuery q = Query("COMMIT");
-  std::string e = Exec(q);
+  std::string e = Run("COMMIT");
   in_transaction_ = false;
   return e;
 }
@@ -169,18 +173,14 @@ std::string Database::Commit() {
 void Database::Rollback() {
   if (!in_transaction_) return;
   in_transaction_ = false;
-  QSqlQuery q = Query("ROLLBACK");
-  if (!q.exec()) broken_ = true;
+  QSqlQuery q(QSqlDatabase::database(connection_, false));
+  if (!q.exec("ROLLBACK")) broken_ = true;
 }
 
 std::string Database::EnsureSchema() {
-  QSqlQuery begin = Query("BEGIN");
-  if (std::string e = Exec(begin); !e.empty()) return e;
+  if (std::string e = Run("BEGIN"); !e.empty()) return e;
   in_transaction_ = true;
-  auto run = [this](const QString& sql) {
-    QSqlQuery q = Query(sql);
-    return Exec(q);
-  };
+  auto run = [this](const QString& sql) { return Run(sql); };
   QSqlQuery lock = Query("SELECT pg_advisory_xact_lock(?)");
   lock.addBindValue(kSchemaLock);
   if (std::string e = Exec(lock); !e.empty()) return e;

@@ -40,6 +40,9 @@ class Database {
   // Runs the prepared query; the error text ("База данных …: reason"),
   // empty on success. A failure marks the connection broken.
   std::string Exec(QSqlQuery& query);
+  // A statement without parameters, not prepared (the server prepares
+  // only queries, not BEGIN or CREATE).
+  std::string Run(const QString& sql);
   std::string Begin();
   std::string Commit();
   void Rollback();
