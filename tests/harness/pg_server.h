@@ -43,8 +43,10 @@ class PgServer {
     return dir;
   }
 
-  // Makes the cluster; `error()` says why when it could not.
-  PgServer() : bin_(BinDir()) {
+  // Makes the cluster; `error()` says why when it could not. Tests run
+  // without flushing to the disk; a benchmark (`durable`) with it, as a
+  // factory's server would.
+  explicit PgServer(bool durable = false) : bin_(BinDir()) {
     if (bin_.empty()) {
       error_ = "no PostgreSQL server (scripts/bootstrap db)";
       return;
@@ -78,7 +80,8 @@ class PgServer {
     }
     // The test's processes connect many at a time.
     std::ofstream(data() + "/postgresql.conf", std::ios::app)
-        << "max_connections = 60\nfsync = off\n";
+        << "max_connections = 60\n"
+        << (durable ? "" : "fsync = off\n");
     if (!Start()) error_ = "the server did not start: " + Read(dir_ + "/log");
   }
   ~PgServer() {
