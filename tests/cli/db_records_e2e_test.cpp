@@ -157,6 +157,26 @@ TEST_F(DbE2eTest, TwoStationsOfFourPortsShareOneCounter) {
   }
   EXPECT_EQ(server_->Sql("SELECT next FROM takt_counters WHERE name='line'"),
             "9\n");
+  // The queries docs/cli.md gives a line's people.
+  const std::vector<std::string> yield = Lines(server_->Sql(
+      "SELECT station, date_trunc('day', time) AS day,"
+      " count(*) FILTER (WHERE status = 'ok') AS good, count(*) AS chips,"
+      " round(100.0 * count(*) FILTER (WHERE status = 'ok') / count(*), 1)"
+      " AS yield FROM takt_chips GROUP BY station, day ORDER BY day, station"));
+  ASSERT_EQ(yield.size(), 2u);
+  EXPECT_EQ(yield[0].rfind("A|", 0), 0u);
+  EXPECT_TRUE(Contains(yield[1], "|4|4|100.0")) << yield[1];
+  EXPECT_EQ(Lines(server_->Sql("SELECT serial, station, port, time, status,"
+                               " sha256 FROM takt_chips WHERE counter = "
+                               "'line' AND serial BETWEEN 3 AND 6 AND status"
+                               " = 'ok' ORDER BY serial"))
+                .size(),
+            4u);
+  EXPECT_EQ(server_->Sql("SELECT serial, station, port, time, status, message"
+                         " FROM takt_chips WHERE counter = 'line' AND serial"
+                         " IS NOT NULL AND (serial_used = false OR status ="
+                         " 'started') ORDER BY serial"),
+            "");
 }
 
 // Sixteen takers of 200 numbers each at once: 3,200 distinct numbers, one
