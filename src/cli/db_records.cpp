@@ -93,7 +93,11 @@ std::string Database::Fail(const QSqlError& error) {
   if (reason.isEmpty()) reason = error.driverText().trimmed();
   if (reason.isEmpty()) reason = error.text().trimmed();
   reason.replace('\n', ' ');
-  return "База данных " + uri_.shown + ": " + reason.toStdString();
+  // The server's (or libpq's) own words follow ours.
+  return (error.type() == QSqlError::ConnectionError
+              ? "Нет связи с базой данных "
+              : "Ошибка базы данных ") +
+         uri_.shown + ": " + reason.toStdString();
 }
 
 std::string Database::Ready() {
@@ -137,6 +141,10 @@ std::string Database::Ready() {
   if (!db.open()) return Fail(db.lastError());
   open_ = true;
   broken_ = false;
+  // The server's notices ("already exists, skipping") are not the user's.
+  if (std::string e = Run("SET client_min_messages TO warning"); !e.empty()) {
+    return e;
+  }
   return EnsureSchema();
 }
 
