@@ -45,7 +45,8 @@ struct Figures {
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
+  const size_t half = v.size() / 2;
+  return v.size() % 2 == 1 ? v[half] : (v[half - 1] + v[half]) / 2;
 }
 
 double Mean(const std::vector<double>& v) {

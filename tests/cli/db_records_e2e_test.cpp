@@ -306,5 +306,84 @@ TEST_F(DbE2eTest, UnreachableDatabaseTouchesNoChip) {
   EXPECT_FALSE(Contains(ReadText(File("frames")), "RX "));
 }
 
+// A file counter with a database log, and a database counter with a log
+// file: each number still has its started record before the chip gets it.
+TEST_F(DbE2eTest, EitherRecordMayBeAFile) {
+  ASSERT_NO_FATAL_FAILURE(StartDevices(2));
+  const Bytes image = RandomBytes(500, 6);
+  WriteFile(File("image.bin"), image);
+  WriteFile(File("counter"), "500\n");
+  const std::string uri = server_->Uri();
+  CliResult r = Cli({"--port", Port(0), "--chip", "DEMO-8K", "--serial",
+                     "0x10:" + File("counter"), "--log", uri, "--station", "F",
+                     "write-flash", File("image.bin")});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(ReadText(File("counter")), "501\n");
+  EXPECT_EQ(server_->Sql("SELECT serial, station, status, counter IS NULL"
+                         " FROM takt_chips"),
+            "500|F|ok|t\n");
+
+  r = Cli({"--port", Port(1), "--chip", "DEMO-8K", "--serial",
+           "0x10:" + uri + "&counter=c2", "--log", File("log.jsonl"),
+           "write-flash", File("image.bin")});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const std::vector<std::string> lines = ReadLines(File("log.jsonl"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_TRUE(Contains(lines[0], "\"serial\":1,\"status\":\"started\""))
+      << lines[0];
+  EXPECT_TRUE(Contains(lines[1], "\"serial\":1,\"serial_used\":true"))
+      << lines[1];
+  EXPECT_TRUE(Chip(1) == Expected(image, 1, 0x10));
+}
+
+// A counter past what the number's place holds, and a schema newer than
+// the program: refused before any chip, the counter left as it was.
+TEST_F(DbE2eTest, RefusedBeforeAnyChip) {
+  ASSERT_NO_FATAL_FAILURE(StartDevices(1, {"--log", File("frames")}));
+  WriteFile(File("image.bin"), RandomBytes(100, 7));
+  const std::string uri = server_->Uri();
+  server_->Sql("INSERT INTO takt_counters VALUES ('default', 65536)");
+  CliResult r = Cli({"--port", Port(0), "--chip", "DEMO-8K", "--serial",
+                     "0x10:" + uri + ":2", "write-flash", File("image.bin")});
+  EXPECT_EQ(r.status, 6);
+  EXPECT_TRUE(Contains(r.err, "Номер 65536 из счётчик \"default\"")) << r.err;
+  EXPECT_EQ(server_->Sql("SELECT next FROM takt_counters"), "65536\n");
+
+  server_->Sql("INSERT INTO takt_schema (version) VALUES (2)");
+  r = Cli({"--port", Port(0), "--chip", "DEMO-8K", "--serial", "0x10:" + uri,
+           "write-flash", File("image.bin")});
+  EXPECT_EQ(r.status, 6);
+  EXPECT_TRUE(Contains(r.err, "схема версии 2 новее этой программы (1)"))
+      << r.err;
+  r = Cli({"db-init", uri});
+  EXPECT_EQ(r.status, 6);
+  EXPECT_FALSE(Contains(ReadText(File("frames")), "RX "));
+}
+
+// SIGTERM in the middle of a write: the port's row says interrupted, with
+// the number and whether it went out, committed before the process ends.
+TEST_F(DbE2eTest, AnInterruptedRunClosesItsRow) {
+  ASSERT_NO_FATAL_FAILURE(StartDevices(1, {"--latency-ms", "30"}));
+  WriteFile(File("image.bin"), RandomBytes(8000, 8));
+  const std::string uri = server_->Uri();
+  CliChild run({"--port", Port(0), "--chip", "DEMO-8K", "--serial",
+                "0x10:" + uri, "--log", uri, "write-flash", File("image.bin")},
+               File("cfg"), File("run"));
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (server_->Sql("SELECT count(*) FROM takt_chips") != "1\n") {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  run.Signal(SIGTERM);
+  EXPECT_EQ(run.Wait(60000), 143) << ReadText(File("run.err"));
+  // Whether the number went out depends on when the signal came; it is
+  // said either way.
+  const std::string row = server_->Sql(
+      "SELECT serial, status, exit, signal, serial_used,"
+      " serial_sent IS NOT NULL FROM takt_chips");
+  EXPECT_EQ(row, "1|interrupted|143|SIGTERM|f|t\n");
+}
+
 }  // namespace
 }  // namespace taktm::testing

@@ -149,6 +149,10 @@ class CliChild {
     ::waitpid(pid_, nullptr, 0);
     pid_ = -1;
   }
+  // A stop request, as an operator's kill or Ctrl-C would send it.
+  void Signal(int signal) {
+    if (pid_ > 0) ::kill(pid_, signal);
+  }
   // The exit status, or -1 when it had to be killed after `timeout_ms`.
   int Wait(int timeout_ms) {
     const auto deadline = std::chrono::steady_clock::now() +
