@@ -129,6 +129,11 @@ TEST_F(DbE2eTest, TwoStationsOfFourPortsShareOneCounter) {
   station_b.join();
   ASSERT_EQ(a.status, 0) << a.out << a.err;
   ASSERT_EQ(b.status, 0) << b.out << b.err;
+  // No word from the SQL layer or the server beside the run's own.
+  for (const CliResult* r : {&a, &b}) {
+    EXPECT_FALSE(Contains(r->err, "QSql")) << r->err;
+    EXPECT_FALSE(Contains(r->err, "NOTICE")) << r->err;
+  }
 
   const std::vector<std::string> rows = Lines(server_->Sql(
       "SELECT station, port, serial, status, serial_used, counter, chip"
