@@ -158,4 +158,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # Opening the manual (xdg-open), Qt's own texts in Russian, a Cyrillic font.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "xdg-utils, qt6-translations-l10n, fonts-liberation, fonts-dejavu-core")
+# takt-m-cli's counter and log in a PostgreSQL database: Qt SQL's driver,
+# loaded at run time.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 include(CPack)
