@@ -6,15 +6,26 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace taktm {
 namespace {
 
 // Serialises the creation of the schema between stations starting at once.
 constexpr qlonglong kSchemaLock = 0x74616B74;  // "takt"
+
+// libpq's options the program sets unless the URI does: a bound on the
+// connection's making, and on a network that stops answering.
+const std::pair<const char*, const char*> kNetworkDefaults[] = {
+    {"connect_timeout", "10"},     {"keepalives_idle", "10"},
+    {"keepalives_interval", "5"},  {"keepalives_count", "3"},
+    {"tcp_user_timeout", "30000"},
+};
 
 const char* const kSchemaV1[] = {
     "CREATE TABLE takt_counters ("
@@ -113,7 +124,7 @@ std::string Database::Ready() {
   // The fields that may hold any character go through the driver's own
   // quoting; the rest as options (which may not hold ';').
   QStringList options;
-  bool timeout = false;
+  std::vector<std::string> given;
   for (const auto& [key, value] : uri_.params) {
     const QString v = QString::fromStdString(value);
     if (key == "host") {
@@ -126,24 +137,34 @@ std::string Database::Ready() {
       db.setPassword(v);
     } else {
       if (value.find_first_of(";'\\ ") != std::string::npos) {
-        return "База данных " + uri_.shown + ": значение " + key +
-               " с недопустимым знаком";
+        return "Адрес базы данных " + uri_.shown + ": в значении " + key +
+               " недопустимый знак (; ' \\ или пробел)";
       }
       options << QString::fromStdString(key) + "=" + v;
-      timeout = timeout || key == "connect_timeout";
+      given.push_back(key);
     }
   }
-  // A server that does not answer must not hold a chip forever.
-  if (!timeout) options << "connect_timeout=10";
+  // A server that does not answer, or a network gone quiet, must not hold
+  // a chip forever: the URI may say otherwise.
+  for (const auto& [key, value] : kNetworkDefaults) {
+    if (std::find(given.begin(), given.end(), key) == given.end()) {
+      options << QString::fromLatin1(key) + "=" + QString::fromLatin1(value);
+    }
+  }
   db.setConnectOptions(options.join(';'));
   open_ = false;
   in_transaction_ = false;
   if (!db.open()) return Fail(db.lastError());
   open_ = true;
   broken_ = false;
-  // The server's notices ("already exists, skipping") are not the user's.
-  if (std::string e = Run("SET client_min_messages TO warning"); !e.empty()) {
-    return e;
+  // The server's notices ("already exists, skipping") are not the user's;
+  // a station stuck while it holds the counter's row must not stop the
+  // line: the others give up waiting after a while, and the server ends
+  // the stuck transaction.
+  for (const char* sql :
+       {"SET client_min_messages TO warning", "SET lock_timeout TO '30s'",
+        "SET idle_in_transaction_session_timeout TO '60s'"}) {
+    if (std::string e = Run(sql); !e.empty()) return e;
   }
   return EnsureSchema();
 }
