@@ -19,8 +19,8 @@ constexpr ShortOption kShortOptions[] = {
 
 // The long options whose value may be the next word.
 constexpr const char* kValueOptions[] = {
-    "--port",   "--baud", "--parity", "--chip",   "--timeout",
-    "--serial", "--log",  "--format", "--offset",
+    "--port", "--baud",   "--parity", "--chip",        "--timeout", "--serial",
+    "--log",  "--format", "--offset", "--serial-name", "--station",
 };
 
 const ShortOption* FindShort(char letter) {

@@ -46,6 +46,8 @@ TEST(ShortOptionsTest, ValuesAndWordsAfterDoubleDashAreLeftAlone) {
   EXPECT_EQ(ExpandShortOptions({"--log", "-q", "-c", "-V", "erase"}),
             (Words{"--log", "-q", "--chip", "-V", "erase"}));
   // "-qcDEMO": flags, then a letter that takes the rest of the word.
+  EXPECT_EQ(ExpandShortOptions({"--station", "-b", "--serial-name", "-p"}),
+            (Words{"--station", "-b", "--serial-name", "-p"}));
   EXPECT_EQ(ExpandShortOptions({"-qcDEMO-8K"}),
             (Words{"--quiet", "--chip=DEMO-8K"}));
   EXPECT_EQ(ExpandShortOptions({"write-fuses", "-", "--", "-p"}),
