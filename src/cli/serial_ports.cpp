@@ -1,12 +1,25 @@
-#include <QSerialPortInfo>
 #include <algorithm>
 
 #include "cli/port_listing.h"
+
+#ifdef TAKT_OWN_SERIAL_PORT
+#include "link/win_serial_port.h"
+#else
+#include <QSerialPortInfo>
+#endif
 
 namespace taktm {
 
 std::vector<SerialPortEntry> ListSerialPorts() {
   std::vector<SerialPortEntry> ports;
+#ifdef TAKT_OWN_SERIAL_PORT
+  // The system's own list tells names only.
+  for (const QString& name : WinSerialPort::AvailablePortNames()) {
+    SerialPortEntry port;
+    port.name = port.location = name.toStdString();
+    ports.push_back(std::move(port));
+  }
+#else
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
     SerialPortEntry port;
     port.name = info.portName().toStdString();
@@ -22,6 +35,7 @@ std::vector<SerialPortEntry> ListSerialPorts() {
     if (info.hasProductIdentifier()) port.product_id = info.productIdentifier();
     ports.push_back(std::move(port));
   }
+#endif
   std::sort(ports.begin(), ports.end(),
             [](const SerialPortEntry& a, const SerialPortEntry& b) {
               return a.location < b.location;

@@ -12,7 +12,11 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
+#ifdef TAKT_OWN_SERIAL_PORT
+#include "link/win_serial_port.h"
+#else
 #include <QSerialPortInfo>
+#endif
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QTabWidget>
@@ -242,9 +246,13 @@ void TForm3::SelectParityItem(int index) {
 
 void TForm3::RefreshPortList() {
   QStringList names;
+#ifdef TAKT_OWN_SERIAL_PORT
+  names = WinSerialPort::AvailablePortNames();
+#else
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
     names << (kPortNamesInCapitals ? info.portName() : info.systemLocation());
   }
+#endif
   names.sort();
   names.removeDuplicates();
   // The field keeps its text exactly; the list only offers what is present.

@@ -24,60 +24,60 @@ namespace {
 constexpr qsizetype kHandOverSize = 4095;
 constexpr uint16_t kSendAreaSize = 4096;
 
-QSerialPort::Parity ToQt(TParity p) {
+SerialPort::Parity ToQt(TParity p) {
   switch (p) {
     case pOdd:
-      return QSerialPort::OddParity;
+      return SerialPort::OddParity;
     case pEven:
-      return QSerialPort::EvenParity;
+      return SerialPort::EvenParity;
     case pMark:
-      return QSerialPort::MarkParity;
+      return SerialPort::MarkParity;
     case pSpace:
-      return QSerialPort::SpaceParity;
+      return SerialPort::SpaceParity;
     case pNone:
       break;
   }
-  return QSerialPort::NoParity;
+  return SerialPort::NoParity;
 }
 
-QSerialPort::DataBits ToQt(TBytesize s) {
+SerialPort::DataBits ToQt(TBytesize s) {
   switch (s) {
     case sz_5:
-      return QSerialPort::Data5;
+      return SerialPort::Data5;
     case sz_6:
-      return QSerialPort::Data6;
+      return SerialPort::Data6;
     case sz_7:
-      return QSerialPort::Data7;
+      return SerialPort::Data7;
     case sz_4:  // no 4-bit mode on this platform: the setting is refused
     case sz_8:
       break;
   }
-  return QSerialPort::Data8;
+  return SerialPort::Data8;
 }
 
-QSerialPort::StopBits ToQt(TStopBits b) {
+SerialPort::StopBits ToQt(TStopBits b) {
   switch (b) {
     case sb1_5:
-      return QSerialPort::OneAndHalfStop;
+      return SerialPort::OneAndHalfStop;
     case sb2_0:
-      return QSerialPort::TwoStop;
+      return SerialPort::TwoStop;
     case sb1_0:
       break;
   }
-  return QSerialPort::OneStop;
+  return SerialPort::OneStop;
 }
 
-QSerialPort::FlowControl ToQt(TFlowControl f) {
+SerialPort::FlowControl ToQt(TFlowControl f) {
   switch (f) {
     case fcHardware1:
     case fcHardware2:
-      return QSerialPort::HardwareControl;
+      return SerialPort::HardwareControl;
     case fcSoftware:
-      return QSerialPort::SoftwareControl;
+      return SerialPort::SoftwareControl;
     case fcNone:
       break;
   }
-  return QSerialPort::NoFlowControl;
+  return SerialPort::NoFlowControl;
 }
 
 #ifdef Q_OS_UNIX
@@ -178,7 +178,7 @@ bool TComm32::OpenPort() {
       break;
   }
 #endif
-  auto port = std::make_unique<QSerialPort>();
+  auto port = std::make_unique<SerialPort>();
   port->setPortName(comm_port_);
   if (!port->open(QIODevice::ReadWrite)) {
 #ifdef Q_OS_UNIX
@@ -190,7 +190,7 @@ bool TComm32::OpenPort() {
     }
 #endif
     // A character device that is no serial port refuses the line settings.
-    if (port->error() == QSerialPort::UnsupportedOperationError) {
+    if (port->error() == SerialPort::UnsupportedOperationError) {
       throw ECommsError(kBadPortParameters);
     }
     throw ECommsError(kCannotOpenPort, /*bare_open=*/true);
@@ -203,12 +203,10 @@ bool TComm32::OpenPort() {
   }
   // Errors from here on are reported through the events, never raised.
   port_->clearError();
-  connect(port_.get(), &QSerialPort::readyRead, this,
-          &TComm32::HandleReadyRead);
-  connect(port_.get(), &QSerialPort::bytesWritten, this,
+  connect(port_.get(), &SerialPort::readyRead, this, &TComm32::HandleReadyRead);
+  connect(port_.get(), &SerialPort::bytesWritten, this,
           &TComm32::HandleBytesWritten);
-  connect(port_.get(), &QSerialPort::errorOccurred, this,
-          &TComm32::HandleError);
+  connect(port_.get(), &SerialPort::errorOccurred, this, &TComm32::HandleError);
   open_ = true;
   failed_ = false;
   return true;
@@ -290,11 +288,11 @@ void TComm32::HandleBytesWritten(qint64) {
   if (port_ && port_->bytesToWrite() == 0 && OnTXEMPTY) OnTXEMPTY(this);
 }
 
-void TComm32::HandleError(QSerialPort::SerialPortError error) {
+void TComm32::HandleError(SerialPort::SerialPortError error) {
   switch (error) {
-    case QSerialPort::NoError:
-    case QSerialPort::UnsupportedOperationError:  // modem lines on a pty
-    case QSerialPort::TimeoutError:
+    case SerialPort::NoError:
+    case SerialPort::UnsupportedOperationError:  // modem lines on a pty
+    case SerialPort::TimeoutError:
       return;
     default:
       break;

@@ -5,13 +5,14 @@
 #define TAKT_LINK_COMM32_H_
 
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+
+#include "link/serial_port.h"
 
 namespace taktm {
 
@@ -109,7 +110,7 @@ class TComm32 : public QObject {
   bool ApplyLineSettings();
   void HandleReadyRead();
   void HandleBytesWritten(qint64 bytes);
-  void HandleError(QSerialPort::SerialPortError error);
+  void HandleError(SerialPort::SerialPortError error);
 
   uint32_t baud_rate_ = 9600;
   TBytesize byte_size_ = sz_8;
@@ -121,7 +122,7 @@ class TComm32 : public QObject {
   uint32_t tx_queue_ = 4096;
   char event_char_ = 0;
 
-  std::unique_ptr<QSerialPort> port_;
+  std::unique_ptr<SerialPort> port_;
   bool open_ = false;
   bool failed_ = false;
   // Inside WriteData: an error raised by the write is handled after it, not
