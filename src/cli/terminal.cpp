@@ -49,4 +49,10 @@ int TerminalColumns(int fd) {
   return 0;
 }
 
+void UseUtf8Console() {
+#ifdef _WIN32
+  ::SetConsoleOutputCP(CP_UTF8);
+#endif
+}
+
 }  // namespace taktm
