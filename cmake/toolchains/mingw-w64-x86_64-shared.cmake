@@ -29,7 +29,9 @@ find_program(TAKT_WINE NAMES wine64 wine PATHS /usr/lib/wine
              NO_CMAKE_FIND_ROOT_PATH)
 if(TAKT_WINE)
   # A Wine prefix of the build's own, quiet, and without the offer to
-  # install .NET and the HTML engine, which nothing here needs. WINEPATH
+  # install .NET and the HTML engine, which nothing here needs, nor Wine's
+  # menu builder, which would copy Start menu entries into the home folder's
+  # desktop menus. WINEPATH
   # lets the programs find the run-time DLLs and Qt's, as PATH would on
   # Windows.
   set(TAKT_WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH
@@ -40,7 +42,7 @@ if(TAKT_WINE)
   endif()
   set(CMAKE_CROSSCOMPILING_EMULATOR env "WINEPREFIX=${TAKT_WINE_PREFIX}"
       "WINEPATH=${_takt_winepath}" WINEDEBUG=-all
-      "WINEDLLOVERRIDES=mscoree,mshtml=" ${TAKT_WINE})
+      "WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=" ${TAKT_WINE})
 else()
   message(WARNING "Wine not found: the Windows tests can be built, not run")
 endif()

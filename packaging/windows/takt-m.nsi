@@ -4,7 +4,7 @@
 ; leaves the user's settings (HKCU\Software\ZARVENTIK\TAKT-M) alone.
 ; scripts/windows-installer passes STAGE (the folder with the files laid
 ; out as installed), VERSION and OUTFILE.
-Unicode true
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 

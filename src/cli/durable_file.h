@@ -36,9 +36,9 @@ int SyncFile(int fd);
 // them through with the rename itself: 0 there.
 int SyncFolder(const std::string& folder);
 
-// Replaces `to` by `from` in one step, written through to the disk on
-// Windows: 0 or an error number.
-int ReplaceFile(const std::string& from, const std::string& to);
+// Replaces `to` by `from` in one step (not "ReplaceFile": a Windows macro),
+// written through to the disk on Windows: 0 or an error number.
+int MoveOver(const std::string& from, const std::string& to);
 // Removes the name; 0 or an error number.
 int RemoveFile(const std::string& path);
 

@@ -34,7 +34,7 @@ int SyncFolder(const std::string& folder) {
   return result;
 }
 
-int ReplaceFile(const std::string& from, const std::string& to) {
+int MoveOver(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 

@@ -116,14 +116,29 @@ int SyncFile(int fd) {
 
 int SyncFolder(const std::string&) { return 0; }
 
-int ReplaceFile(const std::string& from, const std::string& to) {
+int MoveOver(const std::string& from, const std::string& to) {
   std::wstring wide_from;
   std::wstring wide_to;
   if (!WidePath(from, &wide_from) || !WidePath(to, &wide_to)) return EINVAL;
-  return ::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-             ? 0
-             : LastErrno();
+  constexpr DWORD kThrough = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (::MoveFileExW(wide_from.c_str(), wide_to.c_str(), kThrough)) return 0;
+  if (::GetLastError() != ERROR_ACCESS_DENIED) return LastErrno();
+  // The file to replace is open (the counter, under its own lock): Windows
+  // will not delete an open file's name, but will rename it. It steps aside
+  // first; should the second rename fail, it is put back.
+  const std::wstring aside = wide_to + L".takt-m-old";
+  ::DeleteFileW(aside.c_str());
+  if (!::MoveFileExW(wide_to.c_str(), aside.c_str(), kThrough)) {
+    return LastErrno();
+  }
+  if (!::MoveFileExW(wide_from.c_str(), wide_to.c_str(), kThrough)) {
+    const int error = LastErrno();
+    ::MoveFileExW(aside.c_str(), wide_to.c_str(), kThrough);
+    return error;
+  }
+  // Gone once its last handle closes.
+  ::DeleteFileW(aside.c_str());
+  return 0;
 }
 
 int RemoveFile(const std::string& path) {

@@ -221,7 +221,7 @@ CounterResult TakeSerial(const std::string& path, uint64_t max_value,
   }
   if (const int e = SyncFile(out.get())) return fail_write(e);
   out.Reset();
-  if (const int e = ReplaceFile(temp, *real)) return fail_write(e);
+  if (const int e = MoveOver(temp, *real)) return fail_write(e);
   // The rename itself must survive a power cut before the number is used:
   // from here on the number is taken, whatever happens to the chip.
   if (const int e = SyncFolder(folder)) {

@@ -61,7 +61,7 @@ TEST(DurableFileTest, ALockedFileIsReplacedAndTheOldDescriptorGoesStale) {
   Put(out, "1001\n");
   EXPECT_EQ(SyncFile(out), 0);
   CloseDurable(out);
-  EXPECT_EQ(ReplaceFile(temp, path), 0);
+  EXPECT_EQ(MoveOver(temp, path), 0);
   EXPECT_EQ(SyncFolder(Utf8Name(dir.path())), 0);
 
   EXPECT_EQ(ReadText(path), "1001\n");
