@@ -66,6 +66,8 @@ class WinSerialPort : public QObject {
   void clearError() { error_ = NoError; }
 
   qint64 write(const char* data, qint64 size);
+  // The writing thread takes every frame as it is queued: nothing to push.
+  bool flush() { return isOpen(); }
   qint64 bytesToWrite() const;
   qint64 bytesAvailable() const { return received_.size(); }
   QByteArray read(qint64 max_size);
