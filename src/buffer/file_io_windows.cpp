@@ -15,6 +15,7 @@
 
 #include "buffer/file_io.h"
 #include "buffer/system_reason.h"
+#include "buffer/wide_path.h"
 
 namespace taktm {
 namespace {
@@ -582,6 +583,23 @@ bool IsStandardOutput(const std::string& path) {
          info.dwVolumeSerialNumber == out_info.dwVolumeSerialNumber &&
          info.nFileIndexHigh == out_info.nFileIndexHigh &&
          info.nFileIndexLow == out_info.nFileIndexLow;
+}
+
+bool WidePath(const std::string& utf8, std::wstring* wide) {
+  return Widen(utf8, wide);
+}
+
+std::string NarrowPath(const std::wstring& wide) {
+  if (wide.empty() || wide.size() > INT_MAX) return {};
+  const int size = static_cast<int>(wide.size());
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0,
+                                      nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) {
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n,
+                          nullptr, nullptr);
+  }
+  return utf8;
 }
 
 }  // namespace taktm

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -19,7 +20,17 @@ int main(int argc, char** argv) {
   QElapsedTimer clock;
   clock.start();
   QCoreApplication app(argc, argv);
+  taktm::UseUtf8Console();
+#ifdef _WIN32
+  // argv is in the ANSI code page there; the wide command line keeps every
+  // name, and the file layer takes UTF-8.
+  std::vector<std::string> args;
+  const QStringList wide = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < wide.size(); ++i)
+    args.push_back(wide[i].toStdString());
+#else
   std::vector<std::string> args(argv + 1, argv + argc);
+#endif
   // The database's tables made ahead of the first run.
   if (!args.empty() && args[0] == "db-init") {
     if (args.size() != 2) {

@@ -1,7 +1,5 @@
 #include "cli/production_log.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +9,7 @@
 #include <thread>
 
 #include "buffer/system_reason.h"
+#include "cli/durable_file.h"
 
 namespace taktm {
 namespace {
@@ -27,9 +26,9 @@ class LogLock {
   explicit LogLock(int fd) : fd_(fd) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      if (errno != EWOULDBLOCK && errno != EINTR) {
-        error_ = errno;
+    while (const int locked = TryLockExclusive(fd_)) {
+      if (locked != EWOULDBLOCK) {
+        error_ = locked;
         return;
       }
       if (std::chrono::steady_clock::now() >= deadline) {
@@ -41,7 +40,7 @@ class LogLock {
     held_ = true;
   }
   ~LogLock() {
-    if (held_) ::flock(fd_, LOCK_UN);
+    if (held_) Unlock(fd_);
   }
   LogLock(const LogLock&) = delete;
   LogLock& operator=(const LogLock&) = delete;
@@ -82,7 +81,7 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 ProductionLog::~ProductionLog() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) CloseDurable(fd_);
 }
 
 std::string ProductionLog::Open(const std::string& path) {
@@ -92,21 +91,16 @@ std::string ProductionLog::Open(const std::string& path) {
   const bool existed = ::stat(path.c_str(), &st) == 0;
   // Never block on a pipe without a reader, nor write into a device.
   if (existed && !S_ISREG(st.st_mode)) return failed + "это не обычный файл";
-  fd_ = ::open(path.c_str(),
-               O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  fd_ = OpenDurable(path, O_WRONLY | O_APPEND | O_CREAT);
   if (fd_ < 0) return failed + Reason(errno);
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd_);
+    CloseDurable(fd_);
     fd_ = -1;
     return failed + "это не обычный файл";
   }
   if (!existed) {
     // The new name must survive a power cut as the lines do.
-    const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-      ::fsync(dir);
-      ::close(dir);
-    }
+    SyncFolder(FolderOf(path));
   }
   return {};
 }
@@ -139,7 +133,7 @@ std::string ProductionLog::Append(const std::string& line) {
     if (n == 0) return undo(ENOSPC);
     done += static_cast<size_t>(n);
   }
-  if (::fsync(fd_) != 0) return undo(errno);
+  if (const int e = SyncFile(fd_)) return undo(e);
   return {};
 }
 

@@ -1,9 +1,6 @@
 #include "cli/serial_counter.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -14,6 +11,7 @@
 #include <thread>
 
 #include "buffer/system_reason.h"
+#include "cli/durable_file.h"
 #include "cli/serial_stamp.h"
 
 namespace taktm {
@@ -35,7 +33,7 @@ class Fd {
   Fd& operator=(const Fd&) = delete;
   int get() const { return fd_; }
   void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) CloseDurable(fd_);
     fd_ = fd;
   }
 
@@ -52,14 +50,7 @@ CounterResult Fail(std::string error) {
 // The file the name leads to, links followed: the new value replaces it,
 // not a link to it.
 std::optional<std::string> RealPath(const std::string& path, int* error) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) {
-    *error = errno;
-    return std::nullopt;
-  }
-  std::string real = resolved;
-  std::free(resolved);
-  return real;
+  return ResolvedPath(path, error);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -73,7 +64,7 @@ std::optional<std::string> ReadAll(int fd, int* error) {
   std::string text;
   char buffer[256];
   for (;;) {
-    const ssize_t n = ::pread(fd, buffer, sizeof buffer, text.size());
+    const int64_t n = ReadAt(fd, buffer, sizeof buffer, text.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       *error = errno;
@@ -109,7 +100,7 @@ std::optional<uint64_t> ReadValue(int fd, const std::string& path,
 bool OpenLocked(const std::string& real, Fd& fd, struct stat& st,
                 std::string* error) {
   for (;;) {
-    fd.Reset(::open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    fd.Reset(OpenDurable(real, O_RDONLY));
     if (fd.get() < 0) {
       *error =
           "Файл счётчика " + Quoted(real) + " не открывается: " + Reason(errno);
@@ -118,10 +109,10 @@ bool OpenLocked(const std::string& real, Fd& fd, struct stat& st,
     // Another run holds the lock for a few milliseconds; one that holds it
     // for long must not stall every port of this one.
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-      if (errno != EWOULDBLOCK && errno != EINTR) {
+    while (const int locked = TryLockExclusive(fd.get())) {
+      if (locked != EWOULDBLOCK) {
         *error = "Файл счётчика " + Quoted(real) +
-                 " не блокируется: " + Reason(errno);
+                 " не блокируется: " + Reason(locked);
         return false;
       }
       if (std::chrono::steady_clock::now() >= deadline) {
@@ -132,7 +123,6 @@ bool OpenLocked(const std::string& real, Fd& fd, struct stat& st,
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    struct stat now {};
     if (::fstat(fd.get(), &st) != 0) {
       *error = "Файл счётчика " + Quoted(real) + ": " + Reason(errno);
       return false;
@@ -141,10 +131,7 @@ bool OpenLocked(const std::string& real, Fd& fd, struct stat& st,
       *error = "Файл счётчика " + Quoted(real) + " — не обычный файл";
       return false;
     }
-    if (::stat(real.c_str(), &now) == 0 && now.st_dev == st.st_dev &&
-        now.st_ino == st.st_ino) {
-      return true;
-    }
+    if (IsSameFile(fd.get(), real)) return true;
   }
 }
 
@@ -157,7 +144,7 @@ CounterResult PeekCounter(const std::string& path) {
     return Fail("Файл счётчика " + Quoted(path) +
                 " не открывается: " + Reason(e));
   }
-  Fd fd(::open(real->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  Fd fd(OpenDurable(*real, O_RDONLY));
   struct stat st {};
   if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
     return Fail("Файл счётчика " + Quoted(path) +
@@ -168,10 +155,11 @@ CounterResult PeekCounter(const std::string& path) {
   }
   CounterResult r;
   r.value = ReadValue(fd.get(), path, &r.error);
-  if (r.value && ::access(FolderOf(*real).c_str(), W_OK | X_OK) != 0) {
+  const int writable = r.value ? FolderWritable(FolderOf(*real)) : 0;
+  if (writable != 0) {
     r.value.reset();
     r.error = "Файл счётчика " + Quoted(path) + " нельзя обновить: в папку " +
-              Quoted(FolderOf(*real)) + " нельзя писать (" + Reason(errno) +
+              Quoted(FolderOf(*real)) + " нельзя писать (" + Reason(writable) +
               ")";
   }
   return r;
@@ -209,18 +197,19 @@ CounterResult TakeSerial(const std::string& path, uint64_t max_value,
   const std::string temp =
       folder + "/." + real->substr(real->rfind('/') + 1) + ".takt-m-new";
   auto fail_write = [&](int why) {
-    ::unlink(temp.c_str());
+    RemoveFile(temp);
     return Fail("Не удалось обновить файл счётчика " + Quoted(path) + ": " +
                 Reason(why));
   };
-  ::unlink(temp.c_str());
-  Fd out(::open(temp.c_str(),
-                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                st.st_mode & 07777));
+  RemoveFile(temp);
+  // O_EXCL: a link planted under the name is not followed.
+  Fd out(OpenDurable(temp, O_WRONLY | O_CREAT | O_EXCL, st.st_mode & 07777));
   if (out.get() < 0) return fail_write(errno);
+#ifndef _WIN32
   // Same mode, and the same owner and group where the system allows it.
   ::fchmod(out.get(), st.st_mode & 07777);
   [[maybe_unused]] const int owned = ::fchown(out.get(), st.st_uid, st.st_gid);
+#endif
   const std::string text = std::to_string(*value + 1) + "\n";
   size_t written = 0;
   while (written < text.size()) {
@@ -230,15 +219,14 @@ CounterResult TakeSerial(const std::string& path, uint64_t max_value,
     if (n <= 0) return fail_write(n < 0 ? errno : EIO);
     written += static_cast<size_t>(n);
   }
-  if (::fsync(out.get()) != 0) return fail_write(errno);
+  if (const int e = SyncFile(out.get())) return fail_write(e);
   out.Reset();
-  if (::rename(temp.c_str(), real->c_str()) != 0) return fail_write(errno);
+  if (const int e = MoveOver(temp, *real)) return fail_write(e);
   // The rename itself must survive a power cut before the number is used:
   // from here on the number is taken, whatever happens to the chip.
-  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
+  if (const int e = SyncFolder(folder)) {
     return Fail("Не удалось сохранить файл счётчика " + Quoted(path) + ": " +
-                Reason(errno));
+                Reason(e));
   }
   CounterResult r;
   r.value = value;

@@ -15,7 +15,13 @@ namespace taktm {
 
 bool RedrawsInPlace(int fd) {
 #ifdef _WIN32
-  if (_isatty(fd) == 0) return false;
+  // _isatty is true for any character device, the NUL device included; a
+  // console is the one that has a console mode.
+  DWORD mode = 0;
+  if (_isatty(fd) == 0 ||
+      !GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &mode)) {
+    return false;
+  }
 #else
   if (::isatty(fd) != 1) return false;
 #endif
@@ -41,6 +47,12 @@ int TerminalColumns(int fd) {
     if (value > 0) return value;
   }
   return 0;
+}
+
+void UseUtf8Console() {
+#ifdef _WIN32
+  ::SetConsoleOutputCP(CP_UTF8);
+#endif
 }
 
 }  // namespace taktm

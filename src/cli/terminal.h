@@ -14,6 +14,10 @@ bool RedrawsInPlace(int fd);
 // be resized); else $COLUMNS; 0 when neither tells.
 int TerminalColumns(int fd);
 
+// The program writes UTF-8; a Windows console is told so (elsewhere,
+// nothing to do).
+void UseUtf8Console();
+
 }  // namespace taktm
 
 #endif  // TAKT_CLI_TERMINAL_H_
