@@ -159,11 +159,13 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
       if (i + 1 < args.size()) return args[++i];
       return std::nullopt;
     };
-    if (arg == "--quiet" || arg == "--json" || arg == "--defaults") {
+    if (arg == "--quiet" || arg == "--json" || arg == "--defaults" ||
+        arg == "--probe") {
       if (inline_value) return fail("Ключ " + arg + " не принимает значения");
-      (arg == "--quiet"  ? options.quiet
-       : arg == "--json" ? options.json
-                         : options.defaults) = true;
+      (arg == "--quiet"      ? options.quiet
+       : arg == "--json"     ? options.json
+       : arg == "--defaults" ? options.defaults
+                             : options.probe) = true;
       continue;
     }
     const auto flag = std::find_if(
@@ -177,7 +179,7 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
     if (arg != "--port" && arg != "--baud" && arg != "--parity" &&
         arg != "--chip" && arg != "--timeout" && arg != "--serial" &&
         arg != "--log" && arg != "--format" && arg != "--offset" &&
-        arg != "--serial-name" && arg != "--station") {
+        arg != "--serial-name" && arg != "--station" && arg != "--probe-ms") {
       return fail("Неизвестный ключ " + arg);
     }
     // A second value would silently win over the first.
@@ -231,6 +233,13 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
         return fail("Неверная чётность: " + *v +
                     " (нужно none, odd, even, mark или space)");
       }
+    } else if (arg == "--probe-ms") {
+      const std::optional<int32_t> ms = ParseInt32(*v);
+      if (!ms || *ms <= 0 || *ms > 60000 || !AllDigits(*v)) {
+        return fail("Неверный срок поиска программатора: " + *v +
+                    " (1..60000 мс)");
+      }
+      options.probe_ms = *ms;
     } else if (arg == "--chip") {
       if (v->empty()) return fail("Пустое имя микросхемы");
       options.chip = *v;
@@ -270,6 +279,9 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
   if (options.serial && options.command != CliCommand::kWriteFlash &&
       options.command != CliCommand::kWriteEeprom) {
     return fail("Ключ --serial — только для write-flash и write-eeprom");
+  }
+  if (options.probe && options.command != CliCommand::kPorts) {
+    return fail("Ключ --probe — только для команды ports");
   }
   if (!options.log.empty() && !entry->needs_chip) {
     return fail(std::string("Журнал (--log) ведётся для команд с "
@@ -431,6 +443,7 @@ std::string UsageText() {
 
 Команды:
   ports                 последовательные порты: имя, описание, USB VID:PID
+                        (с --probe: и имя программатора, ответившего на порту)
   info                  имя программатора и строки «О программе»
   chips                 список микросхем с номерами
   ops                   операции, размеры памяти, LOCK и FUSE биты (--chip)
@@ -453,6 +466,10 @@ std::string UsageText() {
 
 Ключи (по умолчанию — сохранённые настройки программы):
   -p, --port ИМЯ        порт
+  --port auto           найти порт, на котором отвечает программатор
+  --port auto:ШАБЛОН    искать только среди имён по шаблону (/dev/ttyUSB*)
+  --port usb-serial:НОМЕР  адаптер с этим USB серийным номером
+  --probe-ms МС         срок поиска программатора (5500)
   -b, --baud N          скорость, бит/с
   --parity none|odd|even|mark|space
   -c, --chip НОМЕР|ИМЯ  микросхема
@@ -483,9 +500,9 @@ std::string UsageText() {
   -h, --help            эта справка
   -V, --version         версия программы
 
-Коды выхода: 0 успех; 1 сбой программатора; 2 ошибка в командной строке;
-3 нет программатора; 4 неверная сигнатура; 5 ошибка сверки; 6 ошибка файла
-или базы данных.
+Коды выхода: 0 успех; 1 сбой программатора; 2 ошибка в командной строке
+(и программатор найден на нескольких портах); 3 нет программатора;
+4 неверная сигнатура; 5 ошибка сверки; 6 ошибка файла или базы данных.
 
 takt-m-cli db-init postgresql://…   создать таблицы в базе данных
 )";

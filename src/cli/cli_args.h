@@ -55,6 +55,10 @@ const CommandEntry& EntryOf(CliCommand command);
 const char* CommandForOperation(int code);
 
 inline constexpr uint32_t kDefaultTimeoutSeconds = 600;
+// How long --port auto waits for programmers to answer: long enough for a
+// device idling at the slowest pace it may (4.9 s between acknowledgements)
+// to be asked and to answer.
+inline constexpr int kDefaultProbeMs = 5500;
 
 // How a serial number is written into the image: `width` bytes at
 // `address`, little-endian binary or ASCII decimal digits (zero-padded to
@@ -110,6 +114,8 @@ struct CliOptions {
   // log names (--station, else the host name).
   std::optional<std::string> serial_name;
   std::optional<std::string> station;
+  bool probe = false;              // ports --probe
+  int probe_ms = kDefaultProbeMs;  // --probe-ms: the search's deadline
 };
 
 struct ParsedArgs {

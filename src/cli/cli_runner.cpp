@@ -9,6 +9,7 @@
 #include "cli/file_roles.h"
 #include "cli/gang_report.h"
 #include "cli/json_text.h"
+#include "cli/port_probe.h"
 #include "cli/record_setup.h"
 #include "cli/stop_signals.h"
 #include "cli/stored_settings.h"
@@ -141,6 +142,21 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   if (const std::string shared = SharedFileError(options); !shared.empty()) {
     return FailEarly(options, streams, ExitStatus::kUsage, shared);
   }
+  // --port auto and usb-serial: the port is found before any file is opened.
+  std::vector<std::string> ports = options.ports;
+  if (ports.empty()) ports.push_back(settings.port.port.toStdString());
+  const std::vector<std::string> asked = ports;
+  if (const PortChoice choice =
+          ResolvePorts(ports, settings.port, options.probe_ms);
+      choice.status != ExitStatus::kOk) {
+    return FailEarly(options, streams, choice.status, choice.message);
+  }
+  for (size_t i = 0; i < ports.size(); ++i) {
+    if (ports[i] != asked[i] && !options.quiet && !options.json) {
+      streams.err << "takt-m-cli: " << asked[i] << ": порт " << ports[i]
+                  << '\n';
+    }
+  }
   // Ctrl-C, SIGTERM and SIGHUP end the runs in progress in the event loop,
   // each with its line in the log, instead of killing the process between
   // a number taken and its record.
@@ -154,8 +170,6 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
     return FailEarly(options, streams, ExitStatus::kFileError, error);
   }
 
-  std::vector<std::string> ports = options.ports;
-  if (ports.empty()) ports.push_back(settings.port.port.toStdString());
   const bool solo = ports.size() == 1;
   for (const std::string& port : ports) {
     StoredSettings own = settings;

@@ -12,6 +12,7 @@
 #include "cli/file_options.h"
 #include "cli/log_line.h"
 #include "cli/port_listing.h"
+#include "cli/port_probe.h"
 #include "cli/record_stores.h"
 #include "cli/stdio_files.h"
 #include "cli/stop_signals.h"
@@ -247,11 +248,24 @@ void PortRun::Start() {
 // Needs no port and no device: what --port may name.
 void PortRun::ListPorts() {
   const std::vector<SerialPortEntry> ports = ListSerialPorts();
+  // --probe: which ports a programmer answers on, asked all at once.
+  std::vector<ProbeAnswer> answers;
+  if (options_.probe) {
+    std::vector<std::string> locations;
+    for (const SerialPortEntry& port : ports) {
+      locations.push_back(port.location);
+    }
+    answers = ProbePorts(locations, settings_.port, options_.probe_ms);
+  }
   std::vector<JsonObject> list;
-  for (const SerialPortEntry& port : ports) {
-    Say(PortLine(port));
+  for (size_t i = 0; i < ports.size(); ++i) {
+    const SerialPortEntry& port = ports[i];
+    const std::optional<std::string> device =
+        i < answers.size() ? answers[i].device : std::nullopt;
+    Say(PortLine(port) + (options_.probe ? "\t" + device.value_or("-") : ""));
     JsonObject o;
     o.Add("name", port.name).Add("location", port.location);
+    if (device) o.Add("programmer", *device);
     if (!port.description.empty()) o.Add("description", port.description);
     if (!port.manufacturer.empty()) o.Add("manufacturer", port.manufacturer);
     if (!port.serial_number.empty()) {
