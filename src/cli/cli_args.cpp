@@ -7,6 +7,7 @@
 
 #include "cli/db_uri.h"
 #include "cli/file_options.h"
+#include "cli/memory_commands.h"
 #include "cli/short_options.h"
 #include "programming/opcodes.h"
 #include "programming/operation_table.h"
@@ -89,6 +90,9 @@ const std::vector<CommandEntry>& CommandTable() {
       e.push_back({command, row.command, code, true, TakesFile(row),
                    TakesBits(row), TakesImage(row)});
     }
+    // A memory's read, judged or summed (memory_commands.h).
+    e.push_back({C::kBlankCheck, "blank-check", -1, true, false, false, false});
+    e.push_back({C::kChecksum, "checksum", -1, true, false, false, false});
     return e;
   }();
   return entries;
@@ -179,7 +183,8 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
     if (arg != "--port" && arg != "--baud" && arg != "--parity" &&
         arg != "--chip" && arg != "--timeout" && arg != "--serial" &&
         arg != "--log" && arg != "--format" && arg != "--offset" &&
-        arg != "--serial-name" && arg != "--station" && arg != "--probe-ms") {
+        arg != "--serial-name" && arg != "--station" && arg != "--probe-ms" &&
+        arg != "--range") {
       return fail("Неизвестный ключ " + arg);
     }
     // A second value would silently win over the first.
@@ -233,6 +238,10 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
         return fail("Неверная чётность: " + *v +
                     " (нужно none, odd, even, mark или space)");
       }
+    } else if (arg == "--range") {
+      std::string error;
+      options.range = ParseRange(*v, &error);
+      if (!options.range) return fail(error);
     } else if (arg == "--probe-ms") {
       const std::optional<int32_t> ms = ParseInt32(*v);
       if (!ms || *ms <= 0 || *ms > 60000 || !AllDigits(*v)) {
@@ -259,10 +268,15 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
     return fail("Неизвестная команда " + words[0]);
   }
   options.command = entry->command;
-  const size_t wanted = (entry->takes_file || entry->takes_bits) ? 2 : 1;
+  const bool memory_word = entry->command == CliCommand::kBlankCheck ||
+                           entry->command == CliCommand::kChecksum;
+  const size_t wanted =
+      (entry->takes_file || entry->takes_bits || memory_word) ? 2 : 1;
   if (words.size() < wanted) {
     return fail(std::string("Команде ") + entry->name + " нужен аргумент " +
-                (entry->takes_file ? "ФАЙЛ" : "БИТЫ"));
+                (memory_word         ? "flash|eeprom"
+                 : entry->takes_file ? "ФАЙЛ"
+                                     : "БИТЫ"));
   }
   if (words.size() > wanted) {
     return fail(std::string("Лишний аргумент ") + words[wanted]);
@@ -272,6 +286,17 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
     options.file = words[1];
   }
   if (entry->takes_bits) options.bits = words[1];
+  if (memory_word) {
+    if (const std::string error = TakeMemoryArgument(words[1], options);
+        !error.empty()) {
+      return fail(error);
+    }
+  }
+  if (options.range && !TakesRange(options.command)) {
+    return fail(std::string("Ключ --range — для чтения, сверки, blank-check "
+                            "и checksum, не для ") +
+                entry->name);
+  }
   if (options.ports.size() > 1 && !RunsOnSeveralPorts(options.command)) {
     return fail(std::string("Команда ") + entry->name +
                 " выполняется только на одном порту");
@@ -283,7 +308,7 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
   if (options.probe && options.command != CliCommand::kPorts) {
     return fail("Ключ --probe — только для команды ports");
   }
-  if (!options.log.empty() && !entry->needs_chip) {
+  if (!options.log.empty() && (!entry->needs_chip || !NeedsDevice(options))) {
     return fail(std::string("Журнал (--log) ведётся для команд с "
                             "микросхемой, не для ") +
                 entry->name);
@@ -462,6 +487,9 @@ std::string UsageText() {
   write-fuses БИТЫ      записать FUSE биты
   read-locks            прочитать LOCK биты
   write-locks БИТЫ      записать LOCK биты
+  blank-check flash|eeprom   проверить, что память чиста (все байты FF)
+  checksum flash|eeprom  CRC-32 памяти микросхемы (как у zlib и crc32)
+  checksum ФАЙЛ         CRC-32 образа файла, загруженного как для записи
 БИТЫ: имена или номера установленных битов через запятую; "-" — ни одного.
 
 Ключи (по умолчанию — сохранённые настройки программы):
@@ -486,6 +514,8 @@ std::string UsageText() {
   --defaults            не читать сохранённые настройки программы
   ФАЙЛ "-"              стандартный ввод (запись, сверка) или вывод (чтение)
   --timeout СЕК         предельное время операции (600)
+  --range НАЧАЛО:ДЛИНА  только эти байты памяти (чтение, сверка, blank-check,
+                        checksum); например 0x1000:256
   --port ИМЯ,ИМЯ...     несколько программаторов сразу (или --port несколько раз)
   --serial АДРЕС:ФАЙЛ[:ШИРИНА[:bin|dec]]
                         серийный номер из файла-счётчика в каждую микросхему
@@ -502,7 +532,8 @@ std::string UsageText() {
 
 Коды выхода: 0 успех; 1 сбой программатора; 2 ошибка в командной строке
 (и программатор найден на нескольких портах); 3 нет программатора;
-4 неверная сигнатура; 5 ошибка сверки; 6 ошибка файла или базы данных.
+4 неверная сигнатура; 5 ошибка сверки (и память не чиста в blank-check);
+6 ошибка файла или базы данных.
 
 takt-m-cli db-init postgresql://…   создать таблицы в базе данных
 )";

@@ -36,6 +36,17 @@ enum class CliCommand {
   kWriteFuses,
   kReadLocks,
   kWriteLocks,
+  kBlankCheck,
+  kChecksum,
+};
+
+// The memory blank-check and checksum look at; kNone for checksum FILE.
+enum class MemoryTarget { kNone, kFlash, kEeprom };
+
+// --range: `length` bytes from `start`.
+struct AddressRange {
+  uint32_t start = 0;
+  uint32_t length = 0;
 };
 
 // What a command needs and which operation of the device list carries it out.
@@ -114,7 +125,9 @@ struct CliOptions {
   // log names (--station, else the host name).
   std::optional<std::string> serial_name;
   std::optional<std::string> station;
-  bool probe = false;              // ports --probe
+  MemoryTarget memory = MemoryTarget::kNone;  // blank-check, checksum
+  std::optional<AddressRange> range;          // --range
+  bool probe = false;                         // ports --probe
   int probe_ms = kDefaultProbeMs;  // --probe-ms: the search's deadline
 };
 

@@ -9,6 +9,7 @@
 #include "cli/file_roles.h"
 #include "cli/gang_report.h"
 #include "cli/json_text.h"
+#include "cli/memory_commands.h"
 #include "cli/port_probe.h"
 #include "cli/record_setup.h"
 #include "cli/stop_signals.h"
@@ -147,7 +148,9 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   if (ports.empty()) ports.push_back(settings.port.port.toStdString());
   const std::vector<std::string> asked = ports;
   if (const PortChoice choice =
-          ResolvePorts(ports, settings.port, options.probe_ms);
+          NeedsDevice(options)
+              ? ResolvePorts(ports, settings.port, options.probe_ms)
+              : PortChoice{};
       choice.status != ExitStatus::kOk) {
     return FailEarly(options, streams, choice.status, choice.message);
   }

@@ -116,6 +116,7 @@ class PortRun {
   void FollowQueue();
   void AfterOperation(bool drained);
   void SaveRead();
+  void ReportImage(const std::string& what, size_t size);
   void ReportBits(BitKind kind);
   void ReportOps();
   // After a bit write: reads the bits back when the chip allows it; false
