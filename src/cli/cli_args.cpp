@@ -184,7 +184,7 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
         arg != "--chip" && arg != "--timeout" && arg != "--serial" &&
         arg != "--log" && arg != "--format" && arg != "--offset" &&
         arg != "--serial-name" && arg != "--station" && arg != "--probe-ms" &&
-        arg != "--range") {
+        arg != "--range" && arg != "--trace") {
       return fail("Неизвестный ключ " + arg);
     }
     // A second value would silently win over the first.
@@ -238,6 +238,9 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
         return fail("Неверная чётность: " + *v +
                     " (нужно none, odd, even, mark или space)");
       }
+    } else if (arg == "--trace") {
+      if (v->empty()) return fail("Пустое имя файла трассировки");
+      options.trace = *v;
     } else if (arg == "--range") {
       std::string error;
       options.range = ParseRange(*v, &error);
@@ -304,6 +307,12 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
   if (options.serial && options.command != CliCommand::kWriteFlash &&
       options.command != CliCommand::kWriteEeprom) {
     return fail("Ключ --serial — только для write-flash и write-eeprom");
+  }
+  if (!options.trace.empty() &&
+      (options.command == CliCommand::kPorts || !NeedsDevice(options))) {
+    return fail(std::string("Трассировка (--trace) — для команд с "
+                            "программатором, не для ") +
+                entry->name);
   }
   if (options.probe && options.command != CliCommand::kPorts) {
     return fail("Ключ --probe — только для команды ports");
@@ -525,6 +534,7 @@ std::string UsageText() {
   --log ФАЙЛ            журнал: строка JSON на каждую микросхему
   --log postgresql://…  журнал в базе данных: строка на каждую микросхему
   --station ИМЯ         имя станции в журнале базы данных (имя компьютера)
+  --trace ФАЙЛ          все кадры обмена с временем, для сообщения об ошибке
   -q, --quiet           без хода выполнения и пояснений
   --json                результат в JSON
   -h, --help            эта справка

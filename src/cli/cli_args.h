@@ -127,6 +127,7 @@ struct CliOptions {
   std::optional<std::string> station;
   MemoryTarget memory = MemoryTarget::kNone;  // blank-check, checksum
   std::optional<AddressRange> range;          // --range
+  std::string trace;                          // --trace: the frames of the run
   bool probe = false;                         // ports --probe
   int probe_ms = kDefaultProbeMs;  // --probe-ms: the search's deadline
 };

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "buffer/file_io.h"
+#include "buffer/working_file.h"
 #include "cli/file_roles.h"
+#include "cli/frame_trace.h"
 #include "cli/gang_report.h"
 #include "cli/json_text.h"
 #include "cli/memory_commands.h"
@@ -124,6 +127,20 @@ class Gang {
   const bool show_progress_;
 };
 
+// The trace goes to its file through the program's save rules once the runs
+// are over; a trace that could not be written fails a run that succeeded.
+ExitStatus SaveTrace(const CliOptions& options, const CliStreams& streams,
+                     const FrameTrace& trace) {
+  const std::string text = trace.Text();
+  const std::error_code error =
+      SaveFile(options.trace, reinterpret_cast<const uint8_t*>(text.data()),
+               text.size());
+  if (!error) return ExitStatus::kOk;
+  streams.err << "takt-m-cli: " << SaveFailureText(options.trace, error)
+              << '\n';
+  return ExitStatus::kFileError;
+}
+
 }  // namespace
 
 ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
@@ -174,12 +191,13 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   }
 
   const bool solo = ports.size() == 1;
+  FrameTrace trace;
   for (const std::string& port : ports) {
     StoredSettings own = settings;
     own.port.port = QString::fromStdString(port);
-    runs.push_back(std::make_unique<PortRun>(
-        PortRunSetup{options, streams, clock, std::move(own), solo,
-                     stores.log.get(), stores.counter.get()}));
+    runs.push_back(std::make_unique<PortRun>(PortRunSetup{
+        options, streams, clock, std::move(own), solo, stores.log.get(),
+        stores.counter.get(), options.trace.empty() ? nullptr : &trace}));
   }
   std::optional<Gang> gang;
   if (!solo) gang.emplace(options, streams, runs);
@@ -209,6 +227,8 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   }
   std::vector<ExitStatus> statuses;
   for (const auto& run : runs) statuses.push_back(run->status());
+  if (!options.trace.empty())
+    statuses.push_back(SaveTrace(options, streams, trace));
   if (gang) gang->Summary();
   return WorstStatus(statuses);
 }

@@ -11,6 +11,7 @@
 #include "buffer/working_file.h"
 #include "cli/checksum.h"
 #include "cli/file_options.h"
+#include "cli/frame_trace.h"
 #include "cli/log_line.h"
 #include "cli/memory_commands.h"
 #include "cli/port_listing.h"
@@ -86,6 +87,18 @@ PortRun::PortRun(PortRunSetup setup)
   host_.on_event = [this] {
     if (wait_then_) check_timer_.start();
   };
+  if (FrameTrace* trace = setup.trace) {
+    const std::string label = solo_ ? std::string() : port_name_;
+    host_.on_wire = [this, trace, label](bool sent, const uint8_t* bytes,
+                                         size_t count) {
+      const int64_t us = clock_.nsecsElapsed() / 1000;
+      if (sent) {
+        trace->Sent(label, us, bytes, count);
+      } else {
+        trace->Received(label, us, bytes, count);
+      }
+    };
+  }
 }
 
 void PortRun::Note(const std::string& line) {

@@ -30,6 +30,7 @@
 namespace taktm {
 
 class ChipLog;
+class FrameTrace;
 class SerialSource;
 
 struct CliStreams {
@@ -52,6 +53,7 @@ struct PortRunSetup {
   bool solo = true;
   ChipLog* log = nullptr;           // --log
   SerialSource* counter = nullptr;  // --serial
+  FrameTrace* trace = nullptr;      // --trace
 };
 
 class PortRun {

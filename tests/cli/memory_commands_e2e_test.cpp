@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,51 @@ TEST_F(MemoryCommandsE2eTest, ARangeReadsAndComparesOnlyItsChunks) {
   EXPECT_EQ(bad.status, 5) << bad.err;
   const CliResult sum = Cli({"--range", "0x300:500", "checksum", "flash"});
   EXPECT_EQ(sum.out, GzipCrc(File("part.bin")) + "\n");
+}
+
+// --trace: every frame the device received is a TX line of the trace, in
+// order, and its acknowledgements and replies are RX lines.
+TEST_F(MemoryCommandsE2eTest, TraceHoldsEveryFrameBothWays) {
+  const CliResult r = Cli(
+      {"--trace", File("trace.txt"), "--range", "0:300", "checksum", "flash"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> sent;  // payloads, as the device logs them
+  int received = 0;
+  double last_ms = -1;
+  for (const std::string& line : ReadLines(File("trace.txt"))) {
+    std::istringstream in(line);
+    double ms = 0;
+    std::string direction;
+    in >> ms >> direction;
+    EXPECT_GE(ms, last_ms) << line;
+    last_ms = ms;
+    if (direction == "RX") {
+      ++received;
+      EXPECT_EQ(line.find("??"), std::string::npos) << line;
+      continue;
+    }
+    ASSERT_EQ(direction, "TX") << line;
+    std::vector<std::string> bytes;
+    for (std::string b; in >> b;) bytes.push_back(b);
+    ASSERT_GE(bytes.size(), 7u) << line;
+    std::string payload;
+    for (size_t i = 6; i + 1 < bytes.size(); ++i) {
+      payload += (payload.empty() ? "" : " ") + bytes[i];
+    }
+    sent.push_back(payload);
+  }
+  std::vector<std::string> device;
+  for (const std::string& line : ReadLines(File("frames.log"))) {
+    if (line.rfind("RX ", 0) == 0) device.push_back(line.substr(3));
+  }
+  EXPECT_EQ(sent, device);
+  EXPECT_GT(received, static_cast<int>(sent.size()));  // acks and replies
+  // One file, one role: the trace may not be the file read.
+  WriteFile(File("image.bin"), Bytes(16, 0));
+  EXPECT_EQ(
+      Cli({"--trace", File("image.bin"), "verify-flash", File("image.bin")})
+          .status,
+      2);
 }
 
 }  // namespace
