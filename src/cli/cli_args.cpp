@@ -358,7 +358,8 @@ std::optional<SerialOption> ParseSerialOption(const std::string& text,
                                               std::string* error) {
   const std::string form =
       "Неверный ключ --serial \"" + text +
-      "\": нужно АДРЕС:ФАЙЛ[:ШИРИНА[:ФОРМАТ]], например 0x1FFC:serial.txt";
+      "\": нужно АДРЕС:ФАЙЛ[:ШИРИНА][:ФОРМАТ][:be][:step=N], например "
+      "0x1FFC:serial.txt";
   SerialOption serial;
   const size_t colon = text.find(':');
   if (colon == std::string::npos) {
@@ -394,16 +395,43 @@ std::optional<SerialOption> ParseSerialOption(const std::string& text,
     return at == std::string::npos || at < floor ? std::string()
                                                  : rest.substr(at + 1);
   };
-  if (const std::string f = last_field(); f == "bin" || f == "dec") {
-    serial.format = f == "dec" ? SerialFormat::kDecimal : SerialFormat::kBinary;
-    rest.resize(rest.size() - f.size() - 1);
-  }
-  if (const std::string f = last_field(); AllDigits(f)) {
-    width = f;
+  // WIDTH, FORMAT, the byte order (be, le) and step=N, in any order, each
+  // once.
+  bool format_seen = false;
+  bool order_seen = false;
+  bool step_seen = false;
+  for (;;) {
+    const std::string f = last_field();
+    if (!format_seen && (f == "bin" || f == "dec")) {
+      serial.format =
+          f == "dec" ? SerialFormat::kDecimal : SerialFormat::kBinary;
+      format_seen = true;
+    } else if (!order_seen && (f == "be" || f == "le")) {
+      serial.big_endian = f == "be";
+      order_seen = true;
+    } else if (!step_seen && f.rfind("step=", 0) == 0) {
+      const std::string n = f.substr(5);
+      const std::optional<int32_t> step =
+          AllDigits(n) && n.size() <= 9 ? ParseInt32(n) : std::nullopt;
+      if (!step || *step < 1) {
+        *error = "Неверный шаг номера: " + f + " (нужно step=N, N от 1)";
+        return std::nullopt;
+      }
+      serial.step = static_cast<uint64_t>(*step);
+      step_seen = true;
+    } else if (!width && AllDigits(f)) {
+      width = f;
+    } else {
+      break;
+    }
     rest.resize(rest.size() - f.size() - 1);
   }
   if (rest.empty()) {
     *error = form;
+    return std::nullopt;
+  }
+  if (serial.big_endian && serial.format == SerialFormat::kDecimal) {
+    *error = "Порядок байтов (be) — только для двоичного номера (bin)";
     return std::nullopt;
   }
   serial.file = rest;
@@ -526,8 +554,9 @@ std::string UsageText() {
   --range НАЧАЛО:ДЛИНА  только эти байты памяти (чтение, сверка, blank-check,
                         checksum); например 0x1000:256
   --port ИМЯ,ИМЯ...     несколько программаторов сразу (или --port несколько раз)
-  --serial АДРЕС:ФАЙЛ[:ШИРИНА[:bin|dec]]
+  --serial АДРЕС:ФАЙЛ[:ШИРИНА][:bin|dec][:be][:step=N]
                         серийный номер из файла-счётчика в каждую микросхему
+                        (be: старший байт первым; step=N: шаг счётчика)
   --serial АДРЕС:postgresql://…[:ШИРИНА[:bin|dec]]
                         номер из счётчика в базе данных (имя: ?counter=ИМЯ)
   --serial-name ИМЯ     имя счётчика в базе данных (default)

@@ -81,14 +81,17 @@ struct SerialOption {
   std::string file;
   int width = 4;
   SerialFormat format = SerialFormat::kBinary;
+  bool big_endian = false;  // binary, most significant byte first (":be")
+  uint64_t step = 1;        // the counter moves on by this (":step=N")
 };
 
 inline constexpr int kMaxBinarySerialWidth = 8;    // a 64-bit counter
 inline constexpr int kMaxDecimalSerialWidth = 20;  // its decimal digits
 
-// "ADDR:FILE[:WIDTH[:FORMAT]]": ADDR decimal or 0x hexadecimal, FORMAT "bin"
-// or "dec". FILE may itself hold colons (C:\...); WIDTH and FORMAT are
-// taken from the right. Nothing, with `error` set, when the text is wrong.
+// "ADDR:FILE[:WIDTH][:FORMAT][:be|le][:step=N]": ADDR decimal or 0x
+// hexadecimal, FORMAT "bin" or "dec". FILE may itself hold colons (C:\...);
+// the optional fields are taken from the right, in any order. Nothing, with
+// `error` set, when the text is wrong.
 std::optional<SerialOption> ParseSerialOption(const std::string& text,
                                               std::string* error);
 

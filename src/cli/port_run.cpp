@@ -733,7 +733,7 @@ void PortRun::StampSerialIfDue() {
   }
   serial_ = taken.value;
   const std::vector<uint8_t> bytes =
-      *EncodeSerial(*serial_, serial.width, serial.format);
+      *EncodeSerial(*serial_, serial.width, serial.format, serial.big_endian);
   for (size_t i = 0; i < queue.count(); ++i) {
     if (CarriesSerial(queue.entry(i), *serial_place_)) {
       queue.ReplaceEntry(i,

@@ -169,5 +169,26 @@ TEST_F(MemoryCommandsE2eTest, TraceHoldsEveryFrameBothWays) {
       2);
 }
 
+// --serial with :be and :step=N: the number's bytes most significant first,
+// and the counter moved on by the step for each chip.
+TEST_F(MemoryCommandsE2eTest, BigEndianSerialNumbersWithAStep) {
+  WriteFile(File("image.bin"), Bytes(chip_.begin(), chip_.begin() + 0x1000));
+  WriteFile(File("next"), std::string("4096\n"));
+  for (const uint32_t number : {4096u, 4106u}) {
+    const CliResult r =
+        Cli({"--serial", "0x1FF0:" + File("next") + ":be:step=10",
+             "write-flash", File("image.bin")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes chip = ReadBytes(File("mem/DEMO-8K.flash"));
+    ASSERT_EQ(chip.size(), 8192u);
+    EXPECT_EQ(Bytes(chip.begin() + 0x1FF0, chip.begin() + 0x1FF4),
+              (Bytes{static_cast<uint8_t>(number >> 24),
+                     static_cast<uint8_t>(number >> 16),
+                     static_cast<uint8_t>(number >> 8),
+                     static_cast<uint8_t>(number)}));
+  }
+  EXPECT_EQ(ReadText(File("next")), "4116\n");
+}
+
 }  // namespace
 }  // namespace taktm::testing
