@@ -192,12 +192,13 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
 
   const bool solo = ports.size() == 1;
   FrameTrace trace;
-  for (const std::string& port : ports) {
+  for (size_t i = 0; i < ports.size(); ++i) {
     StoredSettings own = settings;
-    own.port.port = QString::fromStdString(port);
+    own.port.port = QString::fromStdString(ports[i]);
     runs.push_back(std::make_unique<PortRun>(PortRunSetup{
         options, streams, clock, std::move(own), solo, stores.log.get(),
-        stores.counter.get(), options.trace.empty() ? nullptr : &trace}));
+        stores.counter.get(), options.trace.empty() ? nullptr : &trace,
+        ports[i] != asked[i]}));
   }
   std::optional<Gang> gang;
   if (!solo) gang.emplace(options, streams, runs);

@@ -1,5 +1,6 @@
 #include "cli/memory_commands.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "programming/opcodes.h"

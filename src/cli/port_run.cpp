@@ -76,7 +76,7 @@ PortRun::PortRun(PortRunSetup setup)
                 setup.streams.err_columns) {
   host_.set_clock(&clock_);
   json_.Add("command", entry_.name);
-  if (!solo_) json_.Add("port", port_name_);
+  if (!solo_ || setup.port_found) json_.Add("port", port_name_);
   check_timer_.setSingleShot(true);
   check_timer_.setInterval(0);
   QObject::connect(&check_timer_, &QTimer::timeout, [this] { CheckWait(); });

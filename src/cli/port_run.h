@@ -54,6 +54,8 @@ struct PortRunSetup {
   ChipLog* log = nullptr;           // --log
   SerialSource* counter = nullptr;  // --serial
   FrameTrace* trace = nullptr;      // --trace
+  // The port was found (--port auto, usb-serial:): the JSON names it.
+  bool port_found = false;
 };
 
 class PortRun {

@@ -97,6 +97,11 @@ TEST_F(PortProbeE2eTest, FindsTheOneAnsweringAmongSilentAndNoisyLines) {
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_TRUE(Contains(r.err, "порт " + File("port2"))) << r.err;
   EXPECT_TRUE(Contains(r.out, "DEMO-8K")) << r.out;
+  const CliResult json =
+      Cli({"--json", "--port", Pattern(), "--probe-ms", "2000", "info"});
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_TRUE(Contains(json.out, "\"port\":\"" + File("port2") + "\""))
+      << json.out;
   // The silent lines were sent nothing: no acknowledgement, no question.
   for (const auto& pty : silent_) {
     EXPECT_TRUE(pty->Read(1, std::chrono::milliseconds(50)).empty());
