@@ -12,6 +12,7 @@
 
 #include "harness/cli_process.h"
 #include "harness/devsim_process.h"
+#include "harness/hex_records.h"
 #include "harness/random_bytes.h"
 #include "harness/temp_dir.h"
 
@@ -86,6 +87,14 @@ TEST_F(MemoryCommandsE2eTest, ChecksumsAgreeWithGzipAndBlankChecksFindTheByte) {
       {"--port", File("nowhere"), "checksum", File("image.bin")}, File("cfg"));
   EXPECT_EQ(file.status, 0) << file.err;
   EXPECT_EQ(file.out, GzipCrc(File("image.bin")) + "\n");
+  // Intel HEX by its name, as a write reads it: the image's sum, not the
+  // text's.
+  WriteFile(File("image.hex"),
+            ImageToHex(Bytes(chip_.begin(), chip_.begin() + 0x1000)));
+  const CliResult hex =
+      RunCliProcess({"checksum", File("image.hex")}, File("cfg"));
+  EXPECT_EQ(hex.status, 0) << hex.err;
+  EXPECT_EQ(hex.out, file.out);
 
   const CliResult dirty = Cli({"--json", "blank-check", "flash"});
   EXPECT_EQ(dirty.status, 5) << dirty.out;

@@ -120,6 +120,12 @@ TEST_F(PortProbeE2eTest, NoneAnsweringIsNoProgrammer) {
   const CliResult empty =
       Cli({"--port", "auto:" + File("none*"), "--probe-ms", "800", "info"});
   EXPECT_EQ(empty.status, 3) << empty.err;
+  // No adapter has this USB serial number: nothing is opened.
+  const CliResult usb = Cli({"--port", "usb-serial:NO-SUCH-ADAPTER", "info"});
+  EXPECT_EQ(usb.status, 3) << usb.err;
+  EXPECT_TRUE(
+      Contains(usb.err, "Нет адаптера с USB серийным номером NO-SUCH-ADAPTER"))
+      << usb.err;
 }
 
 TEST_F(PortProbeE2eTest, SeveralAnsweringAreRefusedWithTheirNames) {
