@@ -777,8 +777,12 @@ void PortRun::RunOperation() {
   if (options_.range) {
     std::string error = RangeBeyond(*options_.range, memory,
                                     flash ? "память программ" : "EEPROM");
+    // The image's bytes start at its origin (--offset) and end at its size.
+    const DataBuffer& image = host_.core().buffer();
     if (error.empty() && entry_.file_is_input &&
-        options_.range->start >= host_.core().buffer().size()) {
+        (options_.range->start >= image.size() ||
+         uint64_t{options_.range->start} + options_.range->length <=
+             image.origin())) {
       error = "В образе (" + std::to_string(host_.core().buffer().size()) +
               " байт) нет байтов диапазона " + RangeText(*options_.range);
     }
