@@ -126,14 +126,17 @@ TEST(NameProbeTest, AsksOnlyForTheNameOnAcknowledgements) {
   const Bytes other = Frame({SVC_GET_CHIP_COUNT, 3});
   probe.Receive(other.data(), other.size());
   EXPECT_FALSE(probe.device());
-  probe.Receive(ack.data(), ack.size());  // asked again
-  EXPECT_EQ(sent.size(), 2u);
+  // Asked again on a later acknowledgement (when, is the link's rule).
+  for (int i = 0; i < 8 && sent.size() < 2; ++i) {
+    probe.Receive(ack.data(), ack.size());
+  }
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1], sent[0]);
   const Bytes reply = NameReply("TAKT");
   probe.Receive(reply.data(), reply.size());
   EXPECT_EQ(probe.device(), "TAKT");
   // Answered: nothing more goes out.
-  probe.Receive(ack.data(), ack.size());
-  probe.Receive(ack.data(), ack.size());
+  for (int i = 0; i < 8; ++i) probe.Receive(ack.data(), ack.size());
   EXPECT_EQ(sent.size(), 2u);
 }
 
