@@ -7,6 +7,7 @@
 
 #include "cli/db_uri.h"
 #include "cli/file_options.h"
+#include "cli/memory_commands.h"
 #include "cli/short_options.h"
 #include "programming/opcodes.h"
 #include "programming/operation_table.h"
@@ -89,6 +90,9 @@ const std::vector<CommandEntry>& CommandTable() {
       e.push_back({command, row.command, code, true, TakesFile(row),
                    TakesBits(row), TakesImage(row)});
     }
+    // A memory's read, judged or summed (memory_commands.h).
+    e.push_back({C::kBlankCheck, "blank-check", -1, true, false, false, false});
+    e.push_back({C::kChecksum, "checksum", -1, true, false, false, false});
     return e;
   }();
   return entries;
@@ -159,11 +163,13 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
       if (i + 1 < args.size()) return args[++i];
       return std::nullopt;
     };
-    if (arg == "--quiet" || arg == "--json" || arg == "--defaults") {
+    if (arg == "--quiet" || arg == "--json" || arg == "--defaults" ||
+        arg == "--probe") {
       if (inline_value) return fail("Ключ " + arg + " не принимает значения");
-      (arg == "--quiet"  ? options.quiet
-       : arg == "--json" ? options.json
-                         : options.defaults) = true;
+      (arg == "--quiet"      ? options.quiet
+       : arg == "--json"     ? options.json
+       : arg == "--defaults" ? options.defaults
+                             : options.probe) = true;
       continue;
     }
     const auto flag = std::find_if(
@@ -177,7 +183,8 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
     if (arg != "--port" && arg != "--baud" && arg != "--parity" &&
         arg != "--chip" && arg != "--timeout" && arg != "--serial" &&
         arg != "--log" && arg != "--format" && arg != "--offset" &&
-        arg != "--serial-name" && arg != "--station") {
+        arg != "--serial-name" && arg != "--station" && arg != "--probe-ms" &&
+        arg != "--range" && arg != "--trace") {
       return fail("Неизвестный ключ " + arg);
     }
     // A second value would silently win over the first.
@@ -231,6 +238,20 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
         return fail("Неверная чётность: " + *v +
                     " (нужно none, odd, even, mark или space)");
       }
+    } else if (arg == "--trace") {
+      if (v->empty()) return fail("Пустое имя файла трассировки");
+      options.trace = *v;
+    } else if (arg == "--range") {
+      std::string error;
+      options.range = ParseRange(*v, &error);
+      if (!options.range) return fail(error);
+    } else if (arg == "--probe-ms") {
+      const std::optional<int32_t> ms = ParseInt32(*v);
+      if (!ms || *ms <= 0 || *ms > 60000 || !AllDigits(*v)) {
+        return fail("Неверный срок поиска программатора: " + *v +
+                    " (1..60000 мс)");
+      }
+      options.probe_ms = *ms;
     } else if (arg == "--chip") {
       if (v->empty()) return fail("Пустое имя микросхемы");
       options.chip = *v;
@@ -250,10 +271,15 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
     return fail("Неизвестная команда " + words[0]);
   }
   options.command = entry->command;
-  const size_t wanted = (entry->takes_file || entry->takes_bits) ? 2 : 1;
+  const bool memory_word = entry->command == CliCommand::kBlankCheck ||
+                           entry->command == CliCommand::kChecksum;
+  const size_t wanted =
+      (entry->takes_file || entry->takes_bits || memory_word) ? 2 : 1;
   if (words.size() < wanted) {
     return fail(std::string("Команде ") + entry->name + " нужен аргумент " +
-                (entry->takes_file ? "ФАЙЛ" : "БИТЫ"));
+                (memory_word         ? "flash|eeprom"
+                 : entry->takes_file ? "ФАЙЛ"
+                                     : "БИТЫ"));
   }
   if (words.size() > wanted) {
     return fail(std::string("Лишний аргумент ") + words[wanted]);
@@ -263,6 +289,17 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
     options.file = words[1];
   }
   if (entry->takes_bits) options.bits = words[1];
+  if (memory_word) {
+    if (const std::string error = TakeMemoryArgument(words[1], options);
+        !error.empty()) {
+      return fail(error);
+    }
+  }
+  if (options.range && !TakesRange(options.command)) {
+    return fail(std::string("Ключ --range — для чтения, сверки, blank-check "
+                            "и checksum, не для ") +
+                entry->name);
+  }
   if (options.ports.size() > 1 && !RunsOnSeveralPorts(options.command)) {
     return fail(std::string("Команда ") + entry->name +
                 " выполняется только на одном порту");
@@ -271,7 +308,16 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
       options.command != CliCommand::kWriteEeprom) {
     return fail("Ключ --serial — только для write-flash и write-eeprom");
   }
-  if (!options.log.empty() && !entry->needs_chip) {
+  if (!options.trace.empty() &&
+      (options.command == CliCommand::kPorts || !NeedsDevice(options))) {
+    return fail(std::string("Трассировка (--trace) — для команд с "
+                            "программатором, не для ") +
+                entry->name);
+  }
+  if (options.probe && options.command != CliCommand::kPorts) {
+    return fail("Ключ --probe — только для команды ports");
+  }
+  if (!options.log.empty() && (!entry->needs_chip || !NeedsDevice(options))) {
     return fail(std::string("Журнал (--log) ведётся для команд с "
                             "микросхемой, не для ") +
                 entry->name);
@@ -312,7 +358,8 @@ std::optional<SerialOption> ParseSerialOption(const std::string& text,
                                               std::string* error) {
   const std::string form =
       "Неверный ключ --serial \"" + text +
-      "\": нужно АДРЕС:ФАЙЛ[:ШИРИНА[:ФОРМАТ]], например 0x1FFC:serial.txt";
+      "\": нужно АДРЕС:ФАЙЛ[:ШИРИНА][:ФОРМАТ][:be][:step=N], например "
+      "0x1FFC:serial.txt";
   SerialOption serial;
   const size_t colon = text.find(':');
   if (colon == std::string::npos) {
@@ -348,16 +395,43 @@ std::optional<SerialOption> ParseSerialOption(const std::string& text,
     return at == std::string::npos || at < floor ? std::string()
                                                  : rest.substr(at + 1);
   };
-  if (const std::string f = last_field(); f == "bin" || f == "dec") {
-    serial.format = f == "dec" ? SerialFormat::kDecimal : SerialFormat::kBinary;
-    rest.resize(rest.size() - f.size() - 1);
-  }
-  if (const std::string f = last_field(); AllDigits(f)) {
-    width = f;
+  // WIDTH, FORMAT, the byte order (be, le) and step=N, in any order, each
+  // once.
+  bool format_seen = false;
+  bool order_seen = false;
+  bool step_seen = false;
+  for (;;) {
+    const std::string f = last_field();
+    if (!format_seen && (f == "bin" || f == "dec")) {
+      serial.format =
+          f == "dec" ? SerialFormat::kDecimal : SerialFormat::kBinary;
+      format_seen = true;
+    } else if (!order_seen && (f == "be" || f == "le")) {
+      serial.big_endian = f == "be";
+      order_seen = true;
+    } else if (!step_seen && f.rfind("step=", 0) == 0) {
+      const std::string n = f.substr(5);
+      const std::optional<int32_t> step =
+          AllDigits(n) && n.size() <= 9 ? ParseInt32(n) : std::nullopt;
+      if (!step || *step < 1) {
+        *error = "Неверный шаг номера: " + f + " (нужно step=N, N от 1)";
+        return std::nullopt;
+      }
+      serial.step = static_cast<uint64_t>(*step);
+      step_seen = true;
+    } else if (!width && AllDigits(f)) {
+      width = f;
+    } else {
+      break;
+    }
     rest.resize(rest.size() - f.size() - 1);
   }
   if (rest.empty()) {
     *error = form;
+    return std::nullopt;
+  }
+  if (serial.big_endian && serial.format == SerialFormat::kDecimal) {
+    *error = "Порядок байтов (be) — только для двоичного номера (bin)";
     return std::nullopt;
   }
   serial.file = rest;
@@ -431,6 +505,7 @@ std::string UsageText() {
 
 Команды:
   ports                 последовательные порты: имя, описание, USB VID:PID
+                        (с --probe: и имя программатора, ответившего на порту)
   info                  имя программатора и строки «О программе»
   chips                 список микросхем с номерами
   ops                   операции, размеры памяти, LOCK и FUSE биты (--chip)
@@ -449,10 +524,17 @@ std::string UsageText() {
   write-fuses БИТЫ      записать FUSE биты
   read-locks            прочитать LOCK биты
   write-locks БИТЫ      записать LOCK биты
+  blank-check flash|eeprom   проверить, что память чиста (все байты FF)
+  checksum flash|eeprom  CRC-32 памяти микросхемы (как у zlib и crc32)
+  checksum ФАЙЛ         CRC-32 образа файла, загруженного как для записи
 БИТЫ: имена или номера установленных битов через запятую; "-" — ни одного.
 
 Ключи (по умолчанию — сохранённые настройки программы):
   -p, --port ИМЯ        порт
+  --port auto           найти порт, на котором отвечает программатор
+  --port auto:ШАБЛОН    искать только среди имён по шаблону (/dev/ttyUSB*)
+  --port usb-serial:НОМЕР  адаптер с этим USB серийным номером
+  --probe-ms МС         срок поиска программатора (5500)
   -b, --baud N          скорость, бит/с
   --parity none|odd|even|mark|space
   -c, --chip НОМЕР|ИМЯ  микросхема
@@ -469,23 +551,28 @@ std::string UsageText() {
   --defaults            не читать сохранённые настройки программы
   ФАЙЛ "-"              стандартный ввод (запись, сверка) или вывод (чтение)
   --timeout СЕК         предельное время операции (600)
+  --range НАЧАЛО:ДЛИНА  только эти байты памяти (чтение, сверка, blank-check,
+                        checksum); например 0x1000:256
   --port ИМЯ,ИМЯ...     несколько программаторов сразу (или --port несколько раз)
-  --serial АДРЕС:ФАЙЛ[:ШИРИНА[:bin|dec]]
+  --serial АДРЕС:ФАЙЛ[:ШИРИНА][:bin|dec][:be][:step=N]
                         серийный номер из файла-счётчика в каждую микросхему
+                        (be: старший байт первым; step=N: шаг счётчика)
   --serial АДРЕС:postgresql://…[:ШИРИНА[:bin|dec]]
                         номер из счётчика в базе данных (имя: ?counter=ИМЯ)
   --serial-name ИМЯ     имя счётчика в базе данных (default)
   --log ФАЙЛ            журнал: строка JSON на каждую микросхему
   --log postgresql://…  журнал в базе данных: строка на каждую микросхему
   --station ИМЯ         имя станции в журнале базы данных (имя компьютера)
+  --trace ФАЙЛ          все кадры обмена с временем, для сообщения об ошибке
   -q, --quiet           без хода выполнения и пояснений
   --json                результат в JSON
   -h, --help            эта справка
   -V, --version         версия программы
 
-Коды выхода: 0 успех; 1 сбой программатора; 2 ошибка в командной строке;
-3 нет программатора; 4 неверная сигнатура; 5 ошибка сверки; 6 ошибка файла
-или базы данных.
+Коды выхода: 0 успех; 1 сбой программатора; 2 ошибка в командной строке
+(и программатор найден на нескольких портах); 3 нет программатора;
+4 неверная сигнатура; 5 ошибка сверки (и память не чиста в blank-check);
+6 ошибка файла или базы данных.
 
 takt-m-cli db-init postgresql://…   создать таблицы в базе данных
 )";

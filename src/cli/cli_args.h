@@ -36,6 +36,17 @@ enum class CliCommand {
   kWriteFuses,
   kReadLocks,
   kWriteLocks,
+  kBlankCheck,
+  kChecksum,
+};
+
+// The memory blank-check and checksum look at; kNone for checksum FILE.
+enum class MemoryTarget { kNone, kFlash, kEeprom };
+
+// --range: `length` bytes from `start`.
+struct AddressRange {
+  uint32_t start = 0;
+  uint32_t length = 0;
 };
 
 // What a command needs and which operation of the device list carries it out.
@@ -55,6 +66,10 @@ const CommandEntry& EntryOf(CliCommand command);
 const char* CommandForOperation(int code);
 
 inline constexpr uint32_t kDefaultTimeoutSeconds = 600;
+// How long --port auto waits for programmers to answer: long enough for a
+// device idling at the slowest pace it may (4.9 s between acknowledgements)
+// to be asked and to answer.
+inline constexpr int kDefaultProbeMs = 5500;
 
 // How a serial number is written into the image: `width` bytes at
 // `address`, little-endian binary or ASCII decimal digits (zero-padded to
@@ -66,14 +81,17 @@ struct SerialOption {
   std::string file;
   int width = 4;
   SerialFormat format = SerialFormat::kBinary;
+  bool big_endian = false;  // binary, most significant byte first (":be")
+  uint64_t step = 1;        // the counter moves on by this (":step=N")
 };
 
 inline constexpr int kMaxBinarySerialWidth = 8;    // a 64-bit counter
 inline constexpr int kMaxDecimalSerialWidth = 20;  // its decimal digits
 
-// "ADDR:FILE[:WIDTH[:FORMAT]]": ADDR decimal or 0x hexadecimal, FORMAT "bin"
-// or "dec". FILE may itself hold colons (C:\...); WIDTH and FORMAT are
-// taken from the right. Nothing, with `error` set, when the text is wrong.
+// "ADDR:FILE[:WIDTH][:FORMAT][:be|le][:step=N]": ADDR decimal or 0x
+// hexadecimal, FORMAT "bin" or "dec". FILE may itself hold colons (C:\...);
+// the optional fields are taken from the right, in any order. Nothing, with
+// `error` set, when the text is wrong.
 std::optional<SerialOption> ParseSerialOption(const std::string& text,
                                               std::string* error);
 
@@ -110,6 +128,11 @@ struct CliOptions {
   // log names (--station, else the host name).
   std::optional<std::string> serial_name;
   std::optional<std::string> station;
+  MemoryTarget memory = MemoryTarget::kNone;  // blank-check, checksum
+  std::optional<AddressRange> range;          // --range
+  std::string trace;                          // --trace: the frames of the run
+  bool probe = false;                         // ports --probe
+  int probe_ms = kDefaultProbeMs;  // --probe-ms: the search's deadline
 };
 
 struct ParsedArgs {

@@ -13,6 +13,9 @@ CliHost::CliHost(const OptionsModel& options)
   session_.on_event = [this] {
     if (on_event) on_event();
   };
+  session_.on_receive = [this](const uint8_t* bytes, uint16_t count) {
+    if (on_wire) on_wire(false, bytes, count);
+  };
 }
 
 void CliHost::Open(const PortSettings& settings) {
@@ -61,6 +64,7 @@ bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
   if (first_write_ms_ < 0 && since_ != nullptr) {
     first_write_ms_ = since_->elapsed();
   }
+  if (on_wire) on_wire(true, bytes, count);
   const bool written = session_.comm().WriteData(bytes, count);
   if (on_frame_written) on_frame_written();
   return written;

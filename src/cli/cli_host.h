@@ -70,6 +70,9 @@ class CliHost : public AppHost {
   // frame is then laid out again from them) or empty the queue (nothing is
   // sent).
   std::function<void()> before_send;
+  // Called with the bytes of every frame handed to the port (`sent`) and
+  // of every chunk received, before the parser sees it.
+  std::function<void(bool sent, const uint8_t*, size_t)> on_wire;
   // Called with every warning box's text as it is shown.
   std::function<void(const std::string&)> on_warning;
   // Called after whatever may end a wait: received bytes handled, the

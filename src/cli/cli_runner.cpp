@@ -6,9 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "buffer/file_io.h"
+#include "buffer/working_file.h"
 #include "cli/file_roles.h"
+#include "cli/frame_trace.h"
 #include "cli/gang_report.h"
 #include "cli/json_text.h"
+#include "cli/memory_commands.h"
+#include "cli/port_probe.h"
 #include "cli/record_setup.h"
 #include "cli/stop_signals.h"
 #include "cli/stored_settings.h"
@@ -122,6 +127,20 @@ class Gang {
   const bool show_progress_;
 };
 
+// The trace goes to its file through the program's save rules once the runs
+// are over; a trace that could not be written fails a run that succeeded.
+ExitStatus SaveTrace(const CliOptions& options, const CliStreams& streams,
+                     const FrameTrace& trace) {
+  const std::string text = trace.Text();
+  const std::error_code error =
+      SaveFile(options.trace, reinterpret_cast<const uint8_t*>(text.data()),
+               text.size());
+  if (!error) return ExitStatus::kOk;
+  streams.err << "takt-m-cli: " << SaveFailureText(options.trace, error)
+              << '\n';
+  return ExitStatus::kFileError;
+}
+
 }  // namespace
 
 ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
@@ -141,6 +160,23 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   if (const std::string shared = SharedFileError(options); !shared.empty()) {
     return FailEarly(options, streams, ExitStatus::kUsage, shared);
   }
+  // --port auto and usb-serial: the port is found before any file is opened.
+  std::vector<std::string> ports = options.ports;
+  if (ports.empty()) ports.push_back(settings.port.port.toStdString());
+  const std::vector<std::string> asked = ports;
+  if (const PortChoice choice =
+          NeedsDevice(options)
+              ? ResolvePorts(ports, settings.port, options.probe_ms)
+              : PortChoice{};
+      choice.status != ExitStatus::kOk) {
+    return FailEarly(options, streams, choice.status, choice.message);
+  }
+  for (size_t i = 0; i < ports.size(); ++i) {
+    if (ports[i] != asked[i] && !options.quiet && !options.json) {
+      streams.err << "takt-m-cli: " << asked[i] << ": порт " << ports[i]
+                  << '\n';
+    }
+  }
   // Ctrl-C, SIGTERM and SIGHUP end the runs in progress in the event loop,
   // each with its line in the log, instead of killing the process between
   // a number taken and its record.
@@ -154,15 +190,15 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
     return FailEarly(options, streams, ExitStatus::kFileError, error);
   }
 
-  std::vector<std::string> ports = options.ports;
-  if (ports.empty()) ports.push_back(settings.port.port.toStdString());
   const bool solo = ports.size() == 1;
-  for (const std::string& port : ports) {
+  FrameTrace trace;
+  for (size_t i = 0; i < ports.size(); ++i) {
     StoredSettings own = settings;
-    own.port.port = QString::fromStdString(port);
-    runs.push_back(std::make_unique<PortRun>(
-        PortRunSetup{options, streams, clock, std::move(own), solo,
-                     stores.log.get(), stores.counter.get()}));
+    own.port.port = QString::fromStdString(ports[i]);
+    runs.push_back(std::make_unique<PortRun>(PortRunSetup{
+        options, streams, clock, std::move(own), solo, stores.log.get(),
+        stores.counter.get(), options.trace.empty() ? nullptr : &trace,
+        ports[i] != asked[i]}));
   }
   std::optional<Gang> gang;
   if (!solo) gang.emplace(options, streams, runs);
@@ -192,6 +228,8 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   }
   std::vector<ExitStatus> statuses;
   for (const auto& run : runs) statuses.push_back(run->status());
+  if (!options.trace.empty())
+    statuses.push_back(SaveTrace(options, streams, trace));
   if (gang) gang->Summary();
   return WorstStatus(statuses);
 }

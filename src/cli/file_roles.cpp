@@ -39,6 +39,9 @@ std::string SharedFileError(const CliOptions& options) {
     roles.emplace_back(options.serial->file, "счётчик номеров (--serial)");
   }
   if (!options.log.empty()) roles.emplace_back(options.log, "журнал (--log)");
+  if (!options.trace.empty()) {
+    roles.emplace_back(options.trace, "трассировка (--trace)");
+  }
   if (entry.takes_file) {
     roles.emplace_back(options.file,
                        std::string(entry.file_is_input ? "образ" : "файл") +

@@ -1,7 +1,8 @@
-// One file, one role: the serial counter, the production log and the
-// command's own file (the image read or the output written) must be three
-// files. A log that is also the counter, or the image, would have its lines
-// lost in a renamed file or written into the next chip.
+// One file, one role: the serial counter, the production log, the frame
+// trace and the command's own file (the image read or the output written)
+// must be different files. A log that is also the counter, or the image,
+// would have its lines lost in a renamed file or written into the next chip;
+// a trace saved over the image would replace it.
 #ifndef TAKT_CLI_FILE_ROLES_H_
 #define TAKT_CLI_FILE_ROLES_H_
 

@@ -9,9 +9,13 @@
 
 #include "buffer/file_io.h"
 #include "buffer/working_file.h"
+#include "cli/checksum.h"
 #include "cli/file_options.h"
+#include "cli/frame_trace.h"
 #include "cli/log_line.h"
+#include "cli/memory_commands.h"
 #include "cli/port_listing.h"
+#include "cli/port_probe.h"
 #include "cli/record_stores.h"
 #include "cli/stdio_files.h"
 #include "cli/stop_signals.h"
@@ -72,7 +76,7 @@ PortRun::PortRun(PortRunSetup setup)
                 setup.streams.err_columns) {
   host_.set_clock(&clock_);
   json_.Add("command", entry_.name);
-  if (!solo_) json_.Add("port", port_name_);
+  if (!solo_ || setup.port_found) json_.Add("port", port_name_);
   check_timer_.setSingleShot(true);
   check_timer_.setInterval(0);
   QObject::connect(&check_timer_, &QTimer::timeout, [this] { CheckWait(); });
@@ -83,6 +87,18 @@ PortRun::PortRun(PortRunSetup setup)
   host_.on_event = [this] {
     if (wait_then_) check_timer_.start();
   };
+  if (FrameTrace* trace = setup.trace) {
+    const std::string label = solo_ ? std::string() : port_name_;
+    host_.on_wire = [this, trace, label](bool sent, const uint8_t* bytes,
+                                         size_t count) {
+      const int64_t us = clock_.nsecsElapsed() / 1000;
+      if (sent) {
+        trace->Sent(label, us, bytes, count);
+      } else {
+        trace->Received(label, us, bytes, count);
+      }
+    };
+  }
 }
 
 void PortRun::Note(const std::string& line) {
@@ -240,6 +256,10 @@ void PortRun::CheckWait() {
 void PortRun::Start() {
   started_ms_ = clock_.elapsed();
   if (options_.command == CliCommand::kPorts) return ListPorts();
+  if (!NeedsDevice(options_)) {  // checksum FILE
+    if (!LoadInputFile()) return;
+    return ReportImage("Образ", host_.core().buffer().size());
+  }
   if (entry_.file_is_input && !LoadInputFile()) return;
   Discover();
 }
@@ -247,11 +267,24 @@ void PortRun::Start() {
 // Needs no port and no device: what --port may name.
 void PortRun::ListPorts() {
   const std::vector<SerialPortEntry> ports = ListSerialPorts();
+  // --probe: which ports a programmer answers on, asked all at once.
+  std::vector<ProbeAnswer> answers;
+  if (options_.probe) {
+    std::vector<std::string> locations;
+    for (const SerialPortEntry& port : ports) {
+      locations.push_back(port.location);
+    }
+    answers = ProbePorts(locations, settings_.port, options_.probe_ms);
+  }
   std::vector<JsonObject> list;
-  for (const SerialPortEntry& port : ports) {
-    Say(PortLine(port));
+  for (size_t i = 0; i < ports.size(); ++i) {
+    const SerialPortEntry& port = ports[i];
+    const std::optional<std::string> device =
+        i < answers.size() ? answers[i].device : std::nullopt;
+    Say(PortLine(port) + (options_.probe ? "\t" + device.value_or("-") : ""));
     JsonObject o;
     o.Add("name", port.name).Add("location", port.location);
+    if (device) o.Add("programmer", *device);
     if (!port.description.empty()) o.Add("description", port.description);
     if (!port.manufacturer.empty()) o.Add("manufacturer", port.manufacturer);
     if (!port.serial_number.empty()) {
@@ -573,6 +606,17 @@ void PortRun::ReportBits(BitKind kind) {
 // otherwise), through the window's writers; "-" is standard output, with
 // every message on standard error.
 void PortRun::SaveRead() {
+  // With --range the file holds the range's bytes alone.
+  if (options_.range) {
+    DataBuffer& image = host_.core().buffer();
+    const std::vector<uint8_t> all = image.bytes();
+    const size_t from = std::min<size_t>(options_.range->start, all.size());
+    const size_t to =
+        std::min<size_t>(from + options_.range->length, all.size());
+    image.Assign(
+        std::vector<uint8_t>(all.begin() + static_cast<ptrdiff_t>(from),
+                             all.begin() + static_cast<ptrdiff_t>(to)));
+  }
   const DataBuffer& buffer = host_.core().buffer();
   const std::string& path = options_.file;
   const ImageFormat format =
@@ -604,6 +648,48 @@ void PortRun::SaveRead() {
            ? ""
            : std::string(" (") + FormatTitle(format) + ")"));
   Finish(ExitStatus::kOk);
+}
+
+// blank-check and checksum: the memory read (or the file's image), within
+// the range when one is given; `size` is the memory's (or image's) size.
+void PortRun::ReportImage(const std::string& what, size_t size) {
+  const DataBuffer& buffer = host_.core().buffer();
+  size_t from = 0;
+  size_t count = std::min(size, buffer.size());
+  if (options_.range) {
+    if (const std::string error = RangeBeyond(*options_.range, count, what);
+        !error.empty()) {
+      return Finish(ExitStatus::kUsage, error);
+    }
+    from = options_.range->start;
+    count = options_.range->length;
+  }
+  const uint8_t* data = buffer.data() + from;
+  json_.AddNumber("bytes", static_cast<int64_t>(count));
+  if (options_.range) {
+    json_.AddNumber("start", static_cast<int64_t>(from));
+  }
+  if (options_.command == CliCommand::kChecksum) {
+    const std::string crc = Crc32Text(Crc32(data, count));
+    json_.Add("crc32", crc);
+    Say(crc);
+    return Finish(ExitStatus::kOk);
+  }
+  const std::optional<size_t> dirty = FirstNotBlank(data, count);
+  json_.AddBool("blank", !dirty);
+  if (!dirty) {
+    Say(what + " чиста: " + std::to_string(count) + " байт FF.");
+    return Finish(ExitStatus::kOk);
+  }
+  const uint32_t address = static_cast<uint32_t>(from + *dirty);
+  char value[5];
+  std::snprintf(value, sizeof value, "0x%02X", data[*dirty]);
+  json_.AddNumber("address", address)
+      .Add("address_hex", Hex(address))
+      .Add("value", value);
+  Finish(
+      ExitStatus::kVerifyMismatch,
+      what + " не чиста: по адресу 0x" + Hex(address) + " байт " + value + ".");
 }
 
 void PortRun::ImageReady() {
@@ -647,7 +733,7 @@ void PortRun::StampSerialIfDue() {
   }
   serial_ = taken.value;
   const std::vector<uint8_t> bytes =
-      *EncodeSerial(*serial_, serial.width, serial.format);
+      *EncodeSerial(*serial_, serial.width, serial.format, serial.big_endian);
   for (size_t i = 0; i < queue.count(); ++i) {
     if (CarriesSerial(queue.entry(i), *serial_place_)) {
       queue.ReplaceEntry(i,
@@ -671,22 +757,39 @@ void PortRun::FollowQueue() {
 void PortRun::RunOperation() {
   ChipProgrammer& p = programmer();
   for (size_t k = 0; k < p.operation_rows().size(); ++k) {
-    if (p.OperationCodes()[k] == entry_.operation) {
+    if (p.OperationCodes()[k] == OperationOf(options_)) {
       operation_row_ = static_cast<int>(k);
     }
   }
   if (operation_row_ < 0) {
     return Finish(ExitStatus::kUsage,
-                  std::string("Операция \"") + OperationName(entry_.operation) +
+                  std::string("Операция \"") +
+                      OperationName(OperationOf(options_)) +
                       "\" не разрешена для этой микросхемы");
   }
   // An image larger than the memory would be cut; refuse it before anything
   // reaches the chip. (The window's warning for this case says the part that
   // fits is written, which is not what happens here.)
-  const OperationRow& row = *FindOperation(entry_.operation);
+  const OperationRow& row = *FindOperation(OperationOf(options_));
   const bool flash = row.memory == OperationMemory::kFlash;
   const bool write = row.action == OperationAction::kWrite;
   const uint32_t memory = flash ? p.FlashSize() : p.EepromSize();
+  if (options_.range) {
+    std::string error = RangeBeyond(*options_.range, memory,
+                                    flash ? "память программ" : "EEPROM");
+    // The image's bytes start at its origin (--offset) and end at its size.
+    const DataBuffer& image = host_.core().buffer();
+    if (error.empty() && entry_.file_is_input &&
+        (options_.range->start >= image.size() ||
+         uint64_t{options_.range->start} + options_.range->length <=
+             image.origin())) {
+      error = "В образе (" + std::to_string(host_.core().buffer().size()) +
+              " байт) нет байтов диапазона " + RangeText(*options_.range);
+    }
+    if (!error.empty()) return Finish(ExitStatus::kUsage, error);
+    p.set_range(ChipProgrammer::ChunkRange{options_.range->start,
+                                           options_.range->length});
+  }
   if (entry_.file_is_input && host_.core().buffer().size() > memory) {
     return Finish(
         ExitStatus::kFileError,
@@ -709,7 +812,7 @@ void PortRun::RunOperation() {
                     row.code, static_cast<uint8_t>(row.verify_code)};
   }
   // The same decision the write's sequence takes.
-  verify_expected_ = p.QueuesVerify(entry_.operation);
+  verify_expected_ = p.QueuesVerify(OperationOf(options_));
   // Bit writes: the ticks are set in the dialog's rows and "Записать"
   // queues them, as the user would do.
   const bool bit_write = entry_.takes_bits;
@@ -785,7 +888,7 @@ void PortRun::RunOperation() {
   };
   if (serial_place_) host_.before_send = [this] { StampSerialIfDue(); };
   if (show_progress_) {
-    progress_.Begin(OperationName(entry_.operation));
+    progress_.Begin(OperationName(OperationOf(options_)));
     const int64_t now = clock_.elapsed();
     progress_.Update(
         {bytes_.done(), bytes_.total(), bytes_.BytesPerSecond(now)}, now);
@@ -827,6 +930,13 @@ void PortRun::AfterOperation(bool drained) {
     case CliCommand::kReadFlash:
     case CliCommand::kReadEeprom:
       return SaveRead();
+    case CliCommand::kBlankCheck:
+    case CliCommand::kChecksum:
+      return ReportImage(
+          options_.memory == MemoryTarget::kFlash ? "Память программ"
+                                                  : "EEPROM",
+          options_.memory == MemoryTarget::kFlash ? p.FlashSize()
+                                                  : p.EepromSize());
     case CliCommand::kWriteFuses:
     case CliCommand::kWriteLocks:
       if (ReadBitsBack()) return;

@@ -30,6 +30,7 @@
 namespace taktm {
 
 class ChipLog;
+class FrameTrace;
 class SerialSource;
 
 struct CliStreams {
@@ -52,6 +53,9 @@ struct PortRunSetup {
   bool solo = true;
   ChipLog* log = nullptr;           // --log
   SerialSource* counter = nullptr;  // --serial
+  FrameTrace* trace = nullptr;      // --trace
+  // The port was found (--port auto, usb-serial:): the JSON names it.
+  bool port_found = false;
 };
 
 class PortRun {
@@ -116,6 +120,7 @@ class PortRun {
   void FollowQueue();
   void AfterOperation(bool drained);
   void SaveRead();
+  void ReportImage(const std::string& what, size_t size);
   void ReportBits(BitKind kind);
   void ReportOps();
   // After a bit write: reads the bits back when the chip allows it; false

@@ -16,6 +16,9 @@ std::string OpenRecordStores(const CliOptions& options, RecordStores* stores) {
   if (options.serial) {
     const SerialOption& serial = *options.serial;
     if (IsDatabaseUri(serial.file)) {
+      if (serial.step != 1) {
+        return "Шаг номера (:step=) — только для счётчика в файле";
+      }
       std::string error;
       std::optional<DatabaseUri> uri = ParseDatabaseUri(serial.file, &error);
       if (!uri) return error;
@@ -25,7 +28,8 @@ std::string OpenRecordStores(const CliOptions& options, RecordStores* stores) {
       stores->counter =
           std::make_unique<DbSerialSource>(serial_db, counter_name);
     } else {
-      stores->counter = std::make_unique<FileSerialSource>(serial.file);
+      stores->counter =
+          std::make_unique<FileSerialSource>(serial.file, serial.step);
     }
     const CounterResult counter = stores->counter->Peek();
     if (!counter.value) return counter.error;

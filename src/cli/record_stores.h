@@ -38,15 +38,18 @@ class ChipLog {
 // The file forms.
 class FileSerialSource : public SerialSource {
  public:
-  explicit FileSerialSource(std::string path) : path_(std::move(path)) {}
+  // `step`: the counter moves on by this for each number (":step=N").
+  explicit FileSerialSource(std::string path, uint64_t step = 1)
+      : path_(std::move(path)), step_(step) {}
   CounterResult Peek() override { return PeekCounter(path_); }
   CounterResult Take(uint64_t max_value, const BeforeTake& before) override {
-    return TakeSerial(path_, max_value, before);
+    return TakeSerial(path_, max_value, before, step_);
   }
   std::string name() const override { return "\"" + path_ + "\""; }
 
  private:
   std::string path_;
+  uint64_t step_;
 };
 
 class FileChipLog : public ChipLog {

@@ -166,7 +166,7 @@ CounterResult PeekCounter(const std::string& path) {
 }
 
 CounterResult TakeSerial(const std::string& path, uint64_t max_value,
-                         const BeforeTake& before) {
+                         const BeforeTake& before, uint64_t step) {
   int e = 0;
   const std::optional<std::string> real = RealPath(path, &e);
   if (!real) {
@@ -183,7 +183,7 @@ CounterResult TakeSerial(const std::string& path, uint64_t max_value,
     return Fail("Номер " + std::to_string(*value) + " из " + Quoted(path) +
                 " не помещается в место номера");
   }
-  if (*value == UINT64_MAX) {
+  if (step == 0 || *value > UINT64_MAX - step) {
     return Fail("Счётчик " + Quoted(path) + " исчерпан");
   }
   if (before) {
@@ -210,7 +210,7 @@ CounterResult TakeSerial(const std::string& path, uint64_t max_value,
   ::fchmod(out.get(), st.st_mode & 07777);
   [[maybe_unused]] const int owned = ::fchown(out.get(), st.st_uid, st.st_gid);
 #endif
-  const std::string text = std::to_string(*value + 1) + "\n";
+  const std::string text = std::to_string(*value + step) + "\n";
   size_t written = 0;
   while (written < text.size()) {
     const ssize_t n =

@@ -28,11 +28,12 @@ CounterResult PeekCounter(const std::string& path);
 // ever taken without one. An error text refuses the number.
 using BeforeTake = std::function<std::string(uint64_t number)>;
 
-// Takes the next number, at most `max_value` (what fits the number's place);
-// a larger one is refused and the counter left as it was, as it is when
+// Takes the next number, at most `max_value` (what fits the number's place),
+// and moves the counter on by `step`; a larger number, or a next value past
+// 64 bits, is refused and the counter left as it was, as it is when
 // `before` gives an error.
 CounterResult TakeSerial(const std::string& path, uint64_t max_value,
-                         const BeforeTake& before = {});
+                         const BeforeTake& before = {}, uint64_t step = 1);
 
 }  // namespace taktm
 

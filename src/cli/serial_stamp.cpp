@@ -39,7 +39,8 @@ Overlap OverlapOf(const std::vector<uint8_t>& command,
 }  // namespace
 
 std::optional<std::vector<uint8_t>> EncodeSerial(uint64_t value, int width,
-                                                 SerialFormat format) {
+                                                 SerialFormat format,
+                                                 bool big_endian) {
   if (width < 1) return std::nullopt;
   std::vector<uint8_t> bytes(static_cast<size_t>(width));
   const uint64_t base = format == SerialFormat::kBinary ? 256 : 10;
@@ -54,6 +55,9 @@ std::optional<std::vector<uint8_t>> EncodeSerial(uint64_t value, int width,
     }
   }
   if (rest != 0) return std::nullopt;
+  if (big_endian && format == SerialFormat::kBinary) {
+    std::reverse(bytes.begin(), bytes.end());
+  }
   return bytes;
 }
 

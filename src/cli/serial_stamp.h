@@ -15,11 +15,13 @@
 
 namespace taktm {
 
-// The bytes of `value` at the number's place: little-endian binary, or
+// The bytes of `value` at the number's place: binary (little-endian, or
+// big-endian when asked), or
 // decimal digits padded with '0' on the left. Nothing when it does not fit
 // in `width`.
 std::optional<std::vector<uint8_t>> EncodeSerial(uint64_t value, int width,
-                                                 SerialFormat format);
+                                                 SerialFormat format,
+                                                 bool big_endian = false);
 
 // The largest number `width` bytes hold in `format`.
 uint64_t MaxSerialValue(int width, SerialFormat format);

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -22,6 +23,7 @@
 #include "config/default_port.h"
 #include "config/folder_tree.h"
 #include "config/parity.h"
+#include "config/port_description.h"
 #include "config/port_name_validator.h"
 #include "config/settings_store.h"
 #include "link/comm32.h"
@@ -242,8 +244,20 @@ void TForm3::SelectParityItem(int index) {
 
 void TForm3::RefreshPortList() {
   QStringList names;
+  QHash<QString, QString> tips;  // what each port tells beside its name
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-    names << (kPortNamesInCapitals ? info.portName() : info.systemLocation());
+    const QString name =
+        kPortNamesInCapitals ? info.portName() : info.systemLocation();
+    names << name;
+    PortFacts facts;
+    facts.description = info.description().toStdString();
+    facts.manufacturer = info.manufacturer().toStdString();
+    facts.serial_number = info.serialNumber().toStdString();
+    if (info.hasVendorIdentifier()) facts.vendor_id = info.vendorIdentifier();
+    if (info.hasProductIdentifier()) {
+      facts.product_id = info.productIdentifier();
+    }
+    tips.insert(name, QString::fromStdString(PortDescriptionText(facts)));
   }
   names.sort();
   names.removeDuplicates();
@@ -252,6 +266,11 @@ void TForm3::RefreshPortList() {
   const QSignalBlocker block(port_field_);
   port_field_->clear();
   port_field_->addItems(names);
+  for (int i = 0; i < names.size(); ++i) {
+    if (!tips.value(names[i]).isEmpty()) {
+      port_field_->setItemData(i, tips.value(names[i]), Qt::ToolTipRole);
+    }
+  }
   port_field_->setCurrentIndex(port_field_->findText(current));
   port_field_->setEditText(current);
 }

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,14 @@ class ChipProgrammer : public ReplyHandler {
   // the parser's ReplyMatcher before this is asked.
   bool AnswersHead(const ReplyRecord& reply, uint8_t length,
                    const std::vector<uint8_t>& head) override;
+
+  // Reads and verifies of either memory cover only `length` bytes from
+  // `start` (the command line's --range); nothing: the whole memory.
+  struct ChunkRange {
+    uint32_t start = 0;
+    uint32_t length = 0;
+  };
+  void set_range(std::optional<ChunkRange> range) { range_ = range; }
 
   // Main window shown: SVC_END, then SVC_GET_NAME.
   void FormShow();
@@ -153,6 +162,7 @@ class ChipProgrammer : public ReplyHandler {
   std::array<uint8_t, kOperationSlots> operation_codes_{};
   bool signature_ok_ = false;
   uint32_t flash_size_ = 0;
+  std::optional<ChunkRange> range_;
   uint32_t eeprom_size_ = 0;
   uint32_t size_f1_ = 0;
 

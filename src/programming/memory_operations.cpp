@@ -107,9 +107,12 @@ void ChipProgrammer::ReadMemory(uint8_t opcode, uint32_t size) {
     return;
   }
   host_.ResizeBuffer(size);
-  for (uint64_t a = 0; a < size; a += kChunkSize) {
+  const uint64_t from = range_ ? range_->start : 0;
+  const uint64_t to =
+      range_ ? std::min<uint64_t>(size, from + range_->length) : size;
+  for (uint64_t a = from; a < to; a += kChunkSize) {
     QueueRead(opcode, static_cast<uint32_t>(a),
-              static_cast<uint8_t>(std::min<uint64_t>(kChunkSize, size - a)));
+              static_cast<uint8_t>(std::min<uint64_t>(kChunkSize, to - a)));
   }
   QueueCommand(SVC_END);
 }
@@ -187,6 +190,18 @@ void ChipProgrammer::VerifyAlone(uint8_t opcode, uint32_t size) {
   ClearStatus();
   const uint32_t limit =
       static_cast<uint32_t>(std::min<size_t>(size, buffer_.size()));
+  if (range_) {  // only the image's bytes inside the range are compared
+    const uint64_t from = std::max<uint64_t>(range_->start, buffer_.origin());
+    const uint64_t to =
+        std::min<uint64_t>(limit, uint64_t{range_->start} + range_->length);
+    for (uint64_t a = from; a < to; a += kChunkSize) {
+      QueueData(opcode, static_cast<uint32_t>(a),
+                static_cast<uint8_t>(std::min<uint64_t>(kChunkSize, to - a)));
+    }
+    QueueCommand(SVC_END);
+    if (from < to) MarkVerifyEnd();
+    return;
+  }
   QueueChunks(opcode, limit, false);
   QueueCommand(SVC_END);
   if (limit > buffer_.origin()) MarkVerifyEnd();

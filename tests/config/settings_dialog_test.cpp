@@ -24,6 +24,7 @@
 #include "config/default_port.h"
 #include "config/folder_tree.h"
 #include "config/options.h"
+#include "config/port_description.h"
 #include "config/port_name_validator.h"
 #include "link/comm32.h"
 #include "support/pty.h"
@@ -473,6 +474,20 @@ TEST_F(SettingsDialogTest, PortListOffersThePortsPresentAndKeepsTypedNames) {
   QStringList offered;
   for (int i = 0; i < field->count(); ++i) offered << field->itemText(i);
   EXPECT_EQ(offered, present);
+  // Each port tells what it is in its tooltip; the item stays its name.
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    const int i = field->findText(kPortNamesInCapitals ? info.portName()
+                                                       : info.systemLocation());
+    PortFacts facts;
+    facts.description = info.description().toStdString();
+    facts.manufacturer = info.manufacturer().toStdString();
+    facts.serial_number = info.serialNumber().toStdString();
+    if (info.hasVendorIdentifier()) facts.vendor_id = info.vendorIdentifier();
+    if (info.hasProductIdentifier())
+      facts.product_id = info.productIdentifier();
+    EXPECT_EQ(field->itemData(i, Qt::ToolTipRole).toString().toStdString(),
+              PortDescriptionText(facts));
+  }
   EXPECT_EQ(field->currentText(), "/dev/takt-m");
   form.hide();
   if (!present.isEmpty()) {

@@ -203,6 +203,39 @@ TEST_F(MemoryOperationsTest, AnImageWithAnOriginStartsItsChunksThere) {
   EXPECT_EQ(buffer_.origin(), 0u);
 }
 
+// A range: reads and verifies lay their chunks out from its start to its
+// end only; a verify also starts no lower than the image's origin.
+TEST_F(MemoryOperationsTest, ARangeQueuesOnlyTheChunksInsideIt) {
+  device_.flash.assign(1000, 0x11);
+  device_.flash_size = 1000;
+  programmer_.ListBox1Click(0);
+  AnswerAll();
+  programmer_.set_range(ChipProgrammer::ChunkRange{100, 500});
+  ChooseAnew(OP_READ_FLASH);
+  EXPECT_EQ(Summary(), "F9:0 09@100+224 09@324+224 09@548+52 FF");
+  EXPECT_EQ(host_.resizes.back(), 1000u);
+  // Past the memory's end the range is cut there.
+  programmer_.set_range(ChipProgrammer::ChunkRange{900, 400});
+  ChooseAnew(OP_READ_FLASH);
+  EXPECT_EQ(Summary(), "F9:0 09@900+100 FF");
+
+  buffer_.Assign(Bytes(448, 0x11), 0);
+  programmer_.set_range(ChipProgrammer::ChunkRange{200, 1000});
+  ChooseAnew(OP_VERIFY_FLASH);
+  EXPECT_EQ(Summary(), "F9:0 0B@200+224 0B@424+24 FF");
+  AnswerAll();
+  EXPECT_EQ(programmer_.status_text(), "Все верно.");
+  Bytes image(300, 0xFF);
+  image.insert(image.end(), 148, 0x11);
+  buffer_.Assign(image, 300);
+  programmer_.set_range(ChipProgrammer::ChunkRange{0, 350});
+  ChooseAnew(OP_VERIFY_FLASH);
+  EXPECT_EQ(Summary(), "F9:0 0B@300+50 FF");
+  programmer_.set_range(std::nullopt);
+  ChooseAnew(OP_VERIFY_FLASH);
+  EXPECT_EQ(Summary(), "F9:0 0B@300+148 FF");
+}
+
 TEST_F(MemoryOperationsTest, ImageLargerThanTheChipIsCutWithAWarning) {
   device_.flash_size = 256;
   device_.flash.assign(256, 0xFF);

@@ -1,0 +1,44 @@
+// blank-check and checksum, and the --range of reads and verifies: the
+// argument that names a memory or a file, the operation that reads it, the
+// range's text, and the part of an image a range takes.
+#ifndef TAKT_CLI_MEMORY_COMMANDS_H_
+#define TAKT_CLI_MEMORY_COMMANDS_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cli/cli_args.h"
+
+namespace taktm {
+
+// blank-check takes flash|eeprom; checksum takes flash|eeprom or a FILE
+// (whose image is summed without any device). Sets `options`; the usage
+// error, empty when the word fits.
+std::string TakeMemoryArgument(const std::string& word, CliOptions& options);
+
+// The operation a command carries out on the device: its own, or the read
+// of the memory that blank-check and checksum look at.
+int OperationOf(const CliOptions& options);
+
+// Whether the command talks to a device at all (checksum FILE does not).
+bool NeedsDevice(const CliOptions& options);
+
+// Which commands --range applies to.
+bool TakesRange(CliCommand command);
+
+// "START:LEN", each decimal or 0x hexadecimal, LEN at least 1, the end
+// inside 32 bits. Nothing, with `error` set, when the text is wrong.
+std::optional<AddressRange> ParseRange(const std::string& text,
+                                       std::string* error);
+
+// The refusal of a range that ends beyond `size` bytes, empty when it fits.
+std::string RangeBeyond(const AddressRange& range, uint64_t size,
+                        const std::string& what);
+
+// "0x100..0x1FF (256 байт)".
+std::string RangeText(const AddressRange& range);
+
+}  // namespace taktm
+
+#endif  // TAKT_CLI_MEMORY_COMMANDS_H_
