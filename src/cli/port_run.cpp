@@ -192,16 +192,7 @@ void PortRun::Finish(ExitStatus status, std::string message,
 // The chip's line in the production log goes to the disk before the run
 // reports the chip done; a run whose line could not be written has failed.
 void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
-  ChipRecord record;
-  record.time = std::chrono::system_clock::now();
-  record.port = port_name_;
-  record.device = device_name_;
-  record.chip = chip_name_;
-  record.command = entry_.name;
-  if (entry_.takes_file) {
-    record.file = RecordedFileName(options_.file);
-    record.sha256 = image_sha256_;
-  }
+  ChipRecord record = RecordOfThisChip();
   record.serials = options_.serial.has_value();
   record.serial = serial_;
   if (stop_signal_ != 0) {

@@ -22,6 +22,7 @@
 #include "cli/cli_host.h"
 #include "cli/gang_report.h"
 #include "cli/json_text.h"
+#include "cli/log_line.h"
 #include "cli/progress_printer.h"
 #include "cli/run_verdict.h"
 #include "cli/serial_stamp.h"
@@ -103,6 +104,8 @@ class PortRun {
   // The log's line for a number about to be taken; the error text, empty
   // when it is on the disk.
   std::string WriteStartedLine(uint64_t number);
+  // What every record of this chip says: when, where, which chip and file.
+  ChipRecord RecordOfThisChip() const;
 
   // Calls `then` with true once `done` holds, or with false when the
   // deadline passes, the watchdog fires or the port fails first.

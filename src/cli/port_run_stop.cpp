@@ -17,9 +17,8 @@ void PortRun::Interrupt(int signal) {
          std::string("Прервано сигналом ") + StopSignalName(signal));
 }
 
-std::string PortRun::WriteStartedLine(uint64_t number) {
+ChipRecord PortRun::RecordOfThisChip() const {
   ChipRecord record;
-  record.started = true;
   record.time = std::chrono::system_clock::now();
   record.port = port_name_;
   record.device = device_name_;
@@ -29,6 +28,12 @@ std::string PortRun::WriteStartedLine(uint64_t number) {
     record.file = RecordedFileName(options_.file);
     record.sha256 = image_sha256_;
   }
+  return record;
+}
+
+std::string PortRun::WriteStartedLine(uint64_t number) {
+  ChipRecord record = RecordOfThisChip();
+  record.started = true;
   record.serials = true;
   record.serial = number;
   return log_->Write(record);
