@@ -104,22 +104,22 @@ std::optional<DatabaseUri> ParseDatabaseUri(const std::string& text,
     size_t comma = authority.find(',', from);
     const bool last = comma == std::string::npos;
     if (last) comma = authority.size();
-    const std::string spec = authority.substr(from, comma - from);
+    const std::string host_port = authority.substr(from, comma - from);
     from = comma + 1;
-    std::string host = spec;
+    std::string host = host_port;
     std::string port;
-    if (!spec.empty() && spec[0] == '[') {
-      const size_t close = spec.find(']');
+    if (!host_port.empty() && host_port[0] == '[') {
+      const size_t close = host_port.find(']');
       if (close == std::string::npos) return fail("нет закрывающей ]");
-      host = spec.substr(1, close - 1);
-      if (close + 1 < spec.size()) {
-        if (spec[close + 1] != ':') return fail("лишнее после ]");
-        port = spec.substr(close + 2);
+      host = host_port.substr(1, close - 1);
+      if (close + 1 < host_port.size()) {
+        if (host_port[close + 1] != ':') return fail("лишнее после ]");
+        port = host_port.substr(close + 2);
       }
-    } else if (const size_t colon = spec.rfind(':');
+    } else if (const size_t colon = host_port.rfind(':');
                colon != std::string::npos) {
-      host = spec.substr(0, colon);
-      port = spec.substr(colon + 1);
+      host = host_port.substr(0, colon);
+      port = host_port.substr(colon + 1);
     }
     for (const char c : port) {
       if (!std::isdigit(static_cast<unsigned char>(c))) {

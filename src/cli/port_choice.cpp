@@ -107,7 +107,7 @@ bool MatchesShellPattern(const std::string& pattern, const std::string& name) {
   return Match(pattern, 0, name, 0);
 }
 
-PortChoice ChooseAnswering(const std::string& spec,
+PortChoice ChooseAnswering(const std::string& port_option,
                            const std::vector<ProbeAnswer>& answers) {
   std::vector<std::string> answering;
   std::vector<std::string> probed;
@@ -125,14 +125,14 @@ PortChoice ChooseAnswering(const std::string& spec,
   if (answering.empty()) {
     choice.status = ExitStatus::kNoDevice;
     choice.message =
-        probed.empty() ? "Нет последовательных портов для --port " + spec
+        probed.empty() ? "Нет последовательных портов для --port " + port_option
                        : "Программатор не ответил ни на одном порту (--port " +
-                             spec + "): " + JoinNames(probed);
+                             port_option + "): " + JoinNames(probed);
     return choice;
   }
   choice.status = ExitStatus::kUsage;
-  choice.message = "Программатор ответил на нескольких портах (--port " + spec +
-                   "): " + JoinNames(answering) +
+  choice.message = "Программатор ответил на нескольких портах (--port " +
+                   port_option + "): " + JoinNames(answering) +
                    "; укажите порт или шаблон точнее";
   return choice;
 }

@@ -49,7 +49,7 @@ struct PortChoice {
 
 // One answering port is chosen; none is "no programmer" (exit 3), several
 // a usage error (exit 2): the user must narrow the pattern.
-PortChoice ChooseAnswering(const std::string& spec,
+PortChoice ChooseAnswering(const std::string& port_option,
                            const std::vector<ProbeAnswer>& answers);
 
 // The adapter whose USB serial number is `serial` (exactly, or ignoring

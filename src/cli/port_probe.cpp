@@ -113,17 +113,17 @@ std::vector<ProbeAnswer> ProbePorts(const std::vector<std::string>& ports,
 
 PortChoice ResolvePort(const std::string& value, const PortSettings& line,
                        int deadline_ms) {
-  const PortSpec spec = ParsePortSpec(value);
-  switch (spec.kind) {
+  const PortSpec wanted = ParsePortSpec(value);
+  switch (wanted.kind) {
     case PortSpec::Kind::kName:
       return {value, ExitStatus::kOk, {}};
     case PortSpec::Kind::kUsbSerial:
-      return ChooseBySerialNumber(spec.text, ListSerialPorts());
+      return ChooseBySerialNumber(wanted.text, ListSerialPorts());
     case PortSpec::Kind::kAuto:
       break;
   }
   return ChooseAnswering(
-      value, ProbePorts(ProbeCandidates(spec.text), line, deadline_ms));
+      value, ProbePorts(ProbeCandidates(wanted.text), line, deadline_ms));
 }
 
 PortChoice ResolvePorts(std::vector<std::string>& ports,
