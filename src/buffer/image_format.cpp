@@ -2,21 +2,18 @@
 
 #include "buffer/data_buffer.h"
 #include "buffer/elf_reader.h"
+#include "buffer/grid_text.h"
 #include "buffer/intel_hex.h"
 #include "buffer/intel_hex_writer.h"
+#include "buffer/record_text.h"
 #include "buffer/srec.h"
 
 namespace taktm {
 namespace {
 
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') ||
-         (c >= 'a' && c <= 'f');
-}
-
 bool AllHexDigits(std::string_view s) {
   for (char c : s) {
-    if (!IsHexDigit(c)) return false;
+    if (HexDigitValue(static_cast<unsigned char>(c)) < 0) return false;
   }
   return true;
 }
@@ -32,8 +29,6 @@ bool IsSrecRecord(std::string_view line) {
          line[1] <= '9' && line[1] != '4' && line.size() % 2 == 0 &&
          AllHexDigits(line.substr(2));
 }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 }  // namespace
 
@@ -100,10 +95,8 @@ ImageFormat FormatOfContent(std::string_view bytes) {
   while (pos < bytes.size() && (intel_hex || srec)) {
     size_t end = bytes.find('\n', pos);
     if (end == std::string_view::npos) end = bytes.size();
-    std::string_view line = bytes.substr(pos, end - pos);
+    const std::string_view line = TrimBlanks(bytes.substr(pos, end - pos));
     pos = end + 1;
-    while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
-    while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
     if (line.empty()) continue;
     any = true;
     intel_hex = intel_hex && IsIntelHexRecord(line);

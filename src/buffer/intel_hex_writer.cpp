@@ -2,18 +2,17 @@
 
 #include <algorithm>
 
+#include "buffer/record_text.h"
+
 namespace taktm {
 namespace {
-
-constexpr char kDigits[] = "0123456789ABCDEF";
 
 // One record: count, address, type, data and the two's complement checksum.
 void AppendRecord(std::string& out, uint16_t address, uint8_t type,
                   const uint8_t* data, size_t count) {
   uint8_t sum = 0;
   auto put = [&](uint8_t byte) {
-    out += kDigits[byte >> 4];
-    out += kDigits[byte & 15];
+    AppendHexByte(out, byte);
     sum = static_cast<uint8_t>(sum + byte);
   };
   out += ':';
@@ -22,9 +21,7 @@ void AppendRecord(std::string& out, uint16_t address, uint8_t type,
   put(static_cast<uint8_t>(address));
   put(type);
   for (size_t i = 0; i < count; ++i) put(data[i]);
-  const uint8_t checksum = static_cast<uint8_t>(-sum);
-  out += kDigits[checksum >> 4];
-  out += kDigits[checksum & 15];
+  AppendHexByte(out, static_cast<uint8_t>(-sum));
   out += "\r\n";
 }
 

@@ -4,20 +4,11 @@
 #include <vector>
 
 #include "buffer/data_buffer.h"
+#include "buffer/grid_text.h"
+#include "buffer/record_text.h"
 
 namespace taktm {
 namespace {
-
-constexpr char kDigits[] = "0123456789ABCDEF";
-
-int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 ImageResult Refuse(size_t line, const char* why) {
   ImageResult r;
@@ -59,10 +50,8 @@ ImageResult ReadSrec(std::string_view text) {
     ++line_no;
     size_t end = text.find('\n', pos);
     if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
+    const std::string_view line = TrimBlanks(text.substr(pos, end - pos));
     pos = end + 1;
-    while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
-    while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
     if (line.empty()) continue;
     if (line.size() < 2 || line[0] != 'S' || AddressBytes(line[1]) == 0) {
       return Refuse(line_no, "это не запись S-record!");
@@ -73,8 +62,9 @@ ImageResult ReadSrec(std::string_view text) {
       return Refuse(line_no, "неверная длина записи!");
     std::vector<uint8_t> bytes(digits.size() / 2);
     for (size_t i = 0; i < bytes.size(); ++i) {
-      const int high = DigitValue(digits[2 * i]);
-      const int low = DigitValue(digits[2 * i + 1]);
+      const int high = HexDigitValue(static_cast<unsigned char>(digits[2 * i]));
+      const int low =
+          HexDigitValue(static_cast<unsigned char>(digits[2 * i + 1]));
       if (high < 0 || low < 0) return Refuse(line_no, "недопустимый символ!");
       bytes[i] = static_cast<uint8_t>(high << 4 | low);
     }
@@ -144,8 +134,7 @@ void AppendRecord(std::string& out, char type, uint32_t address,
                   int address_bytes, const uint8_t* data, size_t count) {
   uint8_t sum = 0;
   auto put = [&](uint8_t byte) {
-    out += kDigits[byte >> 4];
-    out += kDigits[byte & 15];
+    AppendHexByte(out, byte);
     sum = static_cast<uint8_t>(sum + byte);
   };
   out += 'S';
@@ -155,9 +144,7 @@ void AppendRecord(std::string& out, char type, uint32_t address,
     put(static_cast<uint8_t>(address >> (8 * i)));
   }
   for (size_t i = 0; i < count; ++i) put(data[i]);
-  const uint8_t checksum = static_cast<uint8_t>(~sum);
-  out += kDigits[checksum >> 4];
-  out += kDigits[checksum & 15];
+  AppendHexByte(out, static_cast<uint8_t>(~sum));
   out += "\r\n";
 }
 
