@@ -180,13 +180,7 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
       for (Option o : flag->options) options.option_flags[o] = arg == flag->on;
       continue;
     }
-    if (arg != "--port" && arg != "--baud" && arg != "--parity" &&
-        arg != "--chip" && arg != "--timeout" && arg != "--serial" &&
-        arg != "--log" && arg != "--format" && arg != "--offset" &&
-        arg != "--serial-name" && arg != "--station" && arg != "--probe-ms" &&
-        arg != "--range" && arg != "--trace") {
-      return fail("Неизвестный ключ " + arg);
-    }
+    if (!IsValueOption(arg)) return fail("Неизвестный ключ " + arg);
     // A second value would silently win over the first.
     if (arg != "--port" &&
         std::find(given.begin(), given.end(), arg) != given.end()) {

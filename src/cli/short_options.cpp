@@ -17,10 +17,12 @@ constexpr ShortOption kShortOptions[] = {
     {'q', "--quiet", false}, {'V', "--version", false}, {'h', "--help", false},
 };
 
-// The long options whose value may be the next word.
+// The long options that take a value, given as "--name=value" or as the
+// next word.
 constexpr const char* kValueOptions[] = {
-    "--port", "--baud",   "--parity", "--chip",        "--timeout", "--serial",
-    "--log",  "--format", "--offset", "--serial-name", "--station",
+    "--port",    "--baud",     "--parity", "--chip",   "--timeout",
+    "--serial",  "--log",      "--format", "--offset", "--serial-name",
+    "--station", "--probe-ms", "--range",  "--trace",
 };
 
 const ShortOption* FindShort(char letter) {
@@ -28,11 +30,6 @@ const ShortOption* FindShort(char letter) {
       std::begin(kShortOptions), std::end(kShortOptions),
       [letter](const ShortOption& o) { return o.letter == letter; });
   return found != std::end(kShortOptions) ? found : nullptr;
-}
-
-bool TakesNextWord(const std::string& word) {
-  return std::any_of(std::begin(kValueOptions), std::end(kValueOptions),
-                     [&](const char* name) { return word == name; });
 }
 
 // The long forms of the short options in `word` ("-qpX"), or nothing when
@@ -55,6 +52,11 @@ bool ExpandWord(const std::string& word, std::vector<std::string>* out) {
 
 }  // namespace
 
+bool IsValueOption(const std::string& long_name) {
+  return std::any_of(std::begin(kValueOptions), std::end(kValueOptions),
+                     [&](const char* name) { return long_name == name; });
+}
+
 std::vector<std::string> ExpandShortOptions(
     const std::vector<std::string>& args) {
   std::vector<std::string> out;
@@ -67,7 +69,7 @@ std::vector<std::string> ExpandShortOptions(
     const bool short_word = word.size() > 1 && word[0] == '-' && word[1] != '-';
     if (!short_word || !ExpandWord(word, &out)) out.push_back(word);
     // An option left waiting for its value takes the next word as it is.
-    if (TakesNextWord(out.back()) && i + 1 < args.size()) {
+    if (IsValueOption(out.back()) && i + 1 < args.size()) {
       out.push_back(args[++i]);
     }
   }
@@ -79,7 +81,7 @@ bool AsksForJson(const std::vector<std::string>& args) {
   for (size_t i = 0; i < words.size(); ++i) {
     if (words[i] == "--") break;
     if (words[i] == "--json" || words[i].rfind("--json=", 0) == 0) return true;
-    if (TakesNextWord(words[i])) ++i;
+    if (IsValueOption(words[i])) ++i;
   }
   return false;
 }

@@ -19,6 +19,10 @@ namespace taktm {
 std::vector<std::string> ExpandShortOptions(
     const std::vector<std::string>& args);
 
+// Whether `long_name` ("--port") is an option that takes a value; the one
+// list both the reader and the short-option expansion go by.
+bool IsValueOption(const std::string& long_name);
+
 // Whether the command line asks for JSON output (--json among the options),
 // read without judging the rest: a usage error is then reported as JSON too.
 bool AsksForJson(const std::vector<std::string>& args);

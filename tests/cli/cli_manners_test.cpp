@@ -48,6 +48,8 @@ TEST(ShortOptionsTest, ValuesAndWordsAfterDoubleDashAreLeftAlone) {
   // "-qcDEMO": flags, then a letter that takes the rest of the word.
   EXPECT_EQ(ExpandShortOptions({"--station", "-b", "--serial-name", "-p"}),
             (Words{"--station", "-b", "--serial-name", "-p"}));
+  EXPECT_EQ(ExpandShortOptions({"--trace", "-q", "--range", "-c"}),
+            (Words{"--trace", "-q", "--range", "-c"}));
   EXPECT_EQ(ExpandShortOptions({"-qcDEMO-8K"}),
             (Words{"--quiet", "--chip=DEMO-8K"}));
   EXPECT_EQ(ExpandShortOptions({"write-fuses", "-", "--", "-p"}),
