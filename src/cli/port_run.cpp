@@ -533,14 +533,20 @@ void PortRun::ReportOps() {
   }
 }
 
+// The selected chip's list row of operation `code`; -1 when it has none.
+int PortRun::ListRowOf(int code) {
+  ChipProgrammer& p = programmer();
+  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
+    if (p.OperationCodes()[k] == code) return static_cast<int>(k);
+  }
+  return -1;
+}
+
 bool PortRun::ReadBitsBack() {
   ChipProgrammer& p = programmer();
   const uint8_t read =
       bit_kind_ == BitKind::kFuse ? OP_READ_FUSES : OP_READ_LOCKS;
-  int read_row = -1;
-  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
-    if (p.OperationCodes()[k] == read) read_row = static_cast<int>(k);
-  }
+  const int read_row = ListRowOf(read);
   if (read_row < 0) return false;
   // A device that dropped the write and repeated an earlier reply would
   // otherwise pass the bits asked for off as the chip's.
@@ -747,11 +753,7 @@ void PortRun::FollowQueue() {
 
 void PortRun::RunOperation() {
   ChipProgrammer& p = programmer();
-  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
-    if (p.OperationCodes()[k] == OperationOf(options_)) {
-      operation_row_ = static_cast<int>(k);
-    }
-  }
+  operation_row_ = ListRowOf(OperationOf(options_));
   if (operation_row_ < 0) {
     return Finish(ExitStatus::kUsage,
                   std::string("Операция \"") +

@@ -106,6 +106,7 @@ class PortRun {
   std::string WriteStartedLine(uint64_t number);
   // What every record of this chip says: when, where, which chip and file.
   ChipRecord RecordOfThisChip() const;
+  int ListRowOf(int code);
 
   // Calls `then` with true once `done` holds, or with false when the
   // deadline passes, the watchdog fires or the port fails first.
