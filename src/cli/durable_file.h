@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -26,6 +27,11 @@ int CloseDurable(int fd);
 // Locks the whole file for this descriptor only: 0, or EWOULDBLOCK while
 // another holds it, or another error number.
 int TryLockExclusive(int fd);
+
+// TryLockExclusive tried again for up to `wait`: another run holds the lock
+// for milliseconds, and one that holds it for long must not stall every
+// port. 0, EWOULDBLOCK when the lock stayed taken, or another error number.
+int LockExclusiveWithin(int fd, std::chrono::milliseconds wait);
 
 // Gives the lock up again: 0 or an error number.
 int Unlock(int fd);
@@ -51,6 +57,9 @@ std::optional<std::string> ResolvedPath(const std::string& path, int* error);
 
 // Whether `path` still names the file open as `fd` (not replaced since).
 bool IsSameFile(int fd, const std::string& path);
+
+// The folder `path` names its file in: "." for a bare name.
+std::string FolderOf(const std::string& path);
 
 // Whether new files may be made in `folder`: 0 or an error number.
 int FolderWritable(const std::string& folder);

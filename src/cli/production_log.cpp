@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <chrono>
 #include <system_error>
-#include <thread>
 
 #include "buffer/system_reason.h"
 #include "cli/durable_file.h"
@@ -17,41 +16,6 @@ namespace {
 std::string Reason(int error) {
   return SystemReason(std::error_code(error, std::generic_category()));
 }
-
-// An exclusive lock on the log, waited for a bounded time: a line takes
-// milliseconds, and a program that holds the lock for long must not stall
-// every port.
-class LogLock {
- public:
-  explicit LogLock(int fd) : fd_(fd) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (const int locked = TryLockExclusive(fd_)) {
-      if (locked != EWOULDBLOCK) {
-        error_ = locked;
-        return;
-      }
-      if (std::chrono::steady_clock::now() >= deadline) {
-        error_ = EWOULDBLOCK;
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    held_ = true;
-  }
-  ~LogLock() {
-    if (held_) Unlock(fd_);
-  }
-  LogLock(const LogLock&) = delete;
-  LogLock& operator=(const LogLock&) = delete;
-  bool held() const { return held_; }
-  int error() const { return error_; }
-
- private:
-  int fd_;
-  bool held_ = false;
-  int error_ = 0;
-};
 
 // Takes the blocks for `size` bytes after `end` without changing the
 // file's length, so that a full disk or a file size limit refuses the line
@@ -70,12 +34,6 @@ int ReserveSpace(int fd, off_t end, size_t size) {
   (void)size;
 #endif
   return 0;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -110,8 +68,15 @@ std::string ProductionLog::Append(const std::string& line) {
   if (fd_ < 0) return failed + Reason(EBADF);
   // Other runs append to the same log: while this one holds the lock, the
   // end it found is its own to restore.
-  const LogLock lock(fd_);
-  if (!lock.held()) return failed + Reason(lock.error());
+  // A line takes milliseconds; a program holding the lock for long must not
+  // stall every port.
+  if (const int e = LockExclusiveWithin(fd_, std::chrono::seconds(10))) {
+    return failed + Reason(e);
+  }
+  struct Unlocker {
+    int fd;
+    ~Unlocker() { Unlock(fd); }
+  } const unlock{fd_};
   struct stat st {};
   if (::fstat(fd_, &st) != 0) return failed + Reason(errno);
   const off_t old_end = st.st_size;

@@ -1,6 +1,11 @@
 #include "cli/serial_counter.h"
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -8,7 +13,6 @@
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
-#include <thread>
 
 #include "buffer/system_reason.h"
 #include "cli/durable_file.h"
@@ -49,16 +53,6 @@ CounterResult Fail(std::string error) {
 
 // The file the name leads to, links followed: the new value replaces it,
 // not a link to it.
-std::optional<std::string> RealPath(const std::string& path, int* error) {
-  return ResolvedPath(path, error);
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Reads the whole (small) file from the start.
 std::optional<std::string> ReadAll(int fd, int* error) {
   std::string text;
@@ -106,22 +100,13 @@ bool OpenLocked(const std::string& real, Fd& fd, struct stat& st,
           "Файл счётчика " + Quoted(real) + " не открывается: " + Reason(errno);
       return false;
     }
-    // Another run holds the lock for a few milliseconds; one that holds it
-    // for long must not stall every port of this one.
-    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-    while (const int locked = TryLockExclusive(fd.get())) {
-      if (locked != EWOULDBLOCK) {
-        *error = "Файл счётчика " + Quoted(real) +
-                 " не блокируется: " + Reason(locked);
-        return false;
-      }
-      if (std::chrono::steady_clock::now() >= deadline) {
-        *error = "Файл счётчика " + Quoted(real) +
-                 " занят другим процессом дольше " +
-                 std::to_string(kLockWait.count() / 1000) + " с";
-        return false;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (const int locked = LockExclusiveWithin(fd.get(), kLockWait)) {
+      *error = "Файл счётчика " + Quoted(real) +
+               (locked == EWOULDBLOCK
+                    ? " занят другим процессом дольше " +
+                          std::to_string(kLockWait.count() / 1000) + " с"
+                    : " не блокируется: " + Reason(locked));
+      return false;
     }
     if (::fstat(fd.get(), &st) != 0) {
       *error = "Файл счётчика " + Quoted(real) + ": " + Reason(errno);
@@ -139,7 +124,7 @@ bool OpenLocked(const std::string& real, Fd& fd, struct stat& st,
 
 CounterResult PeekCounter(const std::string& path) {
   int e = 0;
-  const std::optional<std::string> real = RealPath(path, &e);
+  const std::optional<std::string> real = ResolvedPath(path, &e);
   if (!real) {
     return Fail("Файл счётчика " + Quoted(path) +
                 " не открывается: " + Reason(e));
@@ -168,7 +153,7 @@ CounterResult PeekCounter(const std::string& path) {
 CounterResult TakeSerial(const std::string& path, uint64_t max_value,
                          const BeforeTake& before, uint64_t step) {
   int e = 0;
-  const std::optional<std::string> real = RealPath(path, &e);
+  const std::optional<std::string> real = ResolvedPath(path, &e);
   if (!real) {
     return Fail("Файл счётчика " + Quoted(path) +
                 " не открывается: " + Reason(e));
