@@ -28,6 +28,8 @@ done
 while read -r p; do has "$test" "$p" || fail "test layer lacks $p"; done <<<"$run"
 while read -r p; do has "$fuzz" "$p" || fail "fuzz layer lacks $p"; done <<<"$test"
 has "$test" libgtest-dev || fail "test layer lacks libgtest-dev"
+# The layout tests run the formatter over the sources.
+has "$test" clang-format || fail "test layer lacks clang-format"
 has "$test" clang && fail "test layer has clang"
 has "$fuzz" clang || fail "fuzz layer lacks clang"
 
