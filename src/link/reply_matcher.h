@@ -20,8 +20,9 @@
 // sends nothing, so that no late answer can arrive after the next head went
 // out and pass for its answer. The hold ends when those answers are in, or
 // when the device has shown itself idle in four chunks after the one that
-// completed the head (an acknowledgement with no reply before it), or after
-// acknowledgements in more than eight chunks: the answers were lost on the
+// completed the head (an acknowledgement with no reply before it; more on a
+// line where answers have waited longer), or after acknowledgements in more
+// chunks than eight or twice those idle chunks: the answers were lost on the
 // line.
 // A head that has gone out is sent again only at the second chunk of
 // acknowledgements after its last send: the first may have left the device
