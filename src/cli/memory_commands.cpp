@@ -61,20 +61,6 @@ bool NeedsDevice(const CliOptions& options) {
            options.memory == MemoryTarget::kNone);
 }
 
-bool TakesRange(CliCommand command) {
-  switch (command) {
-    case CliCommand::kReadFlash:
-    case CliCommand::kReadEeprom:
-    case CliCommand::kVerifyFlash:
-    case CliCommand::kVerifyEeprom:
-    case CliCommand::kBlankCheck:
-    case CliCommand::kChecksum:
-      return true;
-    default:
-      return false;
-  }
-}
-
 std::optional<AddressRange> ParseRange(const std::string& text,
                                        std::string* error) {
   const size_t colon = text.find(':');
