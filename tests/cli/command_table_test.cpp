@@ -20,20 +20,24 @@ using Words = std::set<std::string>;
 
 // The words the command line knows, and those of them that run on several
 // ports at once or take --range. Scripts and the gang rely on them.
+// clang-format off
 const Words kWords = {
-    "ports",         "info",         "chips",       "ops",
-    "signature",     "read-fuses",   "write-fuses", "read-locks",
-    "write-locks",   "erase",        "read-flash",  "write-flash",
-    "verify-flash",  "erase-eeprom", "read-eeprom", "write-eeprom",
-    "verify-eeprom", "calibration",  "blank-check", "checksum",
+    "ports", "info", "chips", "ops",
+    "signature", "read-fuses", "write-fuses", "read-locks", "write-locks",
+    "erase", "read-flash", "write-flash", "verify-flash",
+    "erase-eeprom", "read-eeprom", "write-eeprom", "verify-eeprom",
+    "calibration", "blank-check", "checksum",
 };
 const Words kSeveralPorts = {
-    "signature",     "write-fuses",  "write-locks",  "erase",
-    "write-flash",   "verify-flash", "erase-eeprom", "write-eeprom",
+    "signature", "write-fuses", "write-locks", "erase",
+    "write-flash", "verify-flash", "erase-eeprom", "write-eeprom",
     "verify-eeprom", "calibration",
 };
-const Words kRange = {"read-flash",    "verify-flash", "read-eeprom",
-                      "verify-eeprom", "blank-check",  "checksum"};
+const Words kRange = {
+    "read-flash", "verify-flash", "read-eeprom", "verify-eeprom",
+    "blank-check", "checksum",
+};
+// clang-format on
 
 // The words of a command line running `entry`, with an argument that fits.
 std::vector<std::string> CommandLine(const CommandEntry& entry) {
