@@ -1,6 +1,7 @@
 #include "cli/serial_job.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "buffer/data_buffer.h"
