@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "link/memory_command.h"
 #include "opcodes.h"
 #include "programming/cp1251.h"
 
@@ -31,8 +32,9 @@ class DeviceModel::Reply {
     bytes_.insert(bytes_.end(), data, data + count);
   }
   void Int32(uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-      bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    uint8_t bytes[4];
+    WriteLe32(v, bytes);
+    Bytes(bytes, sizeof bytes);
   }
   // Length byte and Windows-1251 characters; the catalogue was validated, so
   // every text converts and fits.
@@ -63,10 +65,9 @@ class Args {
       : payload_(payload), length_(length) {}
   uint8_t Byte(size_t at) const { return at < length_ ? payload_[at] : 0; }
   uint32_t Int32(size_t at) const {
-    uint32_t v = 0;
-    for (size_t i = 0; i < 4; ++i)
-      v |= static_cast<uint32_t>(Byte(at + i)) << (8 * i);
-    return v;
+    const uint8_t bytes[4] = {Byte(at), Byte(at + 1), Byte(at + 2),
+                              Byte(at + 3)};
+    return ReadLe32(bytes);
   }
   // Data bytes from `at`, at most `count` of them.
   const uint8_t* Data(size_t at) const {
@@ -229,22 +230,25 @@ std::vector<uint8_t> DeviceModel::HandleCommand(const uint8_t* payload,
     case kReadEeprom:
       ReadMemory(
           opcode == kReadFlash ? MemoryKind::kFlash : MemoryKind::kEeprom,
-          opcode, args.Int32(1), args.Byte(5), reply);
+          opcode, args.Int32(kMemoryAddressAt), args.Byte(kMemoryCountAt),
+          reply);
       break;
     case kWriteFlash:
     case kWriteEeprom:
       WriteMemory(
           opcode == kWriteFlash ? MemoryKind::kFlash : MemoryKind::kEeprom,
-          opcode, args.Int32(1), args.Data(6),
-          std::min<uint32_t>(args.Byte(5), args.DataCount(6)));
+          opcode, args.Int32(kMemoryAddressAt), args.Data(kMemoryDataAt),
+          std::min<uint32_t>(args.Byte(kMemoryCountAt),
+                             args.DataCount(kMemoryDataAt)));
       break;
     case kVerifyFlash:
     case kVerifyEeprom: {
-      const uint32_t address = args.Int32(1);
-      const uint8_t count = args.Byte(5);
+      const uint32_t address = args.Int32(kMemoryAddressAt);
+      const uint8_t count = args.Byte(kMemoryCountAt);
       const bool same = VerifyMemory(
           opcode == kVerifyFlash ? MemoryKind::kFlash : MemoryKind::kEeprom,
-          opcode, address, args.Data(6), count, args.DataCount(6));
+          opcode, address, args.Data(kMemoryDataAt), count,
+          args.DataCount(kMemoryDataAt));
       reply.Int32(address);
       reply.Byte(count);
       reply.Byte(same ? 1 : 0);

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "cli/command_table.h"
 #include "cli/db_uri.h"
 #include "cli/file_options.h"
 #include "cli/memory_commands.h"
@@ -56,59 +57,6 @@ bool AllDigits(const std::string& text) {
 }
 
 }  // namespace
-
-const std::vector<CommandEntry>& CommandTable() {
-  using C = CliCommand;
-  // The commands that carry out an operation take their word and their
-  // arguments from the operation table.
-  static constexpr std::pair<CliCommand, uint8_t> kOperationCommands[] = {
-      {C::kReadFlash, OP_READ_FLASH},
-      {C::kReadEeprom, OP_READ_EEPROM},
-      {C::kWriteFlash, OP_WRITE_FLASH},
-      {C::kWriteEeprom, OP_WRITE_EEPROM},
-      {C::kVerifyFlash, OP_VERIFY_FLASH},
-      {C::kVerifyEeprom, OP_VERIFY_EEPROM},
-      {C::kErase, OP_ERASE_ALL},
-      {C::kEraseEeprom, OP_ERASE_EEPROM},
-      {C::kSignature, OP_READ_SIGNATURE},
-      {C::kCalibration, OP_READ_CALIBRATION},
-      {C::kReadFuses, OP_READ_FUSES},
-      {C::kWriteFuses, OP_WRITE_FUSES},
-      {C::kReadLocks, OP_READ_LOCKS},
-      {C::kWriteLocks, OP_WRITE_LOCKS},
-  };
-  static const std::vector<CommandEntry> entries = [] {
-    std::vector<CommandEntry> e = {
-        {C::kHelp, "help", -1, false, false, false, false},
-        {C::kPorts, "ports", -1, false, false, false, false},
-        {C::kInfo, "info", -1, false, false, false, false},
-        {C::kChips, "chips", -1, false, false, false, false},
-        {C::kOps, "ops", -1, true, false, false, false},
-    };
-    for (const auto& [command, code] : kOperationCommands) {
-      const OperationRow& row = *FindOperation(code);
-      e.push_back({command, row.command, code, true, TakesFile(row),
-                   TakesBits(row), TakesImage(row)});
-    }
-    // A memory's read, judged or summed (memory_commands.h).
-    e.push_back({C::kBlankCheck, "blank-check", -1, true, false, false, false});
-    e.push_back({C::kChecksum, "checksum", -1, true, false, false, false});
-    return e;
-  }();
-  return entries;
-}
-
-const CommandEntry& EntryOf(CliCommand command) {
-  for (const CommandEntry& entry : CommandTable()) {
-    if (entry.command == command) return entry;
-  }
-  return CommandTable().front();
-}
-
-const char* CommandForOperation(int code) {
-  const OperationRow* row = FindOperation(code);
-  return row != nullptr ? row->command : nullptr;
-}
 
 std::optional<int32_t> ParityIndexForName(const std::string& name) {
   // List items "Нет", "Чет", "Нечет", "0", "1" select none, odd, even,
@@ -289,12 +237,12 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
       return fail(error);
     }
   }
-  if (options.range && !TakesRange(options.command)) {
+  if (options.range && !entry->takes_range) {
     return fail(std::string("Ключ --range — для чтения, сверки, blank-check "
                             "и checksum, не для ") +
                 entry->name);
   }
-  if (options.ports.size() > 1 && !RunsOnSeveralPorts(options.command)) {
+  if (options.ports.size() > 1 && !entry->several_ports) {
     return fail(std::string("Команда ") + entry->name +
                 " выполняется только на одном порту");
   }
@@ -328,24 +276,6 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
   }
   result.options = options;
   return result;
-}
-
-bool RunsOnSeveralPorts(CliCommand command) {
-  switch (command) {
-    case CliCommand::kWriteFlash:
-    case CliCommand::kWriteEeprom:
-    case CliCommand::kVerifyFlash:
-    case CliCommand::kVerifyEeprom:
-    case CliCommand::kErase:
-    case CliCommand::kEraseEeprom:
-    case CliCommand::kSignature:
-    case CliCommand::kCalibration:
-    case CliCommand::kWriteFuses:
-    case CliCommand::kWriteLocks:
-      return true;
-    default:
-      return false;
-  }
 }
 
 std::optional<SerialOption> ParseSerialOption(const std::string& text,
@@ -498,30 +428,8 @@ std::string UsageText() {
   return R"(Использование: takt-m-cli [КЛЮЧИ] КОМАНДА [АРГУМЕНТ]
 
 Команды:
-  ports                 последовательные порты: имя, описание, USB VID:PID
-                        (с --probe: и имя программатора, ответившего на порту)
-  info                  имя программатора и строки «О программе»
-  chips                 список микросхем с номерами
-  ops                   операции, размеры памяти, LOCK и FUSE биты (--chip)
-  read-flash ФАЙЛ       прочитать память программ в файл (.hex: Intel HEX,
-                        .srec/.s19/.s28/.s37/.mot: S-record)
-  read-eeprom ФАЙЛ      прочитать EEPROM в файл (так же)
-  write-flash ФАЙЛ      записать память программ из файла
-  write-eeprom ФАЙЛ     записать EEPROM из файла
-  verify-flash ФАЙЛ     сверить память программ с файлом
-  verify-eeprom ФАЙЛ    сверить EEPROM с файлом
-  erase                 стереть все
-  erase-eeprom          стереть EEPROM
-  signature             прочитать и проверить сигнатуру
-  calibration           прочитать калибровочные байты
-  read-fuses            прочитать FUSE биты
-  write-fuses БИТЫ      записать FUSE биты
-  read-locks            прочитать LOCK биты
-  write-locks БИТЫ      записать LOCK биты
-  blank-check flash|eeprom   проверить, что память чиста (все байты FF)
-  checksum flash|eeprom  CRC-32 памяти микросхемы (как у zlib и crc32)
-  checksum ФАЙЛ         CRC-32 образа файла, загруженного как для записи
-БИТЫ: имена или номера установленных битов через запятую; "-" — ни одного.
+)" + CommandUsageLines() +
+         R"(БИТЫ: имена или номера установленных битов через запятую; "-" — ни одного.
 
 Ключи (по умолчанию — сохранённые настройки программы):
   -p, --port ИМЯ        порт

@@ -12,30 +12,35 @@
 
 #include "buffer/image_format.h"
 #include "config/options.h"
+#include "programming/opcodes.h"
 
 namespace taktm {
 
-enum class CliCommand {
-  kHelp,
+// A command that carries out an operation is the operation's code: every
+// word of the operation table is a command (a word added there needs no
+// name here); the names below are those the runner treats apart. The
+// command line's own commands come after every operation code.
+enum class CliCommand : int {
+  kSignature = OP_READ_SIGNATURE,
+  kReadFuses = OP_READ_FUSES,
+  kWriteFuses = OP_WRITE_FUSES,
+  kReadLocks = OP_READ_LOCKS,
+  kWriteLocks = OP_WRITE_LOCKS,
+  kErase = OP_ERASE_ALL,
+  kReadFlash = OP_READ_FLASH,
+  kWriteFlash = OP_WRITE_FLASH,
+  kVerifyFlash = OP_VERIFY_FLASH,
+  kEraseEeprom = OP_ERASE_EEPROM,
+  kReadEeprom = OP_READ_EEPROM,
+  kWriteEeprom = OP_WRITE_EEPROM,
+  kVerifyEeprom = OP_VERIFY_EEPROM,
+  kCalibration = OP_READ_CALIBRATION,
+  kHelp = 0x100,
   kVersion,
   kPorts,
   kInfo,
   kChips,
   kOps,
-  kReadFlash,
-  kReadEeprom,
-  kWriteFlash,
-  kWriteEeprom,
-  kVerifyFlash,
-  kVerifyEeprom,
-  kErase,
-  kEraseEeprom,
-  kSignature,
-  kCalibration,
-  kReadFuses,
-  kWriteFuses,
-  kReadLocks,
-  kWriteLocks,
   kBlankCheck,
   kChecksum,
 };
@@ -49,7 +54,8 @@ struct AddressRange {
   uint32_t length = 0;
 };
 
-// What a command needs and which operation of the device list carries it out.
+// What a command needs and which operation of the device list carries it out
+// (command_table.h).
 struct CommandEntry {
   CliCommand command;
   const char* name;
@@ -58,6 +64,10 @@ struct CommandEntry {
   bool takes_file;  // FILE argument
   bool takes_bits;  // BITS argument
   bool file_is_input;
+  const char* argument;  // the usage text's name of its argument, or nullptr
+  const char* usage;     // the usage text's lines; nullptr: not listed
+  bool several_ports;    // runs on several ports at once
+  bool takes_range;      // --range applies
 };
 
 const std::vector<CommandEntry>& CommandTable();
@@ -94,10 +104,6 @@ inline constexpr int kMaxDecimalSerialWidth = 20;  // its decimal digits
 // `error` set, when the text is wrong.
 std::optional<SerialOption> ParseSerialOption(const std::string& text,
                                               std::string* error);
-
-// Commands that run on several ports at once: those whose result is a
-// verdict on the chip, not a listing or a file of its own.
-bool RunsOnSeveralPorts(CliCommand command);
 
 struct CliOptions {
   CliCommand command = CliCommand::kHelp;

@@ -8,8 +8,7 @@
 
 namespace taktm {
 
-CliHost::CliHost(const OptionsModel& options)
-    : core_(*this), session_(core_), options_(options) {
+CliHost::CliHost(const OptionsModel& options) : options_(options) {
   session_.on_event = [this] {
     if (on_event) on_event();
   };
@@ -70,34 +69,10 @@ bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
   return written;
 }
 
-void CliHost::RestartWatchdog() { session_.RestartWatchdog(); }
-
-void CliHost::ShowWarning(const std::string& text) {
-  warnings_.push_back(text);
-  if (on_warning) on_warning(text);
-}
-
 void CliHost::ProgressChanged() {
   if (on_progress) {
     const ProgressModel& p = core_.queue().progress();
     on_progress(p.maximum, p.position);
-  }
-}
-
-Answer CliHost::AskYesNoCancel(const std::string&) { return Answer::kNo; }
-Answer CliHost::AskYesNo(const std::string&) { return Answer::kNo; }
-
-void CliHost::ReportError(const std::string& text) {
-  error_reports_.push_back(text);
-}
-
-void CliHost::RebuildLines(int n) {
-  about_lines_.assign(static_cast<size_t>(n), std::string());
-}
-
-void CliHost::SetLineText(int i, const std::string& text) {
-  if (i >= 0 && i < static_cast<int>(about_lines_.size())) {
-    about_lines_[static_cast<size_t>(i)] = text;
   }
 }
 

@@ -1,8 +1,8 @@
-// The front-end of takt-m-cli around the program core: AppCore on its port
-// session (TComm32 and the 5,000 ms watchdog, as the main window has them),
-// but no windows. Warning boxes and error reports are collected for the
-// verdict and printed; questions are answered "No" (the command line never
-// saves the buffer behind the user's back). The options
+// The front-end of takt-m-cli around the program core: a RecordingHost
+// (AppCore on its port session, TComm32 and the 5,000 ms watchdog as the
+// main window has them, but no windows). Warning boxes and error reports are
+// recorded for the verdict and printed; questions are answered "No" (the
+// command line never saves the buffer behind the user's back). The options
 // are fixed for the run. A port that fails ends the run: it is not opened
 // again.
 #ifndef TAKT_CLI_CLI_HOST_H_
@@ -23,6 +23,7 @@
 #include "link/frame.h"
 #include "session/app_core.h"
 #include "session/port_session.h"
+#include "session/recording_host.h"
 
 namespace taktm {
 
@@ -32,7 +33,7 @@ struct PortSettings {
   int32_t parity_index = -1;  // the settings dialog's list index
 };
 
-class CliHost : public AppHost {
+class CliHost : public RecordingHost {
  public:
   explicit CliHost(const OptionsModel& options);
   CliHost(const CliHost&) = delete;
@@ -42,21 +43,12 @@ class CliHost : public AppHost {
   // off) and starts the watchdog. Throws ECommsError.
   void Open(const PortSettings& settings);
 
-  AppCore& core() { return core_; }
-  ChipProgrammer& programmer() { return core_.programmer(); }
-  CommandQueue& queue() { return core_.queue(); }
-  TComm32& comm() { return session_.comm(); }
-
   // Spins the event loop until `done` holds (true), or `ms` pass, the
   // watchdog fires or the port fails (false).
   bool RunUntil(const std::function<bool()>& done, int64_t ms);
 
   int watchdog_firings() const { return session_.watchdog_firings(); }
   bool port_failed() const { return session_.port_failed(); }
-  const std::vector<std::string>& warnings() const { return warnings_; }
-  const std::vector<std::string>& error_reports() const {
-    return error_reports_;
-  }
   // Milliseconds from `since` to the first frame handed to the port, or -1.
   int64_t first_write_ms() const { return first_write_ms_; }
   void set_clock(const QElapsedTimer* since) { since_ = since; }
@@ -73,8 +65,6 @@ class CliHost : public AppHost {
   // Called with the bytes of every frame handed to the port (`sent`) and
   // of every chunk received, before the parser sees it.
   std::function<void(bool sent, const uint8_t*, size_t)> on_wire;
-  // Called with every warning box's text as it is shown.
-  std::function<void(const std::string&)> on_warning;
   // Called after whatever may end a wait: received bytes handled, the
   // watchdog fired, the port failed.
   std::function<void()> on_event;
@@ -84,35 +74,17 @@ class CliHost : public AppHost {
 
   // ---- LinkHost ----
   bool WriteData(const uint8_t* bytes, uint16_t count) override;
-  void RestartWatchdog() override;
-  void ShowWarning(const std::string& text) override;
   void ProgressChanged() override;
 
   // ---- AppHost ----
-  Answer AskYesNoCancel(const std::string& text) override;
-  Answer AskYesNo(const std::string& text) override;
-  std::optional<std::string> PromptSaveFileName(const std::string&) override {
-    return std::nullopt;
-  }
-  void ReportError(const std::string& text) override;
   void GridNeedsLayout() override {
     if (on_buffer_replaced) on_buffer_replaced();
   }
-  void GridNeedsRefresh() override {}
   void Changed(Aspect) override {}
-  void RebuildLines(int n) override;
-  void SetLineText(int i, const std::string& text) override;
   bool Check(Option option) override { return options_[option]; }
 
-  const std::vector<std::string>& about_lines() const { return about_lines_; }
-
  private:
-  AppCore core_;
-  PortSession session_;
   const OptionsModel options_;
-  std::vector<std::string> warnings_;
-  std::vector<std::string> error_reports_;
-  std::vector<std::string> about_lines_;
   TransmitFrame refreshed_frame_;
   const QElapsedTimer* since_ = nullptr;
   int64_t first_write_ms_ = -1;

@@ -14,6 +14,7 @@
 #include "cli/json_text.h"
 #include "cli/memory_commands.h"
 #include "cli/port_probe.h"
+#include "cli/ports_command.h"
 #include "cli/record_setup.h"
 #include "cli/stop_signals.h"
 #include "cli/stored_settings.h"
@@ -81,7 +82,7 @@ class Gang {
 
   void Finished(const PortRun& run) {
     if (options_.json) return;
-    const PortResult r = run.result();
+    const PortResult& r = run.result();
     if (options_.quiet) {
       if (r.status != ExitStatus::kOk) {
         streams_.err << "takt-m-cli: " << r.port << ": " << r.message << '\n'
@@ -96,18 +97,13 @@ class Gang {
 
   void Summary() {
     progress_.End();
+    std::vector<PortResult> results;
+    for (const auto& run : runs_) results.push_back(run->result());
     if (options_.json) {
-      std::string array;
-      for (const auto& run : runs_) {
-        if (!array.empty()) array += ',';
-        array += run->json().Text();
-      }
-      streams_.out << "[" << array << "]\n" << std::flush;
+      streams_.out << GangJson(results) << '\n' << std::flush;
       return;
     }
     if (options_.quiet) return;
-    std::vector<PortResult> results;
-    for (const auto& run : runs_) results.push_back(run->result());
     streams_.out << GangSummary(results) << '\n' << std::flush;
   }
 
@@ -148,9 +144,7 @@ ExitStatus RunCli(const CliOptions& options, const CliStreams& streams,
   const StoredSettings settings = ApplyOverrides(
       options.defaults ? DefaultSettings() : ReadStoredSettings(), options);
   if (options.command == CliCommand::kPorts) {
-    PortRun run({options, streams, clock, settings, true, nullptr});
-    run.Start();
-    return run.status();
+    return RunPortsCommand(options, settings, streams);
   }
   if (!options.quiet && !options.json) {
     for (const std::string& problem : settings.problems) {

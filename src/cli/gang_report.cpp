@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cli/port_report.h"
+
 namespace taktm {
 
 ExitStatus WorstStatus(const std::vector<ExitStatus>& statuses) {
@@ -47,6 +49,15 @@ std::string GangSummary(const std::vector<PortResult>& results) {
             ExitStatusName(worst) + ")";
   }
   return text;
+}
+
+std::string GangJson(const std::vector<PortResult>& results) {
+  std::string array;
+  for (const PortResult& r : results) {
+    if (!array.empty()) array += ',';
+    array += PortJson(r, true).Text();
+  }
+  return "[" + array + "]";
 }
 
 }  // namespace taktm

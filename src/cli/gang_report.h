@@ -8,20 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/port_result.h"
 #include "cli/run_verdict.h"
 
 namespace taktm {
-
-struct PortResult {
-  std::string port;
-  std::string chip;  // empty when no chip was selected
-  ExitStatus status = ExitStatus::kOk;
-  std::string message;  // the result line, or why the port failed
-  uint64_t bytes_done = 0;
-  uint64_t bytes_total = 0;
-  int64_t ms = 0;                  // the port's whole run
-  std::optional<uint64_t> serial;  // the number taken for the chip
-};
 
 // The most serious status: the highest in the order of the exit statuses
 // (kOk when `statuses` is empty).
@@ -37,6 +27,9 @@ std::string PortResultLine(const PortResult& result, bool serials);
 
 // "Итого: успешно 2 из 4; код выхода 4 (wrong-signature)".
 std::string GangSummary(const std::vector<PortResult>& results);
+
+// --json: the array of the ports' objects, in the order of the ports.
+std::string GangJson(const std::vector<PortResult>& results);
 
 }  // namespace taktm
 

@@ -1,8 +1,8 @@
 #include "cli/memory_commands.h"
 
 #include <cctype>
-#include <cstdio>
 
+#include "link/memory_command.h"
 #include "programming/opcodes.h"
 
 namespace taktm {
@@ -25,13 +25,6 @@ std::optional<uint32_t> ParseAddress(std::string text) {
   }
   if (value > 0xFFFFFFFFu) return std::nullopt;
   return static_cast<uint32_t>(value);
-}
-
-std::string Hex(uint64_t value) {
-  char text[20];
-  std::snprintf(text, sizeof text, "0x%llX",
-                static_cast<unsigned long long>(value));
-  return text;
 }
 
 }  // namespace
@@ -68,20 +61,6 @@ bool NeedsDevice(const CliOptions& options) {
            options.memory == MemoryTarget::kNone);
 }
 
-bool TakesRange(CliCommand command) {
-  switch (command) {
-    case CliCommand::kReadFlash:
-    case CliCommand::kReadEeprom:
-    case CliCommand::kVerifyFlash:
-    case CliCommand::kVerifyEeprom:
-    case CliCommand::kBlankCheck:
-    case CliCommand::kChecksum:
-      return true;
-    default:
-      return false;
-  }
-}
-
 std::optional<AddressRange> ParseRange(const std::string& text,
                                        std::string* error) {
   const size_t colon = text.find(':');
@@ -115,7 +94,7 @@ std::string RangeBeyond(const AddressRange& range, uint64_t size,
 }
 
 std::string RangeText(const AddressRange& range) {
-  return Hex(range.start) + ".." +
+  return "0x" + Hex(range.start) + "..0x" +
          Hex(uint64_t{range.start} + range.length - 1) + " (" +
          std::to_string(range.length) + " байт)";
 }

@@ -24,9 +24,6 @@ int OperationOf(const CliOptions& options);
 // Whether the command talks to a device at all (checksum FILE does not).
 bool NeedsDevice(const CliOptions& options);
 
-// Which commands --range applies to.
-bool TakesRange(CliCommand command);
-
 // "START:LEN", each decimal or 0x hexadecimal, LEN at least 1, the end
 // inside 32 bits. Nothing, with `error` set, when the text is wrong.
 std::optional<AddressRange> ParseRange(const std::string& text,

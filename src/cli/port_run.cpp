@@ -1,6 +1,5 @@
 #include "cli/port_run.h"
 
-#include <QCryptographicHash>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,32 +13,17 @@
 #include "cli/frame_trace.h"
 #include "cli/log_line.h"
 #include "cli/memory_commands.h"
-#include "cli/port_listing.h"
-#include "cli/port_probe.h"
+#include "cli/port_report.h"
 #include "cli/record_stores.h"
 #include "cli/stdio_files.h"
 #include "cli/stop_signals.h"
+#include "link/memory_command.h"
 #include "programming/opcodes.h"
 #include "programming/operation_table.h"
 #include "programming/programming_texts.h"
 
 namespace taktm {
 namespace {
-
-// Box texts break lines with LF CR; one line reads better on a terminal.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\n') c = ' ';
-  }
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  return text;
-}
-
-std::string Hex(uint32_t value) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
-  return text;
-}
 
 // The refusal of an image larger than the memory it is meant for.
 std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
@@ -48,15 +32,6 @@ std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
          " микросхемы: " + std::to_string(image) + " байт, память " +
          std::to_string(memory) + " байт. " +
          (write ? "Ничего не записано." : "Ничего не сверено.");
-}
-
-std::string Sha256Hex(const DataBuffer& buffer) {
-  return QCryptographicHash::hash(
-             QByteArrayView(buffer.data(),
-                            static_cast<qsizetype>(buffer.size())),
-             QCryptographicHash::Sha256)
-      .toHex()
-      .toStdString();
 }
 
 }  // namespace
@@ -75,8 +50,9 @@ PortRun::PortRun(PortRunSetup setup)
       progress_(setup.streams.err, setup.streams.err_is_terminal, 30,
                 setup.streams.err_columns) {
   host_.set_clock(&clock_);
-  json_.Add("command", entry_.name);
-  if (!solo_ || setup.port_found) json_.Add("port", port_name_);
+  result_.port = port_name_;
+  facts().Add("command", entry_.name);
+  if (!solo_ || setup.port_found) facts().Add("port", port_name_);
   check_timer_.setSingleShot(true);
   check_timer_.setInterval(0);
   QObject::connect(&check_timer_, &QTimer::timeout, [this] { CheckWait(); });
@@ -110,19 +86,6 @@ void PortRun::Note(const std::string& line) {
   }
 }
 
-PortResult PortRun::result() const {
-  PortResult r;
-  r.port = port_name_;
-  r.chip = chip_name_;
-  r.status = status_;
-  r.message = message_;
-  r.bytes_done = bytes_.done();
-  r.bytes_total = bytes_.total();
-  r.ms = clock_.elapsed() - started_ms_;
-  r.serial = serial_;
-  return r;
-}
-
 void PortRun::Finish(ExitStatus status, std::string message,
                      std::string detail) {
   if (finished_) return;
@@ -150,36 +113,25 @@ void PortRun::Finish(ExitStatus status, std::string message,
       detail.clear();
     }
   }
-  status_ = status;
-  message_ = OneLine(detail.empty() ? message : message + " " + detail);
-  if (status != ExitStatus::kOk) said_.clear();  // no success was had
-  if (solo_ && text()) {
-    for (const std::string& line : said_) *out_ << line << '\n';
-  } else if (!solo_ && status == ExitStatus::kOk && !said_.empty()) {
-    message_ = said_.back();
+  PortResult& r = result_;
+  r.status = status;
+  r.failure = message;
+  r.detail = detail;
+  r.message = OneLine(detail.empty() ? message : message + " " + detail);
+  if (status != ExitStatus::kOk) r.lines.clear();  // no success was had
+  if (!solo_ && status == ExitStatus::kOk && !r.lines.empty()) {
+    r.message = r.lines.back();
   }
-  if (options_.json) {
-    if (serial_) {
-      json_.AddRaw("serial", std::to_string(*serial_))
-          .AddBool("serial_used", status == ExitStatus::kOk);
-    }
-    if (!solo_) {
-      json_.AddNumber("duration_ms", clock_.elapsed() - started_ms_);
-    }
-    json_.Add("status", ExitStatusName(status))
-        .AddNumber("exit", static_cast<int>(status));
-    if (!message.empty()) json_.Add("message", message_);
-    std::vector<std::string> warnings = settings_.problems;
-    for (const std::string& w : host_.warnings())
-      warnings.push_back(OneLine(w));
-    if (!warnings.empty()) json_.Add("warnings", warnings);
-    json_.AddNumber("first_frame_ms", host_.first_write_ms());
-    if (solo_) *out_ << json_.Text() << '\n';
-  } else if (solo_ && status != ExitStatus::kOk && !message.empty()) {
-    streams_.err << "takt-m-cli: " << OneLine(message) << '\n';
-    if (!detail.empty())
-      streams_.err << "takt-m-cli: " << OneLine(detail) << '\n';
+  r.bytes_done = bytes_.done();
+  r.bytes_total = bytes_.total();
+  r.ms = clock_.elapsed() - started_ms_;
+  if (serial_) r.serial = serial_->serial();
+  r.warnings = settings_.problems;
+  for (const std::string& w : host_.warnings()) {
+    r.warnings.push_back(OneLine(w));
   }
+  r.first_frame_ms = host_.first_write_ms();
+  if (solo_) PrintPortResult(r, options_, *out_, streams_.err);
   // Lines down as the window leaves them at close.
   if (host_.comm().IsOpen()) {
     host_.comm().SetLineSignal(kClearRts);
@@ -194,10 +146,10 @@ void PortRun::Finish(ExitStatus status, std::string message,
 void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
   ChipRecord record = RecordOfThisChip();
   record.serials = options_.serial.has_value();
-  record.serial = serial_;
+  if (serial_) record.serial = serial_->serial();
   if (stop_signal_ != 0) {
     record.signal = StopSignalName(stop_signal_);
-    if (serial_) record.serial_sent = serial_sent_;
+    if (serial_ && serial_->serial()) record.serial_sent = serial_->sent();
   }
   record.status = *status;
   if (*status != ExitStatus::kOk) record.message = *message;
@@ -246,146 +198,12 @@ void PortRun::CheckWait() {
 
 void PortRun::Start() {
   started_ms_ = clock_.elapsed();
-  if (options_.command == CliCommand::kPorts) return ListPorts();
   if (!NeedsDevice(options_)) {  // checksum FILE
     if (!LoadInputFile()) return;
     return ReportImage("Образ", host_.core().buffer().size());
   }
   if (entry_.file_is_input && !LoadInputFile()) return;
   Discover();
-}
-
-// Needs no port and no device: what --port may name.
-void PortRun::ListPorts() {
-  const std::vector<SerialPortEntry> ports = ListSerialPorts();
-  // --probe: which ports a programmer answers on, asked all at once.
-  std::vector<ProbeAnswer> answers;
-  if (options_.probe) {
-    std::vector<std::string> locations;
-    for (const SerialPortEntry& port : ports) {
-      locations.push_back(port.location);
-    }
-    answers = ProbePorts(locations, settings_.port, options_.probe_ms);
-  }
-  std::vector<JsonObject> list;
-  for (size_t i = 0; i < ports.size(); ++i) {
-    const SerialPortEntry& port = ports[i];
-    const std::optional<std::string> device =
-        i < answers.size() ? answers[i].device : std::nullopt;
-    Say(PortLine(port) + (options_.probe ? "\t" + device.value_or("-") : ""));
-    JsonObject o;
-    o.Add("name", port.name).Add("location", port.location);
-    if (device) o.Add("programmer", *device);
-    if (!port.description.empty()) o.Add("description", port.description);
-    if (!port.manufacturer.empty()) o.Add("manufacturer", port.manufacturer);
-    if (!port.serial_number.empty()) {
-      o.Add("serial_number", port.serial_number);
-    }
-    if (port.vendor_id) o.Add("vendor_id", UsbIdText(*port.vendor_id));
-    if (port.product_id) o.Add("product_id", UsbIdText(*port.product_id));
-    list.push_back(o);
-  }
-  if (ports.empty()) Note("последовательных портов не найдено");
-  json_.Add("ports", list);
-  Finish(ExitStatus::kOk);
-}
-
-// The input goes through the program's own file rules: the working file's
-// load in the format --format gives or the content decides (the window's
-// Check4 and Check12 play no part); "-" is standard input, read whole before
-// anything is queued.
-bool PortRun::LoadInputFile() {
-  const bool from_stdin = options_.file == kStdioName;
-  const std::string path = RecordedFileName(options_.file);
-  AddFileOptions();
-  WorkingFileController& file = host_.core().working_file();
-  file.SetWorkingFile(path);
-  LoadRules rules;
-  rules.format = options_.format;
-  rules.names_by_options = false;
-  rules.ask_on_raw_name = false;
-  rules.raw_offset = options_.offset;
-  file.SetLoadRules(rules);
-  json_.Add("file", path);
-  if (from_stdin) {
-    const StdinRead& input = ReadStandardInput(kHexFileLimit);
-    if (input.failed || input.too_large || input.bytes.empty()) {
-      Finish(ExitStatus::kFileError,
-             input.failed ? "Стандартный ввод не читается."
-             : input.too_large ? "Стандартный ввод слишком велик для буфера."
-                               : "Стандартный ввод пуст.");
-      return false;
-    }
-    // Standard input has no name to weigh: its content decides.
-    if (!rules.format) {
-      rules.format = FormatOfContent(
-          std::string_view(reinterpret_cast<const char*>(input.bytes.data()),
-                           input.bytes.size()));
-      file.SetLoadRules(rules);
-    }
-    file.SetWorkingBytes(input.bytes);
-  }
-  const size_t warnings_before = host_.warnings().size();
-  const LoadOutcome outcome = file.LoadFile();
-  auto last_warning = [&](const char* fallback) {
-    return host_.warnings().size() > warnings_before ? host_.warnings().back()
-                                                     : std::string(fallback);
-  };
-  switch (outcome) {
-    case LoadOutcome::kLoaded:
-      break;
-    case LoadOutcome::kNoSuchFile:
-      Finish(ExitStatus::kFileError,
-             LoadFailureText(path, std::make_error_code(
-                                       std::errc::no_such_file_or_directory)));
-      return false;
-    case LoadOutcome::kTooLarge:
-      Finish(ExitStatus::kFileError, "Файл слишком велик для буфера: " + path);
-      return false;
-    case LoadOutcome::kRefused:
-    case LoadOutcome::kCancelled:
-      Finish(ExitStatus::kFileError, host_.warnings().size() > warnings_before
-                                         ? last_warning("") + " (" + path + ")"
-                                         : file.last_refusal());
-      return false;
-    case LoadOutcome::kAbandoned:
-      Finish(ExitStatus::kFileError,
-             "В файле Intel HEX нет записи конца файла: " + path);
-      return false;
-    case LoadOutcome::kFailed:
-      Finish(ExitStatus::kFileError, host_.error_reports().empty()
-                                         ? "Файл не читается: " + path
-                                         : host_.error_reports().back());
-      return false;
-  }
-  if (host_.core().buffer().size() == 0) {
-    Finish(ExitStatus::kFileError, "Файл пуст: " + path);
-    return false;
-  }
-  json_.Add("format", FormatWord(file.loaded_format()));
-  if (options_.offset != 0 && file.loaded_format() != ImageFormat::kRaw) {
-    Finish(
-        ExitStatus::kUsage,
-        std::string("Ключ --offset — только для двоичного образа, а файл - ") +
-            FormatTitle(file.loaded_format()) + ": " + path);
-    return false;
-  }
-  image_sha256_ = Sha256Hex(host_.core().buffer());
-  json_.AddNumber("bytes", static_cast<int64_t>(host_.core().buffer().size()));
-  return true;
-}
-
-// What decides the file's bytes: the settings' source and the thirteen
-// options as this run uses them, and the offset of a raw image.
-void PortRun::AddFileOptions() {
-  json_.Add("settings", options_.defaults ? "defaults" : "stored");
-  JsonObject options;
-  for (Option o : kAllOptions) {
-    options.AddBool("Check" + std::to_string(OptionNumber(o)),
-                    settings_.options[o]);
-  }
-  json_.Add("options", options);
-  if (options_.offset != 0) json_.AddNumber("offset", options_.offset);
 }
 
 void PortRun::Discover() {
@@ -407,12 +225,23 @@ void PortRun::Discover() {
        [this](bool drained) { AfterDiscovery(drained); });
 }
 
-void PortRun::AfterDiscovery(bool drained) {
+RunState PortRun::StateAfter(Step step, bool drained) {
   RunState state;
   state.drained = drained;
   state.timed_out = !drained;
   state.port_failed = host_.port_failed();
   state.warnings = host_.warnings();
+  if (step == Step::kDiscovery) return state;
+  state.device_lost = host_.watchdog_firings() > 0;
+  if (step == Step::kChipSelection) return state;
+  state.status_text = programmer().status_text();
+  state.status_error = programmer().status_error();
+  if (step == Step::kOperation) state.verify_expected = verify_expected_;
+  return state;
+}
+
+void PortRun::AfterDiscovery(bool drained) {
+  const RunState state = StateAfter(Step::kDiscovery, drained);
   const RunVerdict verdict = JudgeRun(state);
   // A name alone is not enough: the retry limit may have cut the about
   // lines or the chip list short.
@@ -429,11 +258,11 @@ void PortRun::AfterDiscovery(bool drained) {
                   "Программатор не отвечает на порту " + port_name_);
   }
   device_name_ = programmer().caption();
-  json_.Add("device", device_name_);
+  facts().Add("device", device_name_);
   if (options_.command == CliCommand::kInfo) {
     Say(programmer().caption());
     for (const std::string& line : host_.about_lines()) Say(line);
-    json_.Add("about", host_.about_lines());
+    facts().Add("about", host_.about_lines());
     return Finish(ExitStatus::kOk);
   }
   if (options_.command == CliCommand::kChips) {
@@ -445,7 +274,7 @@ void PortRun::AfterDiscovery(bool drained) {
       chip.AddNumber("index", static_cast<int64_t>(i)).Add("name", rows[i]);
       chips.push_back(chip);
     }
-    json_.Add("chips", chips);
+    facts().Add("chips", chips);
     return Finish(ExitStatus::kOk);
   }
   SelectChip();
@@ -480,57 +309,19 @@ void PortRun::SelectChip() {
 }
 
 void PortRun::AfterChipSelection(bool drained) {
-  RunState state;
-  state.drained = drained;
-  state.timed_out = !drained;
-  state.device_lost = host_.watchdog_firings() > 0;
-  state.port_failed = host_.port_failed();
-  state.warnings = host_.warnings();
-  const RunVerdict verdict = JudgeRun(state);
+  const RunVerdict verdict =
+      JudgeRun(StateAfter(Step::kChipSelection, drained));
   if (verdict.status != ExitStatus::kOk) {
     chip_row_ = -1;
     return Finish(verdict.status, verdict.message);
   }
-  chip_name_ = programmer().chip_rows()[static_cast<size_t>(chip_row_)];
-  json_.Add("chip", chip_name_).AddNumber("chip_index", chip_row_);
+  result_.chip = programmer().chip_rows()[static_cast<size_t>(chip_row_)];
+  facts().Add("chip", result_.chip).AddNumber("chip_index", chip_row_);
   if (options_.command == CliCommand::kOps) {
     ReportOps();
     return Finish(ExitStatus::kOk);
   }
   RunOperation();
-}
-
-void PortRun::ReportOps() {
-  ChipProgrammer& p = programmer();
-  std::vector<JsonObject> operations;
-  Say("Память программ: " + std::to_string(p.FlashSize()) + " байт");
-  Say("EEPROM: " + std::to_string(p.EepromSize()) + " байт");
-  Say("F1: " + std::to_string(p.SizeF1()));
-  Say("Операции:");
-  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
-    const int code = p.OperationCodes()[k];
-    const char* command = CommandForOperation(code);
-    Say("  " + std::to_string(code) + "\t" + p.operation_rows()[k] +
-        (command ? std::string("\t") + command : std::string()));
-    JsonObject op;
-    op.AddNumber("code", code).Add("name", p.operation_rows()[k]);
-    if (command) op.Add("command", command);
-    operations.push_back(op);
-  }
-  json_.AddNumber("flash_size", p.FlashSize())
-      .AddNumber("eeprom_size", p.EepromSize())
-      .AddNumber("f1", p.SizeF1())
-      .Add("operations", operations);
-  for (BitKind kind : {BitKind::kLock, BitKind::kFuse}) {
-    BitRows& rows = p.bits(kind);
-    Say(kind == BitKind::kLock ? "LOCK биты:" : "FUSE биты:");
-    std::vector<std::string> names;
-    for (int i = 0; i < rows.count(); ++i) {
-      Say("  " + std::to_string(i) + "\t" + rows.row(i).caption);
-      names.push_back(rows.row(i).caption);
-    }
-    json_.Add(kind == BitKind::kLock ? "locks" : "fuses", names);
-  }
 }
 
 // The selected chip's list row of operation `code`; -1 when it has none.
@@ -558,15 +349,7 @@ bool PortRun::ReadBitsBack() {
 
 void PortRun::AfterReadBack(bool drained) {
   ChipProgrammer& p = programmer();
-  RunState state;
-  state.drained = drained;
-  state.timed_out = !drained;
-  state.device_lost = host_.watchdog_firings() > 0;
-  state.port_failed = host_.port_failed();
-  state.status_text = p.status_text();
-  state.status_error = p.status_error();
-  state.warnings = host_.warnings();
-  const RunVerdict verdict = JudgeRun(state);
+  const RunVerdict verdict = JudgeRun(StateAfter(Step::kReadBack, drained));
   if (verdict.status != ExitStatus::kOk) {
     return Finish(verdict.status, verdict.message);
   }
@@ -581,164 +364,6 @@ void PortRun::AfterReadBack(bool drained) {
     }
   }
   Finish(ExitStatus::kOk);
-}
-
-void PortRun::ReportBits(BitKind kind) {
-  BitRows& rows = programmer().bits(kind);
-  std::vector<JsonObject> bits;
-  for (int i = 0; i < rows.count(); ++i) {
-    Say(std::to_string(i) + "\t" + rows.row(i).caption + "\t" +
-        (rows.row(i).ticked ? "1" : "0"));
-    JsonObject bit;
-    bit.AddNumber("index", i)
-        .Add("name", rows.row(i).caption)
-        .AddBool("ticked", rows.row(i).ticked);
-    bits.push_back(bit);
-  }
-  json_.Add("bits", bits);
-}
-
-// A read is saved in the format --format gives, else in the format of the
-// name (Intel HEX for .hex/.eep/.ihx, S-record for its names, raw
-// otherwise), through the window's writers; "-" is standard output, with
-// every message on standard error.
-void PortRun::SaveRead() {
-  // With --range the file holds the range's bytes alone.
-  if (options_.range) {
-    DataBuffer& image = host_.core().buffer();
-    const std::vector<uint8_t> all = image.bytes();
-    const size_t from = std::min<size_t>(options_.range->start, all.size());
-    const size_t to =
-        std::min<size_t>(from + options_.range->length, all.size());
-    image.Assign(
-        std::vector<uint8_t>(all.begin() + static_cast<ptrdiff_t>(from),
-                             all.begin() + static_cast<ptrdiff_t>(to)));
-  }
-  const DataBuffer& buffer = host_.core().buffer();
-  const std::string& path = options_.file;
-  const ImageFormat format =
-      options_.format.value_or(SaveFormatOfName(path, true, true));
-  AddFileOptions();
-  json_.Add("file", path)
-      .Add("format", FormatWord(format))
-      .AddNumber("bytes", static_cast<int64_t>(buffer.size()));
-  image_sha256_ = Sha256Hex(buffer);
-  std::error_code error;
-  if (path == kStdioName) {
-    out_ = &streams_.err;
-    SetStandardOutputBinary();
-    const std::string bytes = EncodeImage(format, buffer.data(), buffer.size());
-    streams_.out.write(bytes.data(),
-                       static_cast<std::streamsize>(bytes.size()));
-    streams_.out.flush();
-    if (!streams_.out) error = std::make_error_code(std::errc::io_error);
-  } else {
-    // `read-flash /dev/stdout`: the image is the output, the rest goes aside.
-    if (IsStandardOutput(path)) out_ = &streams_.err;
-    error = SaveImage(path, buffer.data(), buffer.size(), format);
-  }
-  if (error) {
-    return Finish(ExitStatus::kFileError, SaveFailureText(path, error));
-  }
-  Say("Прочитано " + std::to_string(buffer.size()) + " байт в " + path +
-      (format == ImageFormat::kRaw
-           ? ""
-           : std::string(" (") + FormatTitle(format) + ")"));
-  Finish(ExitStatus::kOk);
-}
-
-// blank-check and checksum: the memory read (or the file's image), within
-// the range when one is given; `size` is the memory's (or image's) size.
-void PortRun::ReportImage(const std::string& what, size_t size) {
-  const DataBuffer& buffer = host_.core().buffer();
-  size_t from = 0;
-  size_t count = std::min(size, buffer.size());
-  if (options_.range) {
-    if (const std::string error = RangeBeyond(*options_.range, count, what);
-        !error.empty()) {
-      return Finish(ExitStatus::kUsage, error);
-    }
-    from = options_.range->start;
-    count = options_.range->length;
-  }
-  const uint8_t* data = buffer.data() + from;
-  json_.AddNumber("bytes", static_cast<int64_t>(count));
-  if (options_.range) {
-    json_.AddNumber("start", static_cast<int64_t>(from));
-  }
-  if (options_.command == CliCommand::kChecksum) {
-    const std::string crc = Crc32Text(Crc32(data, count));
-    json_.Add("crc32", crc);
-    Say(crc);
-    return Finish(ExitStatus::kOk);
-  }
-  const std::optional<size_t> dirty = FirstNotBlank(data, count);
-  json_.AddBool("blank", !dirty);
-  if (!dirty) {
-    Say(what + " чиста: " + std::to_string(count) + " байт FF.");
-    return Finish(ExitStatus::kOk);
-  }
-  const uint32_t address = static_cast<uint32_t>(from + *dirty);
-  char value[5];
-  std::snprintf(value, sizeof value, "0x%02X", data[*dirty]);
-  json_.AddNumber("address", address)
-      .Add("address_hex", Hex(address))
-      .Add("value", value);
-  Finish(
-      ExitStatus::kVerifyMismatch,
-      what + " не чиста: по адресу 0x" + Hex(address) + " байт " + value + ".");
-}
-
-void PortRun::ImageReady() {
-  DataBuffer& buffer = host_.core().buffer();
-  image_sha256_ = Sha256Hex(buffer);
-  if (!serial_place_) return;
-  const SerialPlace& place = *serial_place_;
-  const size_t end = size_t{place.address} + place.width;
-  // The number's place is written even below a raw image's origin.
-  const size_t origin = std::min(buffer.origin(), size_t{place.address});
-  if (buffer.size() < end || origin != buffer.origin()) {
-    std::vector<uint8_t> image = buffer.bytes();
-    if (image.size() < end) image.resize(end, 0xFF);
-    buffer.Assign(std::move(image), origin);
-  }
-  // Any placeholder but all 0xFF: the chunk must not be skipped.
-  const std::vector<uint8_t> zero =
-      *EncodeSerial(0, options_.serial->width, options_.serial->format);
-  buffer.WriteAt(place.address, zero.data(), zero.size());
-}
-
-// Runs just before each frame goes out, with its command at the head: the
-// number is taken only for a chip about to receive it. (A queue emptied by
-// a failure passes every command through the head without sending it.)
-void PortRun::StampSerialIfDue() {
-  if (!serial_place_ || serial_ || !serial_error_.empty()) return;
-  CommandQueue& queue = host_.queue();
-  if (queue.empty() || !CarriesSerial(queue.entry(0), *serial_place_)) return;
-  const SerialOption& serial = *options_.serial;
-  // With a log, the number's line is on the disk before the number is.
-  BeforeTake before;
-  if (log_ != nullptr) {
-    before = [this](uint64_t number) { return WriteStartedLine(number); };
-  }
-  const CounterResult taken =
-      counter_->Take(MaxSerialValue(serial.width, serial.format), before);
-  if (!taken.value) {
-    serial_error_ = taken.error;
-    queue.ClearQueue();  // the chip gets no number it does not own
-    return;
-  }
-  serial_ = taken.value;
-  const std::vector<uint8_t> bytes =
-      *EncodeSerial(*serial_, serial.width, serial.format, serial.big_endian);
-  for (size_t i = 0; i < queue.count(); ++i) {
-    if (CarriesSerial(queue.entry(i), *serial_place_)) {
-      queue.ReplaceEntry(i,
-                         StampCommand(queue.entry(i), *serial_place_, bytes));
-    }
-  }
-  host_.core().buffer().WriteAt(serial_place_->address, bytes.data(),
-                                bytes.size());
 }
 
 void PortRun::FollowQueue() {
@@ -789,20 +414,18 @@ void PortRun::RunOperation() {
         ImageTooLargeText(host_.core().buffer().size(), memory, flash, write));
   }
   if (options_.serial) {
-    const SerialOption& serial = *options_.serial;
-    if (uint64_t{serial.address} + static_cast<uint64_t>(serial.width) >
-        memory) {
-      return Finish(ExitStatus::kUsage,
-                    "Номер по адресу " + Hex(serial.address) + " (" +
-                        std::to_string(serial.width) +
-                        " байт) не помещается в " +
-                        (flash ? "память программ" : "EEPROM") + " (" +
-                        std::to_string(memory) + " байт)");
+    std::function<std::string(uint64_t)> log_started;
+    if (log_ != nullptr) {
+      log_started = [this](uint64_t number) {
+        return WriteStartedLine(number);
+      };
     }
-    // The write's own opcode and its verify's carry the number.
-    serial_place_ =
-        SerialPlace{serial.address, static_cast<uint32_t>(serial.width),
-                    row.code, static_cast<uint8_t>(row.verify_code)};
+    serial_.emplace(*options_.serial, *counter_, std::move(log_started));
+    if (const std::string error =
+            serial_->Place(row, memory, flash ? "память программ" : "EEPROM");
+        !error.empty()) {
+      return Finish(ExitStatus::kUsage, error);
+    }
   }
   // The same decision the write's sequence takes.
   verify_expected_ = p.QueuesVerify(OperationOf(options_));
@@ -850,17 +473,11 @@ void PortRun::RunOperation() {
         ImageTooLargeText(host_.core().buffer().size(), memory, flash, write));
   }
   // Never a chip without its number: its whole place must be written.
-  if (serial_place_ && !host_.queue().empty()) {
-    std::vector<std::vector<uint8_t>> commands;
-    for (size_t i = 0; i < host_.queue().count(); ++i) {
-      commands.push_back(host_.queue().entry(i));
-    }
-    if (!WritesCoverSerial(commands, *serial_place_)) {
-      host_.queue().ClearQueue();
-      return Finish(ExitStatus::kDeviceFailure,
-                    "Место номера не попало в записываемые данные. Ничего не "
-                    "записано.");
-    }
+  if (serial_ && !serial_->Covered(host_.queue())) {
+    host_.queue().ClearQueue();
+    return Finish(ExitStatus::kDeviceFailure,
+                  "Место номера не попало в записываемые данные. Ничего не "
+                  "записано.");
   }
   if (bit_write) {
     BitRows& rows = p.bits(bit_kind_);
@@ -877,9 +494,13 @@ void PortRun::RunOperation() {
   host_.on_progress = [this](int, int) { FollowQueue(); };
   host_.on_frame_written = [this] {
     bytes_.HeadSent(host_.queue(), clock_.elapsed());
-    if (serial_) serial_sent_ = true;
+    if (serial_) serial_->FrameWritten();
   };
-  if (serial_place_) host_.before_send = [this] { StampSerialIfDue(); };
+  if (serial_) {
+    host_.before_send = [this] {
+      serial_->StampIfDue(host_.queue(), host_.core().buffer());
+    };
+  }
   if (show_progress_) {
     progress_.Begin(OperationName(OperationOf(options_)));
     const int64_t now = clock_.elapsed();
@@ -892,28 +513,21 @@ void PortRun::RunOperation() {
 
 void PortRun::AfterOperation(bool drained) {
   ChipProgrammer& p = programmer();
-  RunState state;
-  state.drained = drained;
-  json_.AddNumber("operation_ms", clock_.elapsed() - operation_started_ms_);
-  state.timed_out = !state.drained;
-  state.device_lost = host_.watchdog_firings() > 0;
-  state.port_failed = host_.port_failed();
-  state.status_text = p.status_text();
-  state.status_error = p.status_error();
-  state.warnings = host_.warnings();
-  state.verify_expected = verify_expected_;
+  facts().AddNumber("operation_ms", clock_.elapsed() - operation_started_ms_);
+  const RunState state = StateAfter(Step::kOperation, drained);
   progress_.End();
   host_.on_progress = nullptr;
   host_.on_frame_written = nullptr;
   host_.before_send = nullptr;
-  if (!serial_error_.empty()) {
-    return Finish(ExitStatus::kFileError, serial_error_);
+  if (serial_ && !serial_->error().empty()) {
+    return Finish(ExitStatus::kFileError, serial_->error());
   }
 
   const RunVerdict verdict = JudgeRun(state);
-  if (!state.status_text.empty()) json_.Add("result", state.status_text);
+  if (!state.status_text.empty()) facts().Add("result", state.status_text);
   if (verdict.verify_address) {
-    json_.AddNumber("address", *verdict.verify_address)
+    facts()
+        .AddNumber("address", *verdict.verify_address)
         .Add("address_hex", Hex(*verdict.verify_address));
   }
   if (verdict.status != ExitStatus::kOk) {
@@ -941,7 +555,7 @@ void PortRun::AfterOperation(bool drained) {
       break;
     case CliCommand::kWriteFlash:
     case CliCommand::kWriteEeprom:
-      json_.AddBool("verified", verify_expected_);
+      facts().AddBool("verified", verify_expected_);
       Say(verify_expected_ ? state.status_text
                            : std::string("Записано без сверки."));
       break;

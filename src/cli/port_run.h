@@ -3,8 +3,9 @@
 // (load the file, open the port and discover the device, select the chip,
 // run the operation) queues its commands and returns; the next step starts
 // when the core's queue has drained, and a failure (deadline, watchdog,
-// port error) ends the run. Several runs thus share one event loop. All the
-// state of a port lives here.
+// port error) ends the run. Several runs thus share one event loop. The
+// steps end in the port's result (port_result.h), which the report renders
+// (port_report.h); the serial number is a job of its own (serial_job.h).
 #ifndef TAKT_CLI_PORT_RUN_H_
 #define TAKT_CLI_PORT_RUN_H_
 
@@ -20,12 +21,12 @@
 #include "cli/byte_progress.h"
 #include "cli/cli_args.h"
 #include "cli/cli_host.h"
-#include "cli/gang_report.h"
-#include "cli/json_text.h"
+#include "cli/cli_streams.h"
 #include "cli/log_line.h"
+#include "cli/port_result.h"
 #include "cli/progress_printer.h"
 #include "cli/run_verdict.h"
-#include "cli/serial_stamp.h"
+#include "cli/serial_job.h"
 #include "cli/stored_settings.h"
 
 namespace taktm {
@@ -33,14 +34,6 @@ namespace taktm {
 class ChipLog;
 class FrameTrace;
 class SerialSource;
-
-struct CliStreams {
-  std::ostream& out;     // results
-  std::ostream& err;     // messages and progress
-  bool err_is_terminal;  // progress as a bar redrawn in place
-  // The width of that terminal, asked at each redraw; none: 80 columns.
-  std::function<int()> err_columns = nullptr;
-};
 
 struct PortRunSetup {
   const CliOptions& options;
@@ -69,10 +62,9 @@ class PortRun {
   void Start();
 
   bool finished() const { return finished_; }
-  ExitStatus status() const { return status_; }
-  // The JSON object of the run, complete once it has finished.
-  const JsonObject& json() const { return json_; }
-  PortResult result() const;
+  ExitStatus status() const { return result_.status; }
+  // What the run came to, complete once it has finished.
+  const PortResult& result() const { return result_; }
   const ByteProgress& bytes() const { return bytes_; }
   const std::string& port_name() const { return port_name_; }
 
@@ -92,10 +84,11 @@ class PortRun {
   int64_t timeout_ms() const {
     return int64_t{options_.timeout_seconds} * 1000;
   }
-  bool text() const { return !options_.json && !options_.quiet; }
   // A result line, printed when the run ends (after the log has it); with
   // several ports the last one is the port's message.
-  void Say(const std::string& line) { said_.push_back(line); }
+  void Say(const std::string& line) { result_.lines.push_back(line); }
+  // What the steps found, for the JSON object.
+  JsonObject& facts() { return result_.facts; }
   void Note(const std::string& line);
   // `detail`: a second line under the message.
   void Finish(ExitStatus status, std::string message = {},
@@ -107,13 +100,15 @@ class PortRun {
   // What every record of this chip says: when, where, which chip and file.
   ChipRecord RecordOfThisChip() const;
   int ListRowOf(int code);
+  // The step a wait ended, and what the verdict on it takes into account.
+  enum class Step { kDiscovery, kChipSelection, kOperation, kReadBack };
+  RunState StateAfter(Step step, bool drained);
 
   // Calls `then` with true once `done` holds, or with false when the
   // deadline passes, the watchdog fires or the port fails first.
   void Wait(std::function<bool()> done, std::function<void(bool)> then);
   void CheckWait();
 
-  void ListPorts();
   bool LoadInputFile();
   void AddFileOptions();
   void Discover();
@@ -132,12 +127,9 @@ class PortRun {
   bool ReadBitsBack();
   void AfterReadBack(bool drained);
 
-  // The serial number: the image gets the number's place (filled up to it
-  // with 0xFF, a placeholder in it so that its chunk is written); the
-  // number itself is taken when the first command carrying it is next to
-  // go out, and put into every queued command that carries it.
+  // The image as the write will use it: its fingerprint, and the serial
+  // number's place.
   void ImageReady();
-  void StampSerialIfDue();
 
   const CliOptions& options_;
   const CommandEntry& entry_;
@@ -153,10 +145,8 @@ class PortRun {
   CliHost host_;
   ProgressPrinter progress_;
   ByteProgress bytes_;
-  JsonObject json_;
-  std::vector<std::string> said_;
+  PortResult result_;
   int chip_row_ = -1;
-  std::string chip_name_;    // once selected
   std::string device_name_;  // once discovered
   int64_t started_ms_ = 0;
   int64_t operation_started_ms_ = 0;
@@ -176,17 +166,12 @@ class PortRun {
   QTimer check_timer_;     // a check after the events that may end a wait
   QTimer deadline_timer_;  // the wait's deadline
 
-  // The serial number and the image's fingerprint.
-  std::optional<SerialPlace> serial_place_;
-  std::optional<uint64_t> serial_;
-  std::string serial_error_;  // taking the number failed
-  bool serial_sent_ = false;  // the command carrying it went out
-  int stop_signal_ = 0;       // the run was interrupted by this signal
+  // The serial number (--serial) and the image's fingerprint.
+  std::optional<SerialJob> serial_;
+  int stop_signal_ = 0;  // the run was interrupted by this signal
   std::string image_sha256_;
 
   bool finished_ = false;
-  ExitStatus status_ = ExitStatus::kOk;
-  std::string message_;
 };
 
 }  // namespace taktm

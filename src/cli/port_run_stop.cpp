@@ -22,7 +22,7 @@ ChipRecord PortRun::RecordOfThisChip() const {
   record.time = std::chrono::system_clock::now();
   record.port = port_name_;
   record.device = device_name_;
-  record.chip = chip_name_;
+  record.chip = result_.chip;
   record.command = entry_.name;
   if (entry_.takes_file) {
     record.file = RecordedFileName(options_.file);

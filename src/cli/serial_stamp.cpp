@@ -2,18 +2,10 @@
 
 #include <algorithm>
 
+#include "link/memory_command.h"
+
 namespace taktm {
 namespace {
-
-// Opcode, address (4 bytes, little-endian), count, then the data.
-constexpr size_t kDataOffset = 6;
-
-uint32_t AddressOf(const std::vector<uint8_t>& command) {
-  return static_cast<uint32_t>(command[1]) |
-         static_cast<uint32_t>(command[2]) << 8 |
-         static_cast<uint32_t>(command[3]) << 16 |
-         static_cast<uint32_t>(command[4]) << 24;
-}
 
 // The part of the place within the command's data: [from, to) in chip
 // addresses; empty (from == to) when they do not meet.
@@ -24,12 +16,13 @@ struct Overlap {
 
 Overlap OverlapOf(const std::vector<uint8_t>& command,
                   const SerialPlace& place) {
-  if (command.size() <= kDataOffset ||
-      (command[0] != place.write_opcode && command[0] != place.verify_opcode)) {
+  const std::optional<MemoryCommand> c = DecodeMemoryCommand(command);
+  if (!c || c->data_size == 0 ||
+      (c->opcode != place.write_opcode && c->opcode != place.verify_opcode)) {
     return {};
   }
-  const uint64_t start = AddressOf(command);
-  const uint64_t end = start + (command.size() - kDataOffset);
+  const uint64_t start = c->address;
+  const uint64_t end = start + c->data_size;
   const uint64_t from = std::max<uint64_t>(start, place.address);
   const uint64_t to =
       std::min<uint64_t>(end, uint64_t{place.address} + place.width);
@@ -104,10 +97,11 @@ std::vector<uint8_t> StampCommand(std::vector<uint8_t> command,
                                   const SerialPlace& place,
                                   const std::vector<uint8_t>& bytes) {
   const Overlap o = OverlapOf(command, place);
-  const uint64_t start = o.from < o.to ? AddressOf(command) : 0;
+  const uint64_t start =
+      o.from < o.to ? DecodeMemoryCommand(command)->address : 0;
   for (uint64_t a = o.from; a < o.to; ++a) {
     const uint64_t k = a - place.address;
-    if (k < bytes.size()) command[kDataOffset + (a - start)] = bytes[k];
+    if (k < bytes.size()) command[kMemoryDataAt + (a - start)] = bytes[k];
   }
   return command;
 }

@@ -6,29 +6,33 @@
 namespace taktm {
 namespace {
 
+// An option with a short letter, a value, or both: the one list the reader
+// and the short-option expansion go by. A value is given as "--name=value"
+// or as the next word.
 struct ShortOption {
-  char letter;
+  char letter;  // 0: none
   const char* long_name;
   bool takes_value;
 };
 
 constexpr ShortOption kShortOptions[] = {
-    {'p', "--port", true},   {'b', "--baud", true},     {'c', "--chip", true},
-    {'q', "--quiet", false}, {'V', "--version", false}, {'h', "--help", false},
-};
-
-// The long options that take a value, given as "--name=value" or as the
-// next word.
-constexpr const char* kValueOptions[] = {
-    "--port",    "--baud",     "--parity", "--chip",   "--timeout",
-    "--serial",  "--log",      "--format", "--offset", "--serial-name",
-    "--station", "--probe-ms", "--range",  "--trace",
+    {'p', "--port", true},      {'b', "--baud", true},
+    {'c', "--chip", true},      {'q', "--quiet", false},
+    {'V', "--version", false},  {'h', "--help", false},
+    {0, "--parity", true},      {0, "--timeout", true},
+    {0, "--serial", true},      {0, "--log", true},
+    {0, "--format", true},      {0, "--offset", true},
+    {0, "--serial-name", true}, {0, "--station", true},
+    {0, "--probe-ms", true},    {0, "--range", true},
+    {0, "--trace", true},
 };
 
 const ShortOption* FindShort(char letter) {
-  const auto* found = std::find_if(
-      std::begin(kShortOptions), std::end(kShortOptions),
-      [letter](const ShortOption& o) { return o.letter == letter; });
+  const auto* found =
+      std::find_if(std::begin(kShortOptions), std::end(kShortOptions),
+                   [letter](const ShortOption& o) {
+                     return letter != 0 && o.letter == letter;
+                   });
   return found != std::end(kShortOptions) ? found : nullptr;
 }
 
@@ -53,8 +57,10 @@ bool ExpandWord(const std::string& word, std::vector<std::string>* out) {
 }  // namespace
 
 bool IsValueOption(const std::string& long_name) {
-  return std::any_of(std::begin(kValueOptions), std::end(kValueOptions),
-                     [&](const char* name) { return long_name == name; });
+  return std::any_of(std::begin(kShortOptions), std::end(kShortOptions),
+                     [&](const ShortOption& o) {
+                       return o.takes_value && long_name == o.long_name;
+                     });
 }
 
 std::vector<std::string> ExpandShortOptions(

@@ -1,9 +1,9 @@
 #include "programming/chip_programmer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
+#include "link/memory_command.h"
 #include "programming/operation_table.h"
 #include "programming/programming_texts.h"
 #include "programming/reply_contents.h"
@@ -11,13 +11,6 @@
 
 namespace taktm {
 namespace {
-
-// Upper-case hexadecimal without leading zeros.
-std::string Hex(uint32_t value) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
-  return text;
-}
 
 // The label followed by each of the n carried bytes after a blank.
 std::string ByteList(const char* label, const ReplyView& reply, size_t from,
@@ -70,12 +63,8 @@ void ChipProgrammer::QueueBitState(uint8_t opcode, uint8_t index, bool ticked) {
 
 void ChipProgrammer::QueueRead(uint8_t opcode, uint32_t address,
                                uint8_t count) {
-  const uint8_t command[] = {opcode,
-                             static_cast<uint8_t>(address),
-                             static_cast<uint8_t>(address >> 8),
-                             static_cast<uint8_t>(address >> 16),
-                             static_cast<uint8_t>(address >> 24),
-                             count};
+  uint8_t command[kMemoryDataAt];
+  PutMemoryHeader(command, opcode, address, count);
   Enqueue(command, sizeof command);
   read_generation_ = buffer_.generation();
 }
@@ -85,14 +74,11 @@ void ChipProgrammer::QueueData(uint8_t opcode, uint32_t address,
   const size_t available =
       address < buffer_.size() ? buffer_.size() - address : 0;
   const uint8_t n = static_cast<uint8_t>(std::min<size_t>(count, available));
-  std::array<uint8_t, 6 + 255> command;
-  command[0] = opcode;
-  for (int i = 0; i < 4; ++i) {
-    command[1 + i] = static_cast<uint8_t>(address >> (8 * i));
-  }
-  command[5] = n;
-  std::copy_n(buffer_.data() + (n > 0 ? address : 0), n, command.begin() + 6);
-  Enqueue(command.data(), 6u + n);
+  std::array<uint8_t, kMemoryDataAt + 255> command;
+  PutMemoryHeader(command.data(), opcode, address, n);
+  std::copy_n(buffer_.data() + (n > 0 ? address : 0), n,
+              command.begin() + kMemoryDataAt);
+  Enqueue(command.data(), kMemoryDataAt + n);
 }
 
 // ---- Reply handling -------------------------------------------------------
@@ -208,8 +194,10 @@ void ChipProgrammer::HandleSignature(const ReplyView& reply) {
 // still arriving are dropped rather than mixed into the file's.
 void ChipProgrammer::HandleData(const ReplyView& reply) {
   if (buffer_.generation() != read_generation_) return;
-  const size_t carried = reply.Carried(6, reply.Byte(5));
-  buffer_.WriteAt(reply.Word(1), reply.At(6), carried);
+  const size_t carried =
+      reply.Carried(kMemoryDataAt, reply.Byte(kMemoryCountAt));
+  buffer_.WriteAt(reply.Word(kMemoryAddressAt), reply.At(kMemoryDataAt),
+                  carried);
   host_.FormatGrid();
   if (!queue_.empty()) AskForTheRest(queue_.entry(0), carried);
 }
@@ -218,14 +206,12 @@ void ChipProgrammer::HandleData(const ReplyView& reply) {
 // next, before anything queued behind it (the run's SVC_END included).
 void ChipProgrammer::AskForTheRest(const std::vector<uint8_t>& head,
                                    size_t carried) {
-  if (head.size() != 6 || carried == 0 || carried >= head[5]) return;
-  uint32_t address = 0;
-  for (int i = 0; i < 4; ++i) address |= uint32_t{head[1 + i]} << (8 * i);
-  address += static_cast<uint32_t>(carried);
-  std::vector<uint8_t> rest = {head[0]};
-  for (int i = 0; i < 4; ++i)
-    rest.push_back(static_cast<uint8_t>(address >> (8 * i)));
-  rest.push_back(static_cast<uint8_t>(head[5] - carried));
+  const std::optional<MemoryCommand> read = DecodeMemoryCommand(head);
+  if (!read || read->data_size != 0 || carried == 0 || carried >= read->count)
+    return;
+  std::vector<uint8_t> rest = EncodeMemoryCommand(
+      read->opcode, read->address + static_cast<uint32_t>(carried),
+      static_cast<uint8_t>(read->count - carried));
   // Commands are numbered in queue order: those behind move down by one.
   const uint64_t head_number = HeadNumber();
   queue_.InsertAfterHead(std::move(rest));  // `head` is not used after this
@@ -237,7 +223,8 @@ void ChipProgrammer::AskForTheRest(const std::vector<uint8_t>& head,
 
 void ChipProgrammer::HandleVerify(const ReplyView& reply) {
   if (reply.Byte(6) != 0) return;
-  Fail(kVerifyErrorBefore + Hex(reply.Word(1)) + kVerifyErrorAfter);
+  Fail(kVerifyErrorBefore + Hex(reply.Word(kMemoryAddressAt)) +
+       kVerifyErrorAfter);
 }
 
 void ChipProgrammer::HandleCalibration(const ReplyView& reply) {

@@ -1,8 +1,8 @@
 // The operations of the device's list, described once: the code (also the
 // opcode of the command that carries it out), the name the operation list
-// shows, the command line's word, the memory it works on and its verify
-// step. The window's list, the command line's parser and its runner all
-// read this table.
+// shows, the command line's word with its usage line and several-port rule,
+// the memory it works on and its verify step. The window's list, the
+// command line's parser, its usage text and its runner all read this table.
 #ifndef TAKT_PROGRAMMING_OPERATION_TABLE_H_
 #define TAKT_PROGRAMMING_OPERATION_TABLE_H_
 
@@ -37,6 +37,13 @@ struct OperationRow {
   // (-1: none), run only while `verify_option` is ticked (none: always).
   int verify_code;
   std::optional<Option> verify_option;
+  // With a command-line word: the usage text's lines for it ('\n' between
+  // them), and whether it runs on several ports at once (its result is a
+  // verdict on each chip, not a listing or a file of its own). The command
+  // line takes its operation words, their arguments, this rule and the
+  // usage from this table alone.
+  const char* usage = nullptr;
+  bool several_ports = false;
 };
 
 // Every operation the device may list, in the order of its code.
@@ -56,6 +63,8 @@ const char* OperationName(int code);
 bool TakesFile(const OperationRow& row);
 bool TakesImage(const OperationRow& row);
 bool TakesBits(const OperationRow& row);
+// Reads and verifies of program memory or EEPROM may be limited to a range.
+bool TakesRange(const OperationRow& row);
 
 }  // namespace taktm
 

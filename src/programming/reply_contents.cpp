@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/memory_command.h"
 #include "programming/opcodes.h"
 
 namespace taktm {
@@ -35,7 +36,7 @@ size_t RowLength(const ReplyRecord& reply, uint8_t length) {
       return Sized(reply, length, 1);
     case OP_READ_FLASH:
     case OP_READ_EEPROM:  // address, count, count bytes
-      return Sized(reply, length, 5);
+      return Sized(reply, length, kMemoryCountAt);
     case OP_VERIFY_FLASH:
     case OP_VERIFY_EEPROM:  // address, count, verdict
       return 7;
@@ -71,10 +72,11 @@ bool ReplyAnswersCommand(const ReplyRecord& reply, uint8_t length,
     case OP_READ_EEPROM:
       // A device may carry fewer bytes than asked (the rest is asked for
       // next), but not none of them: that would be asked again without end.
-      return Echoes(reply, command, 4) && command.size() > 5 &&
-             reply[5] <= command[5] && (reply[5] > 0 || command[5] == 0);
+      return Echoes(reply, command, 4) && command.size() > kMemoryCountAt &&
+             reply[kMemoryCountAt] <= command[kMemoryCountAt] &&
+             (reply[kMemoryCountAt] > 0 || command[kMemoryCountAt] == 0);
     case OP_VERIFY_FLASH:
-    case OP_VERIFY_EEPROM:
+    case OP_VERIFY_EEPROM:  // the address and the count
       return Echoes(reply, command, 5);
     case SVC_GET_LOCK_NAME:
     case SVC_GET_FUSE_NAME:

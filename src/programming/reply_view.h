@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "link/memory_command.h"
 #include "link/receive_parser.h"
 #include "programming/cp1251.h"
 
@@ -24,8 +25,8 @@ class ReplyView {
   uint8_t Byte(size_t i) const { return i < length_ ? record_[i] : 0; }
   // 4-byte little-endian integer at i.
   uint32_t Word(size_t i) const {
-    return Byte(i) | Byte(i + 1) << 8 | Byte(i + 2) << 16 |
-           static_cast<uint32_t>(Byte(i + 3)) << 24;
+    const uint8_t bytes[4] = {Byte(i), Byte(i + 1), Byte(i + 2), Byte(i + 3)};
+    return ReadLe32(bytes);
   }
   // How many of `wanted` bytes from i the reply really carried.
   size_t Carried(size_t i, size_t wanted) const {

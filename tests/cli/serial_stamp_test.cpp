@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/memory_command.h"
 #include "programming/opcodes.h"
 
 namespace taktm {
@@ -11,14 +12,9 @@ using Bytes = std::vector<uint8_t>;
 
 // A write or verify command: opcode, address, count, `n` data bytes.
 Bytes Data(uint8_t opcode, uint32_t address, size_t n, uint8_t fill) {
-  Bytes c = {opcode,
-             static_cast<uint8_t>(address),
-             static_cast<uint8_t>(address >> 8),
-             static_cast<uint8_t>(address >> 16),
-             static_cast<uint8_t>(address >> 24),
-             static_cast<uint8_t>(n)};
-  c.insert(c.end(), n, fill);
-  return c;
+  const Bytes data(n, fill);
+  return EncodeMemoryCommand(opcode, address, static_cast<uint8_t>(n),
+                             data.data(), n);
 }
 
 TEST(SerialStampTest, EncodingsAndWhatFits) {

@@ -11,6 +11,7 @@
 #include "devsim/core_link_client.h"
 #include "harness/devsim_process.h"
 #include "link/comm32.h"
+#include "link/memory_command.h"
 
 namespace taktm::testing {
 namespace {
@@ -90,12 +91,8 @@ class Comm32Link : public LinkHost, public ReplyHandler {
 
 Bytes DataCommand(uint8_t opcode, uint32_t address, const Bytes& image,
                   uint32_t count) {
-  Bytes c = {opcode};
-  for (int i = 0; i < 4; ++i)
-    c.push_back(static_cast<uint8_t>(address >> (8 * i)));
-  c.push_back(static_cast<uint8_t>(count));
-  c.insert(c.end(), image.begin() + address, image.begin() + address + count);
-  return c;
+  return EncodeMemoryCommand(opcode, address, static_cast<uint8_t>(count),
+                             image.data() + address, count);
 }
 
 std::string Hex(const Bytes& bytes) {

@@ -12,6 +12,7 @@
 #include "devsim/core_link_client.h"
 #include "harness/devsim_process.h"
 #include "harness/random_bytes.h"
+#include "link/memory_command.h"
 #include "support/fake_link_host.h"
 
 namespace taktm::testing {
@@ -25,14 +26,10 @@ constexpr uint32_t kChunk = 224;
 
 Bytes DataCommand(uint8_t opcode, uint32_t address, const Bytes& image,
                   uint32_t count) {
-  Bytes c = {opcode};
-  for (int i = 0; i < 4; ++i)
-    c.push_back(static_cast<uint8_t>(address >> (8 * i)));
-  c.push_back(static_cast<uint8_t>(count));
-  if (opcode != 0x09 && opcode != 0x0D) {
-    c.insert(c.end(), image.begin() + address, image.begin() + address + count);
-  }
-  return c;
+  // Reads carry no data.
+  const bool carries = opcode != 0x09 && opcode != 0x0D;
+  return EncodeMemoryCommand(opcode, address, static_cast<uint8_t>(count),
+                             image.data() + address, carries ? count : 0);
 }
 
 // Queues one command per 224-byte chunk of `image`, then SVC_END, as the
@@ -51,7 +48,7 @@ std::vector<std::pair<uint32_t, int>> Verdicts(const CoreLinkClient& link,
   std::vector<std::pair<uint32_t, int>> out;
   for (const Bytes& r : link.replies()) {
     if (r[0] != opcode) continue;
-    out.emplace_back(r[1] | r[2] << 8 | r[3] << 16 | r[4] << 24, r[6]);
+    out.emplace_back(ReadLe32(&r[kMemoryAddressAt]), r[kMemoryDataAt]);
   }
   return out;
 }
@@ -60,8 +57,9 @@ Bytes ReadBack(const CoreLinkClient& link, uint8_t opcode, size_t size) {
   Bytes image(size, 0);
   for (const Bytes& r : link.replies()) {
     if (r[0] != opcode) continue;
-    const uint32_t address = r[1] | r[2] << 8 | r[3] << 16 | r[4] << 24;
-    std::copy(r.begin() + 6, r.begin() + 6 + r[5], image.begin() + address);
+    const std::optional<MemoryCommand> read = DecodeMemoryCommand(r);
+    std::copy_n(r.begin() + kMemoryDataAt, read->count,
+                image.begin() + read->address);
   }
   return image;
 }

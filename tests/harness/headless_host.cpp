@@ -9,8 +9,7 @@
 
 namespace taktm::testing {
 
-HeadlessHost::HeadlessHost(const std::string& port)
-    : core_(*this), session_(core_) {
+HeadlessHost::HeadlessHost(const std::string& port) {
   checks_.fill(true);  // every option is on by default
   session_.on_receive = [this](const uint8_t* bytes, uint16_t count) {
     if (on_receive) on_receive(bytes, count);
@@ -81,29 +80,9 @@ void HeadlessHost::ProgressChanged() {
   queued_ = n;
 }
 
-Answer HeadlessHost::AskYesNoCancel(const std::string& text) {
-  questions_.push_back(text);
-  return answer_;
-}
-
-Answer HeadlessHost::AskYesNo(const std::string& text) {
-  questions_.push_back(text);
-  return answer_ == Answer::kYes ? Answer::kYes : Answer::kNo;
-}
-
 void HeadlessHost::Changed(Aspect aspect) {
   if (aspect == Aspect::kStatus) {
     status_history_.push_back(core_.programmer().status_text());
-  }
-}
-
-void HeadlessHost::RebuildLines(int n) {
-  about_lines_.assign(static_cast<size_t>(n), std::string());
-}
-
-void HeadlessHost::SetLineText(int i, const std::string& text) {
-  if (i >= 0 && i < static_cast<int>(about_lines_.size())) {
-    about_lines_[static_cast<size_t>(i)] = text;
   }
 }
 

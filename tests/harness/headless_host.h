@@ -1,9 +1,9 @@
-// A front-end without windows around the real program core: AppCore on its
-// port session (the real serial port component TComm32 and a real 5,000 ms
-// QTimer as the link watchdog). Modal boxes are recorded and answered at
-// once with what the test set beforehand; the settings options come from a
-// settable array. Every wait spins the Qt event loop until a predicate holds
-// or a deadline passes.
+// A front-end without windows around the real program core: a RecordingHost
+// (AppCore on its port session, the real serial port component TComm32 and a
+// real 5,000 ms QTimer as the link watchdog). Modal boxes are recorded and
+// answered at once with what the test set beforehand; the settings options
+// come from a settable array. Every wait spins the Qt event loop until a
+// predicate holds or a deadline passes.
 #ifndef TAKT_TESTS_HARNESS_HEADLESS_HOST_H_
 #define TAKT_TESTS_HARNESS_HEADLESS_HOST_H_
 
@@ -17,12 +17,13 @@
 #include "link/comm32.h"
 #include "session/app_core.h"
 #include "session/port_session.h"
+#include "session/recording_host.h"
 
 namespace taktm::testing {
 
 inline constexpr int kWatchdogMs = kWatchdogIntervalMs;
 
-class HeadlessHost : public AppHost {
+class HeadlessHost : public RecordingHost {
  public:
   // Opens `port` as the program does (56,000 bit/s, no parity, RTS on, DTR
   // off) and starts the watchdog, as the settings dialog does at start-up.
@@ -30,10 +31,6 @@ class HeadlessHost : public AppHost {
   HeadlessHost(const HeadlessHost&) = delete;
   HeadlessHost& operator=(const HeadlessHost&) = delete;
 
-  AppCore& core() { return core_; }
-  ChipProgrammer& programmer() { return core_.programmer(); }
-  CommandQueue& queue() { return core_.queue(); }
-  TComm32& comm() { return session_.comm(); }
   bool open() const { return open_; }
   const std::string& open_error() const { return open_error_; }
   const std::vector<uint32_t>& port_errors() const {
@@ -48,15 +45,6 @@ class HeadlessHost : public AppHost {
     checks_.at(static_cast<size_t>(n)) = ticked;
   }
 
-  // Modal boxes seen, in order, and the answer every question gets.
-  const std::vector<std::string>& warnings() const { return warnings_; }
-  const std::vector<std::string>& questions() const { return questions_; }
-  const std::vector<std::string>& error_reports() const {
-    return error_reports_;
-  }
-  void set_answer(Answer answer) { answer_ = answer; }
-  // The about box's lines.
-  const std::vector<std::string>& about_lines() const { return about_lines_; }
   // Every text the status line has shown, in order.
   const std::vector<std::string>& status_history() const {
     return status_history_;
@@ -93,40 +81,18 @@ class HeadlessHost : public AppHost {
   // ---- LinkHost ----
   bool WriteData(const uint8_t* bytes, uint16_t count) override;
   void ProgressChanged() override;
-  void RestartWatchdog() override { session_.RestartWatchdog(); }
-  void ShowWarning(const std::string& text) override {
-    warnings_.push_back(text);
-  }
 
   // ---- AppHost ----
-  Answer AskYesNoCancel(const std::string& text) override;
-  Answer AskYesNo(const std::string& text) override;
-  std::optional<std::string> PromptSaveFileName(const std::string&) override {
-    return std::nullopt;  // the save dialog is cancelled
-  }
-  void ReportError(const std::string& text) override {
-    error_reports_.push_back(text);
-  }
   void GridNeedsLayout() override {}
-  void GridNeedsRefresh() override {}
   void Changed(Aspect aspect) override;
-  void RebuildLines(int n) override;
-  void SetLineText(int i, const std::string& text) override;
   bool Check(Option option) override {
     return checks_[static_cast<size_t>(OptionNumber(option))];
   }
 
  private:
-  AppCore core_;
-  PortSession session_;
   bool open_ = false;
   std::string open_error_;
   std::array<bool, 14> checks_{};
-  Answer answer_ = Answer::kNo;
-  std::vector<std::string> warnings_;
-  std::vector<std::string> questions_;
-  std::vector<std::string> error_reports_;
-  std::vector<std::string> about_lines_;
   std::vector<std::string> status_history_;
   int64_t frames_sent_ = 0;
   int64_t commands_done_ = 0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/memory_command.h"
+
 namespace taktm::testing {
 namespace {
 
@@ -24,11 +26,6 @@ devsim::Catalogue TestCatalogue() {
   devsim::ChipSpec second = chip;
   second.name = "DEMO-128K";
   return {"TAKT-M", {"v1", "v2"}, {chip, second}};
-}
-
-uint32_t WordAt(const Bytes& command, size_t i) {
-  return command[i] | command[i + 1] << 8 | command[i + 2] << 16 |
-         static_cast<uint32_t>(command[i + 3]) << 24;
 }
 
 }  // namespace
@@ -84,7 +81,8 @@ std::string ProgrammingTest::Summary() const {
       out += ":" + std::to_string(c[1]);
     } else if (c.size() >= 6 && c[0] >= OP_READ_FLASH &&
                c[0] <= OP_VERIFY_EEPROM) {
-      out += "@" + std::to_string(WordAt(c, 1)) + "+" + std::to_string(c[5]);
+      const MemoryCommand m = *DecodeMemoryCommand(c);
+      out += "@" + std::to_string(m.address) + "+" + std::to_string(m.count);
     }
   }
   return out;

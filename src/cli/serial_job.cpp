@@ -1,0 +1,85 @@
+#include "cli/serial_job.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "buffer/data_buffer.h"
+#include "cli/record_stores.h"
+#include "link/command_queue.h"
+#include "link/memory_command.h"
+#include "programming/operation_table.h"
+
+namespace taktm {
+
+SerialJob::SerialJob(const SerialOption& option, SerialSource& counter,
+                     std::function<std::string(uint64_t)> log_started)
+    : option_(option),
+      counter_(counter),
+      log_started_(std::move(log_started)) {}
+
+std::string SerialJob::Place(const OperationRow& row, uint32_t memory,
+                             const std::string& memory_name) {
+  if (uint64_t{option_.address} + static_cast<uint64_t>(option_.width) >
+      memory) {
+    return "Номер по адресу " + Hex(option_.address) + " (" +
+           std::to_string(option_.width) + " байт) не помещается в " +
+           memory_name + " (" + std::to_string(memory) + " байт)";
+  }
+  // The write's own opcode and its verify's carry the number.
+  place_ = SerialPlace{option_.address, static_cast<uint32_t>(option_.width),
+                       row.code, static_cast<uint8_t>(row.verify_code)};
+  return {};
+}
+
+void SerialJob::PrepareImage(DataBuffer& buffer) const {
+  if (!place_) return;
+  const SerialPlace& place = *place_;
+  const size_t end = size_t{place.address} + place.width;
+  // The number's place is written even below a raw image's origin.
+  const size_t origin = std::min(buffer.origin(), size_t{place.address});
+  if (buffer.size() < end || origin != buffer.origin()) {
+    std::vector<uint8_t> image = buffer.bytes();
+    if (image.size() < end) image.resize(end, 0xFF);
+    buffer.Assign(std::move(image), origin);
+  }
+  // Any placeholder but all 0xFF: the chunk must not be skipped.
+  const std::vector<uint8_t> zero =
+      *EncodeSerial(0, option_.width, option_.format);
+  buffer.WriteAt(place.address, zero.data(), zero.size());
+}
+
+bool SerialJob::Covered(const CommandQueue& queue) const {
+  if (!place_ || queue.empty()) return true;
+  std::vector<std::vector<uint8_t>> commands;
+  for (size_t i = 0; i < queue.count(); ++i) {
+    commands.push_back(queue.entry(i));
+  }
+  return WritesCoverSerial(commands, *place_);
+}
+
+void SerialJob::StampIfDue(CommandQueue& queue, DataBuffer& buffer) {
+  if (!place_ || serial_ || !error_.empty()) return;
+  if (queue.empty() || !CarriesSerial(queue.entry(0), *place_)) return;
+  // With a log, the number's line is on the disk before the number is.
+  BeforeTake before;
+  if (log_started_) before = log_started_;
+  const CounterResult taken =
+      counter_.Take(MaxSerialValue(option_.width, option_.format), before);
+  if (!taken.value) {
+    error_ = taken.error;
+    queue.ClearQueue();  // the chip gets no number it does not own
+    return;
+  }
+  serial_ = taken.value;
+  const std::vector<uint8_t> bytes = *EncodeSerial(
+      *serial_, option_.width, option_.format, option_.big_endian);
+  for (size_t i = 0; i < queue.count(); ++i) {
+    if (CarriesSerial(queue.entry(i), *place_)) {
+      queue.ReplaceEntry(i, StampCommand(queue.entry(i), *place_, bytes));
+    }
+  }
+  buffer.WriteAt(place_->address, bytes.data(), bytes.size());
+}
+
+}  // namespace taktm
