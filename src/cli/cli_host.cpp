@@ -72,6 +72,12 @@ bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
 
 void CliHost::RestartWatchdog() { session_.RestartWatchdog(); }
 
+void CliHost::Changed(Aspect aspect) {
+  if (aspect == Aspect::kOutcome) {
+    outcomes_.push_back(core_.programmer().outcome());
+  }
+}
+
 void CliHost::ShowWarning(const std::string& text) {
   warnings_.push_back(text);
   if (on_warning) on_warning(text);

@@ -99,12 +99,14 @@ class CliHost : public AppHost {
     if (on_buffer_replaced) on_buffer_replaced();
   }
   void GridNeedsRefresh() override {}
-  void Changed(Aspect) override {}
+  void Changed(Aspect aspect) override;
   void RebuildLines(int n) override;
   void SetLineText(int i, const std::string& text) override;
   bool Check(Option option) override { return options_[option]; }
 
   const std::vector<std::string>& about_lines() const { return about_lines_; }
+  // Every outcome the programmer announced, in order, for the verdict.
+  const std::vector<Outcome>& outcomes() const { return outcomes_; }
 
  private:
   AppCore core_;
@@ -113,6 +115,7 @@ class CliHost : public AppHost {
   std::vector<std::string> warnings_;
   std::vector<std::string> error_reports_;
   std::vector<std::string> about_lines_;
+  std::vector<Outcome> outcomes_;
   TransmitFrame refreshed_frame_;
   const QElapsedTimer* since_ = nullptr;
   int64_t first_write_ms_ = -1;

@@ -106,7 +106,6 @@ class PortRun {
   std::string WriteStartedLine(uint64_t number);
   // What every record of this chip says: when, where, which chip and file.
   ChipRecord RecordOfThisChip() const;
-  int ListRowOf(int code);
 
   // Calls `then` with true once `done` holds, or with false when the
   // deadline passes, the watchdog fires or the port fails first.
@@ -162,7 +161,6 @@ class PortRun {
   int64_t operation_started_ms_ = 0;
 
   // The operation.
-  int operation_row_ = -1;
   bool verify_expected_ = false;
   bool show_progress_ = false;
   BitKind bit_kind_ = BitKind::kLock;

@@ -178,6 +178,7 @@ void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
     }
     case SVC_GET_NAME:
       caption_ = reply.Text(1);
+      device_found_ = true;
       host_.Changed(Aspect::kCaption);
       QueueCommand(SVC_GET_INFO_COUNT);
       QueueCommand(SVC_GET_CHIP_COUNT);
@@ -333,8 +334,9 @@ void ChipProgrammer::SelectChip(int chip) {
 void ChipProgrammer::DeviceLost() {
   sequence_refused_ = false;
   caption_ = kNotConnectedCaption;
+  device_found_ = false;
   host_.Changed(Aspect::kCaption);
-  SetOutcome({OutcomeKind::kDeviceLost, kNotConnectedCaption});
+  SetOutcome(OutcomeKind::kDeviceLost, kNotConnectedCaption);
   queue_.ClearQueue();
   verify_ends_.clear();
   lock_bits_.ClearRows();
@@ -387,23 +389,27 @@ void ChipProgrammer::ResetStatusColour() { SetStatus(status_text_, false); }
 void ChipProgrammer::ShowOutcome(OutcomeKind kind, std::string text, bool error,
                                  std::optional<uint32_t> address) {
   SetStatus(text, error);
-  SetOutcome({kind, std::move(text), address});
+  SetOutcome(kind, std::move(text), address);
 }
 
-void ChipProgrammer::SetOutcome(Outcome outcome) {
-  outcome_ = std::move(outcome);
+void ChipProgrammer::SetOutcome(OutcomeKind kind, std::string text,
+                                std::optional<uint32_t> address) {
+  outcome_ = Outcome();
+  outcome_.kind = kind;
+  outcome_.text = std::move(text);
+  outcome_.address = address;
   host_.Changed(Aspect::kOutcome);
 }
 
 void ChipProgrammer::ResetOutcome() {
-  if (outcome_.kind != OutcomeKind::kNone) SetOutcome({});
+  if (outcome_.kind != OutcomeKind::kNone) SetOutcome(OutcomeKind::kNone, "");
 }
 
 void ChipProgrammer::ReportRetryLimit(bool foreign_answer) {
   if (foreign_answer) {
     ShowOutcome(OutcomeKind::kForeignAnswer, kForeignAnswer, true);
   } else {
-    SetOutcome({OutcomeKind::kRetryLimit, kRetryLimitWarning});
+    SetOutcome(OutcomeKind::kRetryLimit, kRetryLimitWarning);
   }
 }
 

@@ -117,6 +117,8 @@ class ChipProgrammer : public ReplyHandler {
 
   // What the windows render.
   const std::string& caption() const { return caption_; }
+  // The device has said its name since it was last lost.
+  bool DeviceFound() const { return device_found_; }
   const std::string& status_text() const { return status_text_; }
   bool status_error() const { return status_error_; }
   const std::vector<std::string>& chip_rows() const { return chip_rows_; }
@@ -148,7 +150,8 @@ class ChipProgrammer : public ReplyHandler {
   // The status line showing `text` for outcome `kind`.
   void ShowOutcome(OutcomeKind kind, std::string text, bool error,
                    std::optional<uint32_t> address = std::nullopt);
-  void SetOutcome(Outcome outcome);
+  void SetOutcome(OutcomeKind kind, std::string text,
+                  std::optional<uint32_t> address = std::nullopt);
   void ResetOutcome();
   // The operation code of list row `row`; -1 for no row.
   int CodeOfRow(int row) const;
@@ -198,6 +201,7 @@ class ChipProgrammer : public ReplyHandler {
   uint32_t size_f1_ = 0;
 
   std::string caption_;
+  bool device_found_ = false;
   std::string status_text_;
   bool status_error_ = false;
   Outcome outcome_;

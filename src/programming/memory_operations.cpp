@@ -87,9 +87,9 @@ void ChipProgrammer::ShowBitDialog(BitRows& rows, bool write_enabled,
 
 void ChipProgrammer::WriteBits(BitKind kind) {
   sequence_refused_ = false;
-  ResetOutcome();
   BitRows& rows = bits(kind);
   if (!rows.write_enabled()) return;  // a disabled button is not reached
+  ResetOutcome();
   for (int i = 0; i < rows.count(); ++i) {
     const uint8_t index = static_cast<uint8_t>(i);
     if (kind == BitKind::kFuse) {
@@ -252,7 +252,7 @@ bool ChipProgrammer::PrepareImage(int code) {
 // to a chip whose checks failed.
 bool ChipProgrammer::WarnIfTooLarge(uint32_t size, int64_t cuts_before) {
   if (buffer_.size() <= size) return true;
-  SetOutcome({OutcomeKind::kImageTooLarge, kImageTooLarge});
+  SetOutcome(OutcomeKind::kImageTooLarge, kImageTooLarge);
   host_.ShowWarning(kImageTooLarge);
   return RemovedWithoutReply() == cuts_before;
 }

@@ -49,7 +49,7 @@ bool HeadlessHost::DiscoverSingleChip(int ms) {
           ms)) {
     return false;
   }
-  programmer().ListBox1Click(0);
+  programmer().SelectChip(0);
   return RunUntilIdle(ms);
 }
 

@@ -27,8 +27,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kDemo8K = 2;
 constexpr uint32_t kFlashSize = 8192;
 constexpr uint32_t kChunk = 224;
-constexpr char kWrite[] = "Записать память программ";
-constexpr char kVerify[] = "Сверить память программ";
+constexpr int kWrite = OP_WRITE_FLASH;
+constexpr int kVerify = OP_VERIFY_FLASH;
 // Replies before an operation on DEMO-8K: discovery (11) and the selection
 // of the chip (15). A write then has the chip selection, the signature,
 // the erase and the second signature before its first data chunk.
