@@ -190,6 +190,7 @@ TEST_F(FaultMatrixTest, WrongSignatureNeitherErasesNorWrites) {
   const size_t before = LogSize();
   ASSERT_NO_FATAL_FAILURE(Run(kWrite));
   EXPECT_THAT(ReceivedSince(before), ElementsAre("F9 02", "00"));
+  EXPECT_EQ(programmer().outcome().kind, OutcomeKind::kSignatureWrong);
   EXPECT_TRUE(programmer().status_error());
   EXPECT_THAT(host().status_history(), Not(Contains(kAllRight)));
   EXPECT_TRUE(Chip() == before_write) << "the chip was changed";
@@ -214,6 +215,8 @@ TEST_F(FaultMatrixTest, DifferingByteFailsVerifyAtItsChunk) {
   ASSERT_NO_FATAL_FAILURE(Run(kVerify));
   EXPECT_EQ(programmer().status_text(),
             "Ошибка по адресу 1340. Попробуйте программировать снова!");
+  EXPECT_EQ(programmer().outcome().kind, OutcomeKind::kVerifyMismatch);
+  EXPECT_EQ(programmer().outcome().address, 0x1340u);
   EXPECT_TRUE(programmer().status_error());
   EXPECT_TRUE(host().queue().empty());
 }
