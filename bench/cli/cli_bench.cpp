@@ -58,7 +58,7 @@ double CoreWriteAndVerify(const std::string& port, const std::string& image) {
   HeadlessHost host(port);
   if (!host.open()) return -1;
   ChipProgrammer& programmer = host.programmer();
-  host.FormShow();
+  programmer.StartDiscovery();
   if (!host.RunUntil(
           [&] {
             return programmer.chip_rows().size() == 1 && host.queue().empty();
@@ -66,19 +66,16 @@ double CoreWriteAndVerify(const std::string& port, const std::string& image) {
           30000)) {
     return -1;
   }
-  programmer.ListBox1Click(0);
+  programmer.SelectChip(0);
   if (!host.RunUntilIdle(30000)) return -1;
   host.core().working_file().SetWorkingFile(image);
-  const auto& rows = programmer.operation_rows();
-  const auto it =
-      std::find(rows.begin(), rows.end(), "Записать память программ");
-  if (it == rows.end()) return -1;
+  if (!programmer.IsOperationAllowed(OP_WRITE_FLASH)) return -1;
   QElapsedTimer clock;
   clock.start();
-  programmer.ListBox2Click(0, static_cast<int>(it - rows.begin()));
+  programmer.RunOperation(0, OP_WRITE_FLASH);
   const bool done = host.RunUntilIdle(600000);
   const double ms = static_cast<double>(clock.elapsed());
-  return done && programmer.status_text() == "Все верно." ? ms : -1;
+  return done && programmer.outcome().kind == OutcomeKind::kAllRight ? ms : -1;
 }
 
 struct CliRun {

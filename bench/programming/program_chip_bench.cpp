@@ -189,13 +189,7 @@ RunResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
   if (!host.ReadyWithSingleChip(devsim.port(), 30000)) return result;
   ChipProgrammer& programmer = host.programmer();
   host.core().working_file().SetWorkingFile(dir.File("image.bin"));
-  int write_row = -1;
-  for (size_t k = 0; k < programmer.operation_rows().size(); ++k) {
-    if (programmer.operation_rows()[k] == "Записать память программ") {
-      write_row = static_cast<int>(k);
-    }
-  }
-  if (write_row < 0) return result;
+  if (!programmer.IsOperationAllowed(OP_WRITE_FLASH)) return result;
 
   LinkTimeline timeline;
   host.on_receive = [&](const uint8_t*, uint16_t count) {
@@ -207,7 +201,7 @@ RunResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
   host.comm().OnTXEMPTY = [&](TComm32*) { timeline.Written(); };
 
   const size_t log_before = ReadLines(log).size();
-  programmer.ListBox2Click(0, write_row);
+  programmer.RunOperation(0, OP_WRITE_FLASH);
   const bool done = host.RunUntilIdle(600000);
   const Clock::time_point end = Clock::now();
   host.on_receive = nullptr;
@@ -220,7 +214,8 @@ RunResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
   result.device_excess_ms = timeline.device_excess_ms(baud);
   const Bytes chip =
       ReadBytes(dir.File(baud ? "paced" : "unpaced") + "/DEMO-128K.flash");
-  result.ok = done && programmer.status_text() == "Все верно." && chip == image;
+  result.ok = done && programmer.outcome().kind == OutcomeKind::kAllRight &&
+              chip == image;
   if (!result.ok) {
     std::fprintf(stderr, "run failed: status \"%s\", chip %s the image\n",
                  programmer.status_text().c_str(),

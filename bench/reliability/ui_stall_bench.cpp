@@ -67,10 +67,7 @@ StallResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
   if (!host.ReadyWithSingleChip(devsim.port(), 30000)) return result;
   ChipProgrammer& programmer = host.programmer();
   host.core().working_file().SetWorkingFile(dir.File("image.bin"));
-  const auto& rows = programmer.operation_rows();
-  const auto write =
-      std::find(rows.begin(), rows.end(), "Записать память программ");
-  if (write == rows.end()) return result;
+  if (!programmer.IsOperationAllowed(OP_WRITE_FLASH)) return result;
 
   QElapsedTimer clock;
   QTimer heartbeat;
@@ -93,14 +90,15 @@ StallResult WriteAndVerify(const TempDir& dir, const Bytes& image, int baud) {
 
   // The user's click runs on the main thread too: it reloads the file and
   // queues every command before the first beat can come.
-  programmer.ListBox2Click(0, static_cast<int>(write - rows.begin()));
+  programmer.RunOperation(0, OP_WRITE_FLASH);
   const bool done = host.RunUntilIdle(600000);
   heartbeat.stop();
   result.elapsed_s = static_cast<double>(clock.nsecsElapsed()) / 1e9;
   result.beats = result.gaps_ms.size();
   const Bytes chip =
       ReadBytes(dir.File(baud ? "paced" : "unpaced") + "/DEMO-128K.flash");
-  result.ok = done && programmer.status_text() == "Все верно." && chip == image;
+  result.ok = done && programmer.outcome().kind == OutcomeKind::kAllRight &&
+              chip == image;
   return result;
 }
 

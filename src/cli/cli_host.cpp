@@ -69,6 +69,12 @@ bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
   return written;
 }
 
+void CliHost::Changed(Aspect aspect) {
+  if (aspect == Aspect::kOutcome) {
+    outcomes_.push_back(core().programmer().outcome());
+  }
+}
+
 void CliHost::ProgressChanged() {
   if (on_progress) {
     const ProgressModel& p = core_.queue().progress();

@@ -80,11 +80,15 @@ class CliHost : public RecordingHost {
   void GridNeedsLayout() override {
     if (on_buffer_replaced) on_buffer_replaced();
   }
-  void Changed(Aspect) override {}
+  void Changed(Aspect aspect) override;
   bool Check(Option option) override { return options_[option]; }
+
+  // Every outcome the programmer announced, in order, for the verdict.
+  const std::vector<Outcome>& outcomes() const { return outcomes_; }
 
  private:
   const OptionsModel options_;
+  std::vector<Outcome> outcomes_;
   TransmitFrame refreshed_frame_;
   const QElapsedTimer* since_ = nullptr;
   int64_t first_write_ms_ = -1;

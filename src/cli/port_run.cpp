@@ -20,7 +20,6 @@
 #include "link/memory_command.h"
 #include "programming/opcodes.h"
 #include "programming/operation_table.h"
-#include "programming/programming_texts.h"
 
 namespace taktm {
 namespace {
@@ -154,7 +153,10 @@ void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
   record.status = *status;
   if (*status != ExitStatus::kOk) record.message = *message;
   if (*status == ExitStatus::kVerifyMismatch) {
-    record.address = VerifyErrorAddress(programmer().status_text());
+    const Outcome* shown = ShownOutcome(host_.outcomes());
+    if (shown != nullptr && shown->kind == OutcomeKind::kVerifyMismatch) {
+      record.address = shown->address;
+    }
   }
   record.bytes = bytes_.done();
   record.duration_ms = clock_.elapsed() - started_ms_;
@@ -218,7 +220,7 @@ void PortRun::Discover() {
         ExitStatus::kNoDevice, text.substr(0, br) + " (" + port_name_ + ")",
         br == std::string::npos ? std::string() : text.substr(br + 2));
   }
-  programmer().FormShow();
+  programmer().StartDiscovery();
   // Discovery is over when the queue has drained: the name, the about lines
   // and the chip list have arrived, or the retry limit emptied the queue.
   Wait([this] { return host_.queue().empty(); },
@@ -230,12 +232,10 @@ RunState PortRun::StateAfter(Step step, bool drained) {
   state.drained = drained;
   state.timed_out = !drained;
   state.port_failed = host_.port_failed();
-  state.warnings = host_.warnings();
+  state.outcomes = host_.outcomes();
   if (step == Step::kDiscovery) return state;
   state.device_lost = host_.watchdog_firings() > 0;
   if (step == Step::kChipSelection) return state;
-  state.status_text = programmer().status_text();
-  state.status_error = programmer().status_error();
   if (step == Step::kOperation) state.verify_expected = verify_expected_;
   return state;
 }
@@ -245,8 +245,7 @@ void PortRun::AfterDiscovery(bool drained) {
   const RunVerdict verdict = JudgeRun(state);
   // A name alone is not enough: the retry limit may have cut the about
   // lines or the chip list short.
-  if (verdict.status != ExitStatus::kOk ||
-      programmer().caption() == kNotConnectedCaption) {
+  if (verdict.status != ExitStatus::kOk || !programmer().DeviceFound()) {
     // The retry limit and a closed port say more than silence does.
     if (verdict.status == ExitStatus::kDeviceFailure && drained) {
       return Finish(verdict.status, verdict.message);
@@ -300,7 +299,7 @@ void PortRun::SelectChip() {
                                 : "Нет микросхемы \"" + *options_.chip + "\"";
     return Finish(ExitStatus::kUsage, what + "; есть: " + known);
   }
-  programmer().ListBox1Click(row);
+  programmer().SelectChip(row);
   Wait([this] { return host_.queue().empty(); },
        [this, row](bool drained) {
          chip_row_ = row;
@@ -324,24 +323,14 @@ void PortRun::AfterChipSelection(bool drained) {
   RunOperation();
 }
 
-// The selected chip's list row of operation `code`; -1 when it has none.
-int PortRun::ListRowOf(int code) {
-  ChipProgrammer& p = programmer();
-  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
-    if (p.OperationCodes()[k] == code) return static_cast<int>(k);
-  }
-  return -1;
-}
-
 bool PortRun::ReadBitsBack() {
   ChipProgrammer& p = programmer();
   const uint8_t read =
       bit_kind_ == BitKind::kFuse ? OP_READ_FUSES : OP_READ_LOCKS;
-  const int read_row = ListRowOf(read);
-  if (read_row < 0) return false;
+  if (!p.IsOperationAllowed(read)) return false;
   // A device that dropped the write and repeated an earlier reply would
   // otherwise pass the bits asked for off as the chip's.
-  p.ListBox2Click(chip_row_, read_row);
+  p.RunOperation(chip_row_, read);
   Wait([this] { return host_.queue().empty(); },
        [this](bool drained) { AfterReadBack(drained); });
   return true;
@@ -378,8 +367,7 @@ void PortRun::FollowQueue() {
 
 void PortRun::RunOperation() {
   ChipProgrammer& p = programmer();
-  operation_row_ = ListRowOf(OperationOf(options_));
-  if (operation_row_ < 0) {
+  if (!p.IsOperationAllowed(OperationOf(options_))) {
     return Finish(ExitStatus::kUsage,
                   std::string("Операция \"") +
                       OperationName(OperationOf(options_)) +
@@ -450,23 +438,25 @@ void PortRun::RunOperation() {
     Note("предупреждение: " + OneLine(text));
   };
   operation_started_ms_ = clock_.elapsed();
-  const size_t warnings_before = host_.warnings().size();
+  const size_t outcomes_before = host_.outcomes().size();
   // The image as the write will use it: also after the write's reload,
   // which replaces the buffer inside the handler.
   if (entry_.file_is_input) {
     ImageReady();
     host_.on_buffer_replaced = [this] { ImageReady(); };
   }
-  p.ListBox2Click(chip_row_, operation_row_);
+  p.RunOperation(chip_row_, OperationOf(options_));
   host_.on_buffer_replaced = nullptr;
   // The write's reload may bring a file that has grown past the memory since
   // it was first checked; the window would write the part that fits. Nothing
   // has been sent yet (frames go out only on the device's acknowledgements,
   // inside the event loop), so the whole sequence can still be dropped.
-  const std::vector<std::string>& warnings = host_.warnings();
+  const std::vector<Outcome>& outcomes = host_.outcomes();
   if (entry_.file_is_input &&
-      std::find(warnings.begin() + static_cast<ptrdiff_t>(warnings_before),
-                warnings.end(), kImageTooLarge) != warnings.end()) {
+      std::any_of(outcomes.begin() + static_cast<ptrdiff_t>(outcomes_before),
+                  outcomes.end(), [](const Outcome& o) {
+                    return o.kind == OutcomeKind::kImageTooLarge;
+                  })) {
     host_.queue().ClearQueue();
     return Finish(
         ExitStatus::kFileError,
@@ -524,7 +514,7 @@ void PortRun::AfterOperation(bool drained) {
   }
 
   const RunVerdict verdict = JudgeRun(state);
-  if (!state.status_text.empty()) facts().Add("result", state.status_text);
+  if (!verdict.shown.empty()) facts().Add("result", verdict.shown);
   if (verdict.verify_address) {
     facts()
         .AddNumber("address", *verdict.verify_address)
@@ -556,12 +546,12 @@ void PortRun::AfterOperation(bool drained) {
     case CliCommand::kWriteFlash:
     case CliCommand::kWriteEeprom:
       facts().AddBool("verified", verify_expected_);
-      Say(verify_expected_ ? state.status_text
+      Say(verify_expected_ ? verdict.shown
                            : std::string("Записано без сверки."));
       break;
     default:
-      if (!state.status_text.empty()) {
-        Say(state.status_text);
+      if (!verdict.shown.empty()) {
+        Say(verdict.shown);
       } else {
         Say("Выполнено.");
       }

@@ -99,7 +99,6 @@ class PortRun {
   std::string WriteStartedLine(uint64_t number);
   // What every record of this chip says: when, where, which chip and file.
   ChipRecord RecordOfThisChip() const;
-  int ListRowOf(int code);
   // The step a wait ended, and what the verdict on it takes into account.
   enum class Step { kDiscovery, kChipSelection, kOperation, kReadBack };
   RunState StateAfter(Step step, bool drained);
@@ -152,7 +151,6 @@ class PortRun {
   int64_t operation_started_ms_ = 0;
 
   // The operation.
-  int operation_row_ = -1;
   bool verify_expected_ = false;
   bool show_progress_ = false;
   BitKind bit_kind_ = BitKind::kLock;

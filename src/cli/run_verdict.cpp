@@ -2,18 +2,52 @@
 
 #include <algorithm>
 
-#include "link/command_queue.h"
-#include "programming/programming_texts.h"
-
 namespace taktm {
 namespace {
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() &&
-         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+bool OnStatusLine(OutcomeKind kind) {
+  switch (kind) {
+    case OutcomeKind::kNone:
+    case OutcomeKind::kImageTooLarge:  // a box
+    case OutcomeKind::kRetryLimit:     // a box
+    case OutcomeKind::kDeviceLost:     // the caption
+      return false;
+    default:
+      return true;
+  }
+}
+
+// The failures the status line shows in the error colour.
+bool IsFailure(OutcomeKind kind) {
+  switch (kind) {
+    case OutcomeKind::kSignatureWrong:
+    case OutcomeKind::kVerifyMismatch:
+    case OutcomeKind::kCancelled:
+    case OutcomeKind::kMemoryTooLarge:
+    case OutcomeKind::kCommandRefused:
+    case OutcomeKind::kForeignAnswer:
+      return true;
+    default:
+      return false;
+  }
+}
+
+const Outcome* Find(const std::vector<Outcome>& outcomes, OutcomeKind kind) {
+  const auto it =
+      std::find_if(outcomes.begin(), outcomes.end(),
+                   [kind](const Outcome& o) { return o.kind == kind; });
+  return it == outcomes.end() ? nullptr : &*it;
 }
 
 }  // namespace
+
+const Outcome* ShownOutcome(const std::vector<Outcome>& outcomes) {
+  for (auto it = outcomes.rbegin(); it != outcomes.rend(); ++it) {
+    if (it->kind == OutcomeKind::kNone) return nullptr;
+    if (OnStatusLine(it->kind)) return &*it;
+  }
+  return nullptr;
+}
 
 const char* ExitStatusName(ExitStatus status) {
   switch (status) {
@@ -39,30 +73,6 @@ const char* ExitStatusName(ExitStatus status) {
   return "device-failure";
 }
 
-std::optional<uint32_t> VerifyErrorAddress(const std::string& status_text) {
-  const std::string before = kVerifyErrorBefore;
-  if (status_text.rfind(before, 0) != 0 ||
-      !EndsWith(status_text, kVerifyErrorAfter)) {
-    return std::nullopt;
-  }
-  const size_t end = status_text.size() - std::string(kVerifyErrorAfter).size();
-  if (end <= before.size() || end - before.size() > 8) return std::nullopt;
-  uint32_t address = 0;
-  for (size_t i = before.size(); i < end; ++i) {
-    const char c = status_text[i];
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return std::nullopt;
-    }
-    address = address << 4 | static_cast<uint32_t>(digit);
-  }
-  return address;
-}
-
 RunVerdict JudgeRun(const RunState& state) {
   RunVerdict verdict;
   auto fail = [&](ExitStatus status, std::string message) {
@@ -70,25 +80,27 @@ RunVerdict JudgeRun(const RunState& state) {
     verdict.message = std::move(message);
     return verdict;
   };
+  const Outcome* shown = ShownOutcome(state.outcomes);
+  if (shown != nullptr) verdict.shown = shown->text;
+  const bool failed = shown != nullptr && IsFailure(shown->kind);
   // A verdict of the device explains why the queue was emptied, so it comes
   // before the link's own failures.
-  if (state.status_error) {
-    if (const auto address = VerifyErrorAddress(state.status_text)) {
-      verdict.verify_address = address;
-      return fail(ExitStatus::kVerifyMismatch, state.status_text);
-    }
-    if (EndsWith(state.status_text, kSignatureWrong)) {
-      return fail(ExitStatus::kWrongSignature, state.status_text);
-    }
-    // The image could not be had (reload, empty image): nothing was sent.
-    if (EndsWith(state.status_text, kWriteCancelled) ||
-        EndsWith(state.status_text, kVerifyCancelled)) {
-      return fail(ExitStatus::kFileError, state.status_text);
+  if (failed) {
+    switch (shown->kind) {
+      case OutcomeKind::kVerifyMismatch:
+        verdict.verify_address = shown->address;
+        return fail(ExitStatus::kVerifyMismatch, shown->text);
+      case OutcomeKind::kSignatureWrong:
+        return fail(ExitStatus::kWrongSignature, shown->text);
+      case OutcomeKind::kCancelled:
+        // The image could not be had (reload, empty image): nothing was sent.
+        return fail(ExitStatus::kFileError, shown->text);
+      default:
+        break;
     }
   }
-  if (std::find(state.warnings.begin(), state.warnings.end(), kImageTooLarge) !=
-      state.warnings.end()) {
-    return fail(ExitStatus::kFileError, kImageTooLarge);
+  if (const Outcome* cut = Find(state.outcomes, OutcomeKind::kImageTooLarge)) {
+    return fail(ExitStatus::kFileError, cut->text);
   }
   if (state.port_failed) {
     return fail(ExitStatus::kNoDevice, "Порт закрыт: программатор отключён");
@@ -96,24 +108,26 @@ RunVerdict JudgeRun(const RunState& state) {
   if (state.device_lost) {
     return fail(ExitStatus::kNoDevice, "Программатор не отвечает");
   }
-  if (std::find(state.warnings.begin(), state.warnings.end(),
-                kRetryLimitWarning) != state.warnings.end()) {
+  // The device answering another command is one way to reach the limit.
+  const Outcome* foreign = Find(state.outcomes, OutcomeKind::kForeignAnswer);
+  if (foreign != nullptr || Find(state.outcomes, OutcomeKind::kRetryLimit)) {
     std::string message = "Не могу выполнить команду! Очередь команд очищена.";
-    // The device answered another command: the status line says so.
-    if (state.status_error && state.status_text == kForeignAnswer) {
-      message += std::string(" ") + kForeignAnswer + ".";
+    // ... and the status line still says so.
+    if (failed && shown->kind == OutcomeKind::kForeignAnswer) {
+      message += " " + shown->text + ".";
     }
     return fail(ExitStatus::kDeviceFailure, message);
   }
   if (state.timed_out || !state.drained) {
     return fail(ExitStatus::kDeviceFailure, "Операция не завершилась в срок");
   }
-  if (state.status_error) {
-    return fail(ExitStatus::kDeviceFailure, state.status_text);
+  if (failed) {
+    return fail(ExitStatus::kDeviceFailure, shown->text);
   }
-  if (state.verify_expected && state.status_text != kAllRight) {
+  if (state.verify_expected &&
+      (shown == nullptr || shown->kind != OutcomeKind::kAllRight)) {
     return fail(ExitStatus::kDeviceFailure,
-                "Сверка не подтверждена: " + state.status_text);
+                "Сверка не подтверждена: " + verdict.shown);
   }
   return verdict;
 }

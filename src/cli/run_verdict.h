@@ -1,6 +1,6 @@
 // Exit statuses of takt-m-cli and the verdict on a finished run, judged from
-// the core's state the same way the window shows it: the status line and its
-// error colour, the warnings shown, the watchdog and the port.
+// the outcomes the programmer announced (what its status line and boxes
+// showed), the watchdog and the port; never from the shown texts.
 #ifndef TAKT_CLI_RUN_VERDICT_H_
 #define TAKT_CLI_RUN_VERDICT_H_
 
@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "programming/outcome.h"
 
 namespace taktm {
 
@@ -31,27 +33,30 @@ const char* ExitStatusName(ExitStatus status);
 
 // What is known when the wait for a run ends.
 struct RunState {
-  bool drained = false;               // the queue emptied
-  bool timed_out = false;             // the deadline passed first
-  bool device_lost = false;           // the watchdog fired
-  bool port_failed = false;           // the port reported an error or a hangup
-  std::string status_text;            // the status line
-  bool status_error = false;          // painted in the error colour
-  std::vector<std::string> warnings;  // warning boxes shown meanwhile
-  bool verify_expected = false;       // a verify run was queued
+  bool drained = false;      // the queue emptied
+  bool timed_out = false;    // the deadline passed first
+  bool device_lost = false;  // the watchdog fired
+  bool port_failed = false;  // the port reported an error or a hangup
+  // Every outcome the programmer announced, in order; a kNone marks where
+  // an operation began anew.
+  std::vector<Outcome> outcomes;
+  bool verify_expected = false;  // a verify run was queued
 };
 
 struct RunVerdict {
   ExitStatus status = ExitStatus::kOk;
   std::string message;                     // empty on success
   std::optional<uint32_t> verify_address;  // first chunk that did not verify
+  // What the status line shows for the last operation (its outcome's text),
+  // empty when it showed nothing.
+  std::string shown;
 };
 
 RunVerdict JudgeRun(const RunState& state);
 
-// The address in a verify error text ("Ошибка по адресу 1C0. ..."), or
-// nothing when the text is not one.
-std::optional<uint32_t> VerifyErrorAddress(const std::string& status_text);
+// The outcome the status line shows: the last one it showed since the last
+// operation began (the last kNone), or none.
+const Outcome* ShownOutcome(const std::vector<Outcome>& outcomes);
 
 }  // namespace taktm
 

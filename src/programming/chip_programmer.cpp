@@ -43,7 +43,7 @@ void ChipProgrammer::Enqueue(const uint8_t* bytes, size_t length) {
   if (sequence_refused_) return;
   if (!queue_.EnqueueCommand(bytes, length)) {
     sequence_refused_ = true;
-    Fail(kCommandRefused);
+    Fail(OutcomeKind::kCommandRefused, kCommandRefused);
     return;
   }
   ++queued_total_;
@@ -164,6 +164,7 @@ void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
     }
     case SVC_GET_NAME:
       caption_ = reply.Text(1);
+      device_found_ = true;
       host_.Changed(Aspect::kCaption);
       QueueCommand(SVC_GET_INFO_COUNT);
       QueueCommand(SVC_GET_CHIP_COUNT);
@@ -184,9 +185,10 @@ void ChipProgrammer::HandleSignature(const ReplyView& reply) {
   // Without its verdict byte a signature is not confirmed.
   signature_ok_ = reply.Byte(2u + n) != 0;
   if (signature_ok_) {
-    SetStatus(text + kSignatureRight, status_error_);
+    ShowOutcome(OutcomeKind::kSignatureRight, text + kSignatureRight,
+                status_error_);
   } else {
-    Fail(text + kSignatureWrong);
+    Fail(OutcomeKind::kSignatureWrong, text + kSignatureWrong);
   }
 }
 
@@ -223,12 +225,14 @@ void ChipProgrammer::AskForTheRest(const std::vector<uint8_t>& head,
 
 void ChipProgrammer::HandleVerify(const ReplyView& reply) {
   if (reply.Byte(6) != 0) return;
-  Fail(kVerifyErrorBefore + Hex(reply.Word(kMemoryAddressAt)) +
-       kVerifyErrorAfter);
+  const uint32_t address = reply.Word(kMemoryAddressAt);
+  Fail(OutcomeKind::kVerifyMismatch,
+       kVerifyErrorBefore + Hex(address) + kVerifyErrorAfter, address);
 }
 
 void ChipProgrammer::HandleCalibration(const ReplyView& reply) {
-  SetStatus(
+  ShowOutcome(
+      OutcomeKind::kCalibration,
       ByteList(kCalibrationLabel, reply, 2, reply.Carried(2, reply.Byte(1))),
       status_error_);
 }
@@ -274,14 +278,15 @@ void ChipProgrammer::HandleEnd() {
   // good: a bad one empties the queue, so this SVC_END is never answered.
   if (!verify_ends_.empty() && verify_ends_.front() == HeadNumber()) {
     verify_ends_.pop_front();
-    SetStatus(kAllRight, status_error_);
+    ShowOutcome(OutcomeKind::kAllRight, kAllRight, status_error_);
   }
 }
 
 // A failed signature or verify: shown on the error colour; everything still
 // queued is dropped.
-void ChipProgrammer::Fail(std::string text) {
-  SetStatus(std::move(text), true);
+void ChipProgrammer::Fail(OutcomeKind kind, std::string text,
+                          std::optional<uint32_t> address) {
+  ShowOutcome(kind, std::move(text), true, address);
   queue_.ClearQueue();
   verify_ends_.clear();
 }
@@ -292,15 +297,17 @@ int64_t ChipProgrammer::RemovedWithoutReply() const {
 
 // ---- Discovery and chip selection ----------------------------------------
 
-void ChipProgrammer::FormShow() {
+void ChipProgrammer::StartDiscovery() {
   sequence_refused_ = false;
+  ResetOutcome();
   QueueCommand(SVC_END);
   QueueCommand(SVC_GET_NAME);
 }
 
-void ChipProgrammer::ListBox1Click(int selected_row) {
+void ChipProgrammer::SelectChip(int chip) {
   sequence_refused_ = false;
-  QueueIndexed(SVC_SELECT_CHIP, static_cast<uint8_t>(selected_row));
+  ResetOutcome();
+  QueueIndexed(SVC_SELECT_CHIP, static_cast<uint8_t>(chip));
   QueueCommand(SVC_GET_OPERATIONS);
   signature_ok_ = false;
   QueueCommand(SVC_GET_LOCK_COUNT);
@@ -310,10 +317,12 @@ void ChipProgrammer::ListBox1Click(int selected_row) {
   QueueCommand(SVC_GET_SIZE_F1);
 }
 
-void ChipProgrammer::Timer2Timer() {
+void ChipProgrammer::DeviceLost() {
   sequence_refused_ = false;
   caption_ = kNotConnectedCaption;
+  device_found_ = false;
   host_.Changed(Aspect::kCaption);
+  SetOutcome(OutcomeKind::kDeviceLost, kNotConnectedCaption);
   queue_.ClearQueue();
   verify_ends_.clear();
   lock_bits_.ClearRows();
@@ -333,6 +342,11 @@ bool ChipProgrammer::QueuesVerify(int code) {
   if (row == nullptr || row->verify_code < 0) return false;
   if (row->verify_option && !host_.Check(*row->verify_option)) return false;
   return IsOperationAllowed(row->verify_code);
+}
+
+int ChipProgrammer::CodeOfRow(int row) const {
+  if (row < 0 || row >= static_cast<int>(operation_rows_.size())) return -1;
+  return operation_codes_[static_cast<size_t>(row)];
 }
 
 bool ChipProgrammer::IsOperationAllowed(int code) const {
@@ -356,6 +370,33 @@ void ChipProgrammer::SetStatusText(std::string text) {
 
 void ChipProgrammer::ResetStatusColour() { SetStatus(status_text_, false); }
 
-void ChipProgrammer::ReportForeignAnswer() { SetStatus(kForeignAnswer, true); }
+// ---- Outcome -------------------------------------------------------------
+
+void ChipProgrammer::ShowOutcome(OutcomeKind kind, std::string text, bool error,
+                                 std::optional<uint32_t> address) {
+  SetStatus(text, error);
+  SetOutcome(kind, std::move(text), address);
+}
+
+void ChipProgrammer::SetOutcome(OutcomeKind kind, std::string text,
+                                std::optional<uint32_t> address) {
+  outcome_ = Outcome();
+  outcome_.kind = kind;
+  outcome_.text = std::move(text);
+  outcome_.address = address;
+  host_.Changed(Aspect::kOutcome);
+}
+
+void ChipProgrammer::ResetOutcome() {
+  if (outcome_.kind != OutcomeKind::kNone) SetOutcome(OutcomeKind::kNone, "");
+}
+
+void ChipProgrammer::ReportRetryLimit(bool foreign_answer) {
+  if (foreign_answer) {
+    ShowOutcome(OutcomeKind::kForeignAnswer, kForeignAnswer, true);
+  } else {
+    SetOutcome(OutcomeKind::kRetryLimit, kRetryLimitWarning);
+  }
+}
 
 }  // namespace taktm

@@ -2,7 +2,9 @@
 // command, handles every matched reply (DispatchReply), runs the discovery of
 // the device and its chips, turns a chosen operation into its whole command
 // sequence, and holds the state the windows render: caption, status line,
-// chip and operation lists, and the lock and fuse bit rows.
+// chip and operation lists, and the lock and fuse bit rows. What each run
+// came to is also kept as an Outcome, for front-ends that act on it rather
+// than show it.
 //
 // Every command must reach the queue through this class: it numbers the
 // commands it queues to recognise the SVC_END that closes a verify run and to
@@ -23,6 +25,7 @@
 #include "link/receive_parser.h"
 #include "programming/bit_rows.h"
 #include "programming/opcodes.h"
+#include "programming/outcome.h"
 #include "programming/programming_host.h"
 
 namespace taktm {
@@ -68,18 +71,33 @@ class ChipProgrammer : public ReplyHandler {
   };
   void set_range(std::optional<ChunkRange> range) { range_ = range; }
 
-  // Main window shown: SVC_END, then SVC_GET_NAME.
-  void FormShow();
-  // A chip chosen; selected_row -1 when no row is selected.
-  void ListBox1Click(int selected_row);
-  // An operation chosen: re-selects the chip, then queues the operation. A
-  // write or verify whose image cannot be had (reload failed, empty image)
-  // queues nothing at all.
-  void ListBox2Click(int chip_row, int operation_row);
+  // What the front-ends ask for. Each of them but DeviceLost starts anew:
+  // the outcome goes back to kNone, so that what an earlier run came to is
+  // never taken for this one's.
+  // Discovery: SVC_END, then SVC_GET_NAME.
+  void StartDiscovery();
+  // Chip `chip` of the chip list chosen; -1 when none is.
+  void SelectChip(int chip);
+  // Operation `code` (an opcode of the operation list) on chip `chip`:
+  // re-selects the chip, then queues the operation's whole sequence. A code
+  // the chip does not offer (or -1) only selects the chip again. A write or
+  // verify whose image cannot be had (reload failed, empty image) queues
+  // nothing at all.
+  void RunOperation(int chip, int code);
+  // The ticks of the lock or fuse rows written, as the dialog's "Записать"
+  // does; the dialog hides.
+  void WriteBits(BitKind kind);
   // The link watchdog fired: the device is lost.
-  void Timer2Timer();
-  // "Записать" of the lock or fuse dialog: queues the bit writes and hides.
-  void Button1Click(BitKind kind);
+  void DeviceLost();
+
+  // The window's handlers, forwarded to the verbs above.
+  void FormShow() { StartDiscovery(); }
+  void ListBox1Click(int selected_row) { SelectChip(selected_row); }
+  void ListBox2Click(int chip_row, int operation_row) {
+    RunOperation(chip_row, CodeOfRow(operation_row));
+  }
+  void Timer2Timer() { DeviceLost(); }
+  void Button1Click(BitKind kind) { WriteBits(kind); }
 
   // Chip state.
   bool IsOperationAllowed(int code) const;
@@ -99,6 +117,8 @@ class ChipProgrammer : public ReplyHandler {
 
   // What the windows render.
   const std::string& caption() const { return caption_; }
+  // The device has said its name since it was last lost.
+  bool DeviceFound() const { return device_found_; }
   const std::string& status_text() const { return status_text_; }
   bool status_error() const { return status_error_; }
   const std::vector<std::string>& chip_rows() const { return chip_rows_; }
@@ -115,13 +135,26 @@ class ChipProgrammer : public ReplyHandler {
   // window's own colour back in place of the error colour.
   void SetStatusText(std::string text);
   void ResetStatusColour();
-  // The retry limit ended a command the device answered with replies to
-  // another one: the status line says so, in the error colour.
-  void ReportForeignAnswer();
+  // The retry limit emptied the queue (its warning box follows). When the
+  // device answered another command instead (`foreign_answer`), the status
+  // line says so, in the error colour.
+  void ReportRetryLimit(bool foreign_answer);
+
+  // What the last thing done came to; each new one is announced as
+  // Aspect::kOutcome.
+  const Outcome& outcome() const { return outcome_; }
 
  private:
   void Enqueue(const uint8_t* bytes, size_t length);
   void SetStatus(std::string text, bool error);
+  // The status line showing `text` for outcome `kind`.
+  void ShowOutcome(OutcomeKind kind, std::string text, bool error,
+                   std::optional<uint32_t> address = std::nullopt);
+  void SetOutcome(OutcomeKind kind, std::string text,
+                  std::optional<uint32_t> address = std::nullopt);
+  void ResetOutcome();
+  // The operation code of list row `row`; -1 for no row.
+  int CodeOfRow(int row) const;
   void ClearStatus() { SetStatus("", status_error_); }
   void ClearLists();
 
@@ -137,7 +170,8 @@ class ChipProgrammer : public ReplyHandler {
   void HandleOperationMask(const ReplyView& reply);
   void HandleChipCount(const ReplyView& reply);
   void HandleEnd();
-  void Fail(std::string text);
+  void Fail(OutcomeKind kind, std::string text,
+            std::optional<uint32_t> address = std::nullopt);
 
   // Operation sequences.
   void ShowBitDialog(BitRows& rows, bool write_enabled, uint8_t read_opcode);
@@ -167,8 +201,10 @@ class ChipProgrammer : public ReplyHandler {
   uint32_t size_f1_ = 0;
 
   std::string caption_;
+  bool device_found_ = false;
   std::string status_text_;
   bool status_error_ = false;
+  Outcome outcome_;
   std::vector<std::string> chip_rows_;
   std::vector<std::string> operation_rows_;
   BitRows lock_bits_;

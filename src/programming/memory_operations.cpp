@@ -15,15 +15,15 @@ constexpr uint64_t kMaxReadChunks = 0xFFFF - 2;
 
 }  // namespace
 
-void ChipProgrammer::ListBox2Click(int chip_row, int operation_row) {
+// The operation is found by its code, not by where the list shows it.
+void ChipProgrammer::RunOperation(int chip, int operation) {
   sequence_refused_ = false;
+  ResetOutcome();
   ResetStatusColour();
-  const bool chosen = operation_row >= 0 &&
-                      operation_row < static_cast<int>(operation_rows_.size());
-  const int code =
-      chosen ? operation_codes_[static_cast<size_t>(operation_row)] : -1;
+  const bool chosen = IsOperationAllowed(operation);
+  const int code = chosen ? operation : -1;
   if (!PrepareImage(code)) return;
-  QueueIndexed(SVC_SELECT_CHIP, static_cast<uint8_t>(chip_row));
+  QueueIndexed(SVC_SELECT_CHIP, static_cast<uint8_t>(chip));
   if (!chosen) return;  // no operation chosen: the chip is only selected again
   switch (code) {
     case OP_READ_SIGNATURE:
@@ -85,10 +85,11 @@ void ChipProgrammer::ShowBitDialog(BitRows& rows, bool write_enabled,
   if (!write_enabled) QueueCommand(read_opcode);
 }
 
-void ChipProgrammer::Button1Click(BitKind kind) {
+void ChipProgrammer::WriteBits(BitKind kind) {
   sequence_refused_ = false;
   BitRows& rows = bits(kind);
   if (!rows.write_enabled()) return;  // a disabled button is not reached
+  ResetOutcome();
   for (int i = 0; i < rows.count(); ++i) {
     const uint8_t index = static_cast<uint8_t>(i);
     if (kind == BitKind::kFuse) {
@@ -103,7 +104,7 @@ void ChipProgrammer::Button1Click(BitKind kind) {
 void ChipProgrammer::ReadMemory(uint8_t opcode, uint32_t size) {
   ClearStatus();
   if ((uint64_t{size} + kChunkSize - 1) / kChunkSize > kMaxReadChunks) {
-    SetStatus(kMemoryTooLarge, true);
+    ShowOutcome(OutcomeKind::kMemoryTooLarge, kMemoryTooLarge, true);
     return;
   }
   host_.ResizeBuffer(size);
@@ -232,13 +233,14 @@ bool ChipProgrammer::PrepareImage(int code) {
   if (reload) {
     const ReloadResult result = host_.ReloadWorkingFile();
     if (!result.loaded) {
-      SetStatus(result.why + " " + cancelled, true);
+      ShowOutcome(OutcomeKind::kCancelled, result.why + " " + cancelled, true);
       return false;
     }
     buffer_.set_modified(false);
   }
   if (buffer_.empty()) {
-    SetStatus(std::string(kBufferEmpty) + " " + cancelled, true);
+    ShowOutcome(OutcomeKind::kCancelled,
+                std::string(kBufferEmpty) + " " + cancelled, true);
     return false;
   }
   return true;
@@ -250,6 +252,7 @@ bool ChipProgrammer::PrepareImage(int code) {
 // to a chip whose checks failed.
 bool ChipProgrammer::WarnIfTooLarge(uint32_t size, int64_t cuts_before) {
   if (buffer_.size() <= size) return true;
+  SetOutcome(OutcomeKind::kImageTooLarge, kImageTooLarge);
   host_.ShowWarning(kImageTooLarge);
   return RemovedWithoutReply() == cuts_before;
 }

@@ -26,6 +26,7 @@ enum class OutcomeKind {
   kRetryLimit,      // a command went out eight times unanswered
   kForeignAnswer,   // ... and the device answered another command
   kDeviceLost,      // the link watchdog fired
+  kCalibration,     // the calibration bytes read; `text` lists them
 };
 
 // One differing byte of a chunk read back after a failed verify.

@@ -22,6 +22,7 @@ enum class Aspect {
   kFuseRows,       // rows of the fuse bits dialog
   kLockDialog,  // lock dialog shown or hidden, "Записать" enabled or not
   kFuseDialog,  // the same for the fuse dialog
+  kOutcome,     // what the last thing done came to (ChipProgrammer::outcome)
 };
 
 // The reload of the working file before a write.

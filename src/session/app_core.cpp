@@ -11,9 +11,7 @@ AppCore::AppCore(AppHost& host)
       parser_(queue_, host, programmer_) {}
 
 void AppCore::QueueHost::ShowRetryWarning(const std::string& text) {
-  if (core_.queue_.LimitAfterForeignReply()) {
-    core_.programmer_.ReportForeignAnswer();
-  }
+  core_.programmer_.ReportRetryLimit(core_.queue_.LimitAfterForeignReply());
   core_.host_.ShowRetryWarning(text);
 }
 

@@ -100,9 +100,9 @@ class AppCore : private ProgrammingHost, private BufferHost {
   void GridNeedsLayout() override { host_.GridNeedsLayout(); }
   void GridNeedsRefresh() override { host_.GridNeedsRefresh(); }
 
-  // The queue's link host: the front-end's, except that the retry limit
-  // first puts on the status line why it came, when the device answered
-  // another command.
+  // The queue's link host: the front-end's, except that the retry limit is
+  // first reported to the programmer, which sets its outcome and, when the
+  // device answered another command, puts that on the status line.
   class QueueHost : public LinkHost {
    public:
     explicit QueueHost(AppCore& core) : core_(core) {}

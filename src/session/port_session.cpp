@@ -47,7 +47,7 @@ void PortSession::RestartWatchdog() {
 
 void PortSession::Tick() {
   ++watchdog_firings_;
-  core_.programmer().Timer2Timer();
+  core_.programmer().DeviceLost();
   if (reopen_on_tick_) ReopenIfLost();
 }
 

@@ -39,7 +39,7 @@ class PortSession {
   void Open();
   // Stops the watchdog and starts it again (LinkHost::RestartWatchdog).
   void RestartWatchdog();
-  // The watchdog's tick: the programmer's Timer2Timer, then, when reopening
+  // The watchdog's tick: the programmer's DeviceLost, then, when reopening
   // is on, a port that failed or never opened is tried again, quietly.
   void Tick();
 

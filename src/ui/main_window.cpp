@@ -341,6 +341,8 @@ void TForm1::Changed(Aspect aspect) {
     case Aspect::kFuseDialog:
       if (form6_ != nullptr) form6_->Render();
       break;
+    case Aspect::kOutcome:  // shown through the status line and the boxes
+      break;
   }
 }
 

@@ -31,14 +31,14 @@ TEST_F(BitsE2eTest, FuseBitsReadEditWriteAndReadBack) {
 
   // The factory state: CLK0 1, CLK1 0, BOOT 0, WDT 1, EEPROM 0, reset 1.
   size_t before = LogSize();
-  ASSERT_NO_FATAL_FAILURE(Run("Читать FUSE биты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FUSES));
   EXPECT_THAT(ReceivedSince(before), ElementsAre("F9 02", "03"));
   EXPECT_TRUE(fuses.shown());
   EXPECT_FALSE(fuses.write_enabled());
   EXPECT_THAT(Ticks(fuses), ElementsAre(true, false, false, true, false, true));
 
   // The write operation only opens the dialog; the button writes every row.
-  ASSERT_NO_FATAL_FAILURE(Run("Записать FUSE биты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_FUSES));
   EXPECT_TRUE(fuses.write_enabled());
   fuses.SetRowTicked(1, true);
   fuses.SetRowTicked(3, false);
@@ -53,7 +53,7 @@ TEST_F(BitsE2eTest, FuseBitsReadEditWriteAndReadBack) {
 
   // A new read shows the chip's bits, not what the rows held.
   UntickAll(fuses);
-  ASSERT_NO_FATAL_FAILURE(Run("Читать FUSE биты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FUSES));
   EXPECT_THAT(Ticks(fuses), ElementsAre(true, true, false, false, false, true));
 }
 
@@ -62,7 +62,7 @@ TEST_F(BitsE2eTest, LockDialogSetsOnlyTheTickedBits) {
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
   BitRows& locks = programmer().lock_bits();
 
-  ASSERT_NO_FATAL_FAILURE(Run("Записать LOCK биты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_LOCKS));
   locks.SetRowTicked(1, true);
   const size_t before = LogSize();
   programmer().Button1Click(BitKind::kLock);
@@ -71,7 +71,7 @@ TEST_F(BitsE2eTest, LockDialogSetsOnlyTheTickedBits) {
   EXPECT_EQ(ReadBytes(MemoryFile("DEMO-8K.locks")), (Bytes{0, 1}));
 
   UntickAll(locks);
-  ASSERT_NO_FATAL_FAILURE(Run("Читать LOCK биты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_LOCKS));
   EXPECT_THAT(Ticks(locks), ElementsAre(false, true));
 }
 

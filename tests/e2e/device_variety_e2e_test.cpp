@@ -91,28 +91,28 @@ TEST_P(DeviceVarietyTest, WholeSessionEndsAsWithThePlainestDevice) {
   EXPECT_EQ(programmer().FlashSize(), 2048u);
   EXPECT_EQ(programmer().EepromSize(), 128u);
 
-  ASSERT_NO_FATAL_FAILURE(Run("Читать сигнатуру"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_SIGNATURE));
   EXPECT_EQ(programmer().status_text(), "Сигнатура: 5A 2 7 верна");
 
   const Bytes flash = RandomBytes(2048, 32);
   UseWorkingFile("flash.bin", flash);
-  ASSERT_NO_FATAL_FAILURE(Run("Записать память программ", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_FLASH, kLongWaitMs));
   EXPECT_EQ(programmer().status_text(), kAllRight);
   EXPECT_TRUE(ReadBytes(MemoryFile("VAR-2K.flash")) == flash)
       << "the chip does not hold the image";
 
   host().core().buffer().Resize(0);
-  ASSERT_NO_FATAL_FAILURE(Run("Читать память программ", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FLASH, kLongWaitMs));
   EXPECT_TRUE(host().core().buffer().bytes() == flash)
       << "the read does not show what the chip holds";
 
   const Bytes eeprom = RandomBytes(128, 33);
   UseWorkingFile("eeprom.bin", eeprom);
-  ASSERT_NO_FATAL_FAILURE(Run("Записать EEPROM", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_EEPROM, kLongWaitMs));
   EXPECT_EQ(programmer().status_text(), kAllRight);
   EXPECT_TRUE(ReadBytes(MemoryFile("VAR-2K.eeprom")) == eeprom);
 
-  ASSERT_NO_FATAL_FAILURE(Run("Читать FUSE биты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FUSES));
   EXPECT_EQ(Ticks(programmer().fuse_bits()),
             (std::vector<bool>{true, false, true}));
   EXPECT_FALSE(programmer().status_error());
@@ -233,15 +233,15 @@ TEST_F(CatalogueLimitsTest, LargestCountsAndTextsAreShownWhole) {
 
   // A read reply carries the states of the first 253 bits; the last two
   // rows keep what they had.
-  ASSERT_NO_FATAL_FAILURE(Run("Читать FUSE биты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FUSES));
   std::vector<bool> expected;
   for (int i = 0; i < 255; ++i) expected.push_back(i < 253 && i % 3 == 0);
   EXPECT_EQ(Ticks(programmer().fuse_bits()), expected);
 
   // Operations on memories of size 0 end at once and claim nothing.
-  ASSERT_NO_FATAL_FAILURE(Run("Читать память программ"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FLASH));
   EXPECT_TRUE(host().core().buffer().bytes().empty());
-  ASSERT_NO_FATAL_FAILURE(Run("Сверить память программ"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_VERIFY_FLASH));
   EXPECT_NE(programmer().status_text(), kAllRight);
   EXPECT_THAT(host().warnings(), IsEmpty());
 }

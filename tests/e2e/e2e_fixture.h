@@ -20,6 +20,7 @@
 #include "harness/headless_host.h"
 #include "harness/random_bytes.h"
 #include "harness/temp_dir.h"
+#include "programming/operation_table.h"
 
 namespace taktm::testing {
 
@@ -149,19 +150,19 @@ class E2eTest : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(SelectChip(row));
   }
 
-  // The user chooses the operation named `name` for the selected chip; the
-  // queued sequence is not waited for.
-  void Choose(const std::string& name) {
-    const std::vector<std::string>& rows = programmer().operation_rows();
-    const auto it = std::find(rows.begin(), rows.end(), name);
-    ASSERT_NE(it, rows.end()) << "no operation " << name;
-    programmer().ListBox2Click(chip_row_, static_cast<int>(it - rows.begin()));
+  // The user chooses operation `code` for the selected chip; the queued
+  // sequence is not waited for.
+  void Choose(int code) {
+    ASSERT_TRUE(programmer().IsOperationAllowed(code))
+        << "no operation " << OperationName(code);
+    programmer().RunOperation(chip_row_, code);
   }
   // Chooses and waits until every command of the sequence is answered or
   // dropped.
-  void Run(const std::string& name, int ms = kShortWaitMs) {
-    ASSERT_NO_FATAL_FAILURE(Choose(name));
-    ASSERT_TRUE(host_->RunUntilIdle(ms)) << name << " did not finish";
+  void Run(int code, int ms = kShortWaitMs) {
+    ASSERT_NO_FATAL_FAILURE(Choose(code));
+    ASSERT_TRUE(host_->RunUntilIdle(ms))
+        << OperationName(code) << " did not finish";
   }
 
   TempDir dir_;

@@ -72,7 +72,7 @@ TEST_F(LineFaultsTest, WriteRepliesAnsweredTwiceCompleteNoUnsentChunk) {
   const Bytes image = RandomBytes(8192, 21);
   UseWorkingFile(image);
   host().SetCheck(3, false);  // no verify
-  ASSERT_NO_FATAL_FAILURE(Run("Записать память программ", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_FLASH, kLongWaitMs));
   EXPECT_TRUE(ReadBytes(MemoryFile("DEMO-8K.flash")) == image)
       << "chunks missing on the chip";
   EXPECT_THAT(host().warnings(), IsEmpty());
@@ -95,7 +95,7 @@ TEST_F(LineFaultsTest, LaggingProgramStillWritesAndVerifiesUnderCrossings) {
       std::this_thread::sleep_for(std::chrono::milliseconds(15));
     }
   };
-  ASSERT_NO_FATAL_FAILURE(Run("Записать память программ", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_FLASH, kLongWaitMs));
   host().on_receive = nullptr;
   EXPECT_THAT(host().warnings(), IsEmpty());
   const Bytes flash = ReadBytes(MemoryFile("DEMO-8K.flash"));
@@ -129,11 +129,11 @@ TEST_P(ShortReplyTest, ShortReplyIsAskedAgainAndNothingIsTakenFromIt) {
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
   ExpectDeviceAndChipShownWhole();
 
-  ASSERT_NO_FATAL_FAILURE(Run("Читать сигнатуру"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_SIGNATURE));
   EXPECT_EQ(programmer().status_text(), "Сигнатура: 5A 8 3 верна");
-  ASSERT_NO_FATAL_FAILURE(Run("Читать память программ", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FLASH, kLongWaitMs));
   EXPECT_TRUE(host().core().buffer().bytes() == chip);
-  ASSERT_NO_FATAL_FAILURE(Run("Сверить память программ", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_VERIFY_FLASH, kLongWaitMs));
   EXPECT_EQ(programmer().status_text(), kAllRight);
   EXPECT_FALSE(programmer().status_error());
   EXPECT_THAT(host().warnings(), IsEmpty());
@@ -182,7 +182,7 @@ TEST_P(LargeReadTest, FastIdlePaceSendsOneFramePerCommand) {
 
   const int64_t frames_before = host().frames_sent();
   const int64_t commands_before = host().commands_done();
-  ASSERT_NO_FATAL_FAILURE(Run("Читать память программ", 4 * kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FLASH, 4 * kLongWaitMs));
   const int64_t frames = host().frames_sent() - frames_before;
   const int64_t commands = host().commands_done() - commands_before;
   EXPECT_TRUE(host().core().buffer().bytes() == chip);

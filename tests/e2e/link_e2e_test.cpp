@@ -71,10 +71,10 @@ TEST_F(LinkE2eTest, DiscoveryFillsCaptionChipsAndAboutInTheChainsOrder) {
   EXPECT_EQ(programmer().fuse_bits().row(5).caption, "Сброс по питанию");
 
   // A chip's single commands: its signature and calibration bytes.
-  ASSERT_NO_FATAL_FAILURE(Run("Читать сигнатуру"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_SIGNATURE));
   EXPECT_EQ(programmer().status_text(), "Сигнатура: 5A 8 3 верна");
   EXPECT_TRUE(programmer().SignatureOk());
-  ASSERT_NO_FATAL_FAILURE(Run("Читать калибровочные байты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_CALIBRATION));
   EXPECT_EQ(programmer().status_text(), "Калибровочные байты: 9E 9F A0 A1");
 }
 
@@ -93,7 +93,7 @@ TEST_F(LinkE2eTest, SilentDeviceIsLostMidWriteAndFoundAgain) {
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
   host().core().working_file().SetWorkingFile(dir_.File("image.bin"));
 
-  ASSERT_NO_FATAL_FAILURE(Choose("Записать память программ"));
+  ASSERT_NO_FATAL_FAILURE(Choose(OP_WRITE_FLASH));
   ASSERT_TRUE(host().RunUntil(
       [&] { return programmer().caption() == kNotConnectedCaption; },
       kWatchdogMs + kShortWaitMs))
@@ -156,9 +156,9 @@ TEST_F(LinkE2eTest, NoisyLineStillReadsAndVerifiesTheChip) {
   EXPECT_THAT(programmer().chip_rows(),
               ElementsAre("DEMO-1K", "DEMO-4K", "DEMO-8K", "DEMO-128K"));
 
-  ASSERT_NO_FATAL_FAILURE(Run("Читать память программ"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FLASH));
   EXPECT_EQ(host().core().buffer().bytes(), flash);
-  ASSERT_NO_FATAL_FAILURE(Run("Сверить память программ"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_VERIFY_FLASH));
   EXPECT_EQ(programmer().status_text(), kAllRight);
   EXPECT_FALSE(programmer().status_error());
 
@@ -191,7 +191,7 @@ TEST_F(LinkE2eTest, ReadAfterAPausedMainThreadEqualsTheChip) {
     if (++chunks == 5)
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
   };
-  ASSERT_NO_FATAL_FAILURE(Run("Читать память программ"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FLASH));
   host().on_receive = nullptr;
 
   const Bytes& buffer = host().core().buffer().bytes();

@@ -54,7 +54,7 @@ TEST_F(MemoryE2eTest, ReadOfEachMemoryFillsTheBufferWithTheChip) {
   ASSERT_NO_FATAL_FAILURE(DiscoverAndSelect(4, kDemo8K));
 
   size_t before = LogSize();
-  ASSERT_NO_FATAL_FAILURE(Run("Читать память программ"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FLASH));
   const std::vector<std::string> reads = ReceivedSince(before);
   ASSERT_EQ(reads.size(), 1u + 37u + 1u);
   EXPECT_EQ(reads.front(), "F9 02");
@@ -67,7 +67,7 @@ TEST_F(MemoryE2eTest, ReadOfEachMemoryFillsTheBufferWithTheChip) {
   EXPECT_EQ(programmer().status_text(), "");
 
   before = LogSize();
-  ASSERT_NO_FATAL_FAILURE(Run("Читать EEPROM"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_EEPROM));
   EXPECT_THAT(ReceivedSince(before),
               ElementsAre("F9 02", "0D 00 00 00 00 E0", "0D E0 00 00 00 E0",
                           "0D C0 01 00 00 40", "FF"));
@@ -93,7 +93,7 @@ TEST_F(MemoryE2eTest, HexImageIsWrittenAndVerifiedOnThe128KChip) {
   host().core().working_file().SetWorkingFile(hex);
 
   const size_t before = LogSize();
-  ASSERT_NO_FATAL_FAILURE(Run("Записать память программ", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_FLASH, kLongWaitMs));
 
   std::vector<std::string> expected = {"F9 00", "00", "07", "00"};
   Append(expected, DataChunks(OP_WRITE_FLASH, image, kBigFlashSize));
@@ -125,7 +125,7 @@ TEST_F(MemoryE2eTest, WrongSignatureStopsTheWriteBeforeTheErase) {
   host().core().working_file().SetWorkingFile(dir_.File("image.bin"));
 
   const size_t before = LogSize();
-  ASSERT_NO_FATAL_FAILURE(Run("Записать память программ"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_FLASH));
 
   EXPECT_THAT(ReceivedSince(before), ElementsAre("F9 02", "00"));
   EXPECT_EQ(programmer().status_text(), "Сигнатура: 5A 8 FC не верна!");
@@ -151,7 +151,7 @@ TEST_F(MemoryE2eTest, WriteWithoutEraseFailsVerifyAtTheFirstDifferentChunk) {
   host().SetCheck(2, false);  // "стирать все" off
 
   const size_t before = LogSize();
-  ASSERT_NO_FATAL_FAILURE(Run("Записать память программ"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_FLASH));
 
   std::vector<std::string> expected = {"F9 02", "00", "00"};
   Append(expected, DataChunks(OP_WRITE_FLASH, image, 2000));
@@ -179,7 +179,7 @@ TEST_F(MemoryE2eTest, EepromWriteKeepsWhatFitsAndVerifies) {
   host().core().working_file().SetWorkingFile(dir_.File("image.bin"));
 
   const size_t before = LogSize();
-  ASSERT_NO_FATAL_FAILURE(Run("Записать EEPROM"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_EEPROM));
 
   std::vector<std::string> expected = {"F9 02", "00", "0C"};
   Append(expected, DataChunks(OP_WRITE_EEPROM, image, 512));

@@ -153,7 +153,7 @@ TEST_P(TimingMatrixTest, EveryOperationLeavesTheChipAsTheProgramSays) {
   // chunks, their verify, every lock bit.
   const Bytes image = RandomBytes(8192, 100 + cell.ack_ms);
   UseWorkingFile(image, "image.bin");
-  ASSERT_NO_FATAL_FAILURE(Run("Записать память программ", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_FLASH, kLongWaitMs));
   EXPECT_TRUE(ReadBytes(MemoryFile("DEMO-8K.flash")) == image);
   EXPECT_EQ(ReadBytes(MemoryFile("DEMO-8K.locks")), (Bytes{1, 1}));
   EXPECT_EQ(programmer().status_text(), kAllRight);
@@ -166,7 +166,7 @@ TEST_P(TimingMatrixTest, EveryOperationLeavesTheChipAsTheProgramSays) {
   UseWorkingFile(second, "second.bin");
   host().SetCheck(3, false);
   host().SetCheck(11, false);
-  ASSERT_NO_FATAL_FAILURE(Run("Записать память программ", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_FLASH, kLongWaitMs));
   host().SetCheck(3, true);
   host().SetCheck(11, true);
   EXPECT_TRUE(ReadBytes(MemoryFile("DEMO-8K.flash")) == second);
@@ -176,32 +176,32 @@ TEST_P(TimingMatrixTest, EveryOperationLeavesTheChipAsTheProgramSays) {
 
   // Read back into the buffer.
   host().core().buffer().Clear();
-  ASSERT_NO_FATAL_FAILURE(Run("Читать память программ", kLongWaitMs));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FLASH, kLongWaitMs));
   EXPECT_TRUE(host().core().buffer().bytes() == second);
 
   // EEPROM: erase, write, verify.
   const Bytes eeprom = RandomBytes(512, 300 + cell.ack_ms);
   UseWorkingFile(eeprom, "eeprom.bin");
-  ASSERT_NO_FATAL_FAILURE(Run("Записать EEPROM"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_EEPROM));
   EXPECT_EQ(ReadBytes(MemoryFile("DEMO-8K.eeprom")), eeprom);
   EXPECT_EQ(programmer().status_text(), kAllRight);
   ExpectNoFailureShown();
 
   // Fuse bits written from the dialog's rows, then read back into them.
   BitRows& fuse_rows = programmer().fuse_bits();
-  ASSERT_NO_FATAL_FAILURE(Run("Записать FUSE биты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_FUSES));
   const std::vector<bool> pattern = {false, true, true, false, true, false};
   for (int i = 0; i < 6; ++i) fuse_rows.SetRowTicked(i, pattern[i]);
   programmer().Button1Click(BitKind::kFuse);
   ASSERT_TRUE(host().RunUntilIdle(kShortWaitMs));
   EXPECT_EQ(ReadBytes(MemoryFile("DEMO-8K.fuses")), (Bytes{0, 1, 1, 0, 1, 0}));
   for (int i = 0; i < 6; ++i) fuse_rows.SetRowTicked(i, !pattern[i]);
-  ASSERT_NO_FATAL_FAILURE(Run("Читать FUSE биты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_READ_FUSES));
   EXPECT_EQ(Ticks(fuse_rows), pattern);
 
   // One lock bit.
   BitRows& lock_rows = programmer().lock_bits();
-  ASSERT_NO_FATAL_FAILURE(Run("Записать LOCK биты"));
+  ASSERT_NO_FATAL_FAILURE(Run(OP_WRITE_LOCKS));
   lock_rows.SetRowTicked(0, false);
   lock_rows.SetRowTicked(1, true);
   programmer().Button1Click(BitKind::kLock);

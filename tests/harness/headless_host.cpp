@@ -48,7 +48,7 @@ bool HeadlessHost::DiscoverSingleChip(int ms) {
           ms)) {
     return false;
   }
-  programmer().ListBox1Click(0);
+  programmer().SelectChip(0);
   return RunUntilIdle(ms);
 }
 

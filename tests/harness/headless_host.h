@@ -38,7 +38,7 @@ class HeadlessHost : public RecordingHost {
   }
 
   // The main window being shown: SVC_END, then SVC_GET_NAME.
-  void FormShow() { core_.programmer().FormShow(); }
+  void FormShow() { core_.programmer().StartDiscovery(); }
 
   // Options Check1 .. Check13 as the settings dialog would have them ticked.
   void SetCheck(int n, bool ticked) {

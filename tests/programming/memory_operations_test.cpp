@@ -1,4 +1,7 @@
 // The sequences queued for each operation and how they end.
+#include <algorithm>
+#include <functional>
+
 #include "programming/programming_fixture.h"
 #include "programming/programming_texts.h"
 
@@ -67,6 +70,7 @@ TEST_F(MemoryOperationsTest, ASizeBeyondTheQueueIsRefused) {
   EXPECT_EQ(Summary(), "F9:0");
   EXPECT_TRUE(host_.resizes.empty());
   EXPECT_EQ(programmer_.status_text(), kMemoryTooLarge);
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kMemoryTooLarge);
   EXPECT_TRUE(programmer_.status_error());
 }
 
@@ -246,6 +250,8 @@ TEST_F(MemoryOperationsTest, ImageLargerThanTheChipIsCutWithAWarning) {
   EXPECT_EQ(
       host_.warnings,
       (std::vector<std::string>{"Запишу только то, что войдет в микросхему!"}));
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kImageTooLarge);
+  EXPECT_EQ(programmer_.outcome().text, host_.warnings[0]);
   EXPECT_EQ(Summary(),
             "F9:0 00 07 00 0A@0+224 0A@224+32 FF 0B@0+224 0B@224+32 FF "
             "06:0 06:1 FF");
@@ -268,6 +274,7 @@ TEST_F(MemoryOperationsTest, AFailedReloadQueuesNothingAndKeepsTheEdits) {
     EXPECT_EQ(programmer_.status_text(),
               "Рабочий файл не загружен. Нет такого файла или папки. Запись "
               "отменена!");
+    EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kCancelled);
     EXPECT_TRUE(programmer_.status_error());
     EXPECT_EQ(buffer_.bytes(), edited);
     EXPECT_TRUE(buffer_.modified());
@@ -299,6 +306,8 @@ TEST_F(MemoryOperationsTest, AnEmptyImageNeverStartsAWriteOrAVerify) {
     ChooseAnew(c.code);
     EXPECT_TRUE(queue_.empty());
     EXPECT_EQ(programmer_.status_text(), c.status);
+    EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kCancelled);
+    EXPECT_EQ(programmer_.outcome().text, c.status);
     EXPECT_TRUE(programmer_.status_error());
   }
 }
@@ -310,6 +319,7 @@ TEST_F(MemoryOperationsTest, ASignatureFailingDuringTheWarningStopsTheWrite) {
   ChooseAnew(OP_WRITE_FLASH);
   EXPECT_TRUE(queue_.empty());
   EXPECT_EQ(programmer_.status_text(), "Сигнатура: 1E 95 F не верна!");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kSignatureWrong);
   EXPECT_EQ(device_.flash, Bytes(448, 0xFF));  // never erased nor written
 
   device_.signature_verdict = 1;  // good answers during the box: goes on
@@ -322,18 +332,22 @@ TEST_F(MemoryOperationsTest, ASignatureFailingDuringTheWarningStopsTheWrite) {
 TEST_F(MemoryOperationsTest, AllRightOnlyWhenTheVerifyRunHasCompleted) {
   ChooseAnew(OP_WRITE_FLASH);
   EXPECT_EQ(programmer_.status_text(), "");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kNone);
   AnswerAll(5);  // selection, signature, erase, signature, first write
   EXPECT_EQ(programmer_.status_text(), "Сигнатура: 1E 95 F верна");
   AnswerAll(4);  // up to the last verify reply
   EXPECT_EQ(programmer_.status_text(), "Сигнатура: 1E 95 F верна");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kSignatureRight);
   AnswerHead();  // the SVC_END closing the verify chunks
   EXPECT_EQ(programmer_.status_text(), "Все верно.");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kAllRight);
   AnswerAll();
   EXPECT_EQ(programmer_.status_text(), "Все верно.");
   EXPECT_EQ(device_.flash, host_.file);
 
   Choose(OP_VERIFY_FLASH);  // an earlier success does not stand for this run
   EXPECT_EQ(programmer_.status_text(), "");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kNone);
   AnswerAll();
   EXPECT_EQ(programmer_.status_text(), "Все верно.");
 
@@ -351,6 +365,8 @@ TEST_F(MemoryOperationsTest, AWriteThatDidNotTakeFailsAtItsChunk) {
   AnswerAll();
   EXPECT_EQ(programmer_.status_text(),
             "Ошибка по адресу E0. Попробуйте программировать снова!");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kVerifyMismatch);
+  EXPECT_EQ(programmer_.outcome().address, 0xE0u);
   EXPECT_TRUE(programmer_.status_error());
   EXPECT_TRUE(queue_.empty());  // lock bits and SVC_END dropped
 
@@ -380,8 +396,11 @@ TEST_F(MemoryOperationsTest, AVerifyCutShortNeverReadsAllRight) {
   Choose(OP_VERIFY_EEPROM);
   AnswerAll(2);
   programmer_.Timer2Timer();
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kDeviceLost);
+  EXPECT_EQ(programmer_.outcome().text, kNotConnectedCaption);
   AnswerAll();
   EXPECT_EQ(programmer_.status_text(), "");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kDeviceLost);
 }
 
 TEST_F(MemoryOperationsTest, SingleCommandsAndCodesWithoutASequence) {
@@ -395,6 +414,58 @@ TEST_F(MemoryOperationsTest, SingleCommandsAndCodesWithoutASequence) {
   programmer_.ListBox2Click(1, -1);
   EXPECT_EQ(Summary(), "F9:0 0C F9:0 07 F9:0 00 F9:0 14 F9:0 F9:1");
   EXPECT_EQ(programmer_.status_text(), "");
+}
+
+// The operation is named by its code: the list's rows of a chip that offers
+// only some operations are not where the codes would put them.
+TEST_F(MemoryOperationsTest, RunOperationFindsTheOperationByItsCode) {
+  device_.mask =
+      1u << OP_READ_FLASH | 1u << OP_ERASE_EEPROM | 1u << OP_READ_CALIBRATION;
+  programmer_.SelectChip(0);
+  AnswerAll();
+  ASSERT_EQ(programmer_.operation_rows().size(), 3u);
+  programmer_.RunOperation(0, OP_READ_CALIBRATION);
+  EXPECT_EQ(Summary(), "F9:0 14");
+  queue_.ClearQueue();
+  programmer_.ListBox2Click(0, 2);  // the window's row of the same operation
+  EXPECT_EQ(Summary(), "F9:0 14");
+  queue_.ClearQueue();
+  // One the chip does not offer (or none) only selects the chip again.
+  programmer_.RunOperation(0, OP_WRITE_FLASH);
+  programmer_.RunOperation(0, -1);
+  EXPECT_EQ(Summary(), "F9:0 F9:0");
+}
+
+// Every new request clears the outcome, announced once, so that an earlier
+// run's verdict is never read as this one's; a loss sets its own.
+TEST_F(MemoryOperationsTest, EachNewRequestClearsTheOutcome) {
+  const std::function<void()> requests[] = {
+      [&] { programmer_.StartDiscovery(); },
+      [&] { programmer_.SelectChip(0); },
+      [&] { programmer_.RunOperation(0, OP_ERASE_ALL); },
+      [&] { programmer_.WriteBits(BitKind::kLock); },
+  };
+  for (const auto& request : requests) {
+    ChooseAnew(OP_WRITE_LOCKS);  // its dialog, for WriteBits
+    ChooseAnew(OP_READ_SIGNATURE);
+    AnswerAll();
+    ASSERT_EQ(programmer_.outcome().kind, OutcomeKind::kSignatureRight);
+    host_.changes.clear();
+    request();
+    EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kNone);
+    EXPECT_EQ(programmer_.outcome().text, "");
+    EXPECT_EQ(std::count(host_.changes.begin(), host_.changes.end(),
+                         Aspect::kOutcome),
+              1);
+    host_.changes.clear();
+    request();  // already cleared: nothing to announce
+    EXPECT_EQ(std::count(host_.changes.begin(), host_.changes.end(),
+                         Aspect::kOutcome),
+              0);
+  }
+  programmer_.DeviceLost();
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kDeviceLost);
+  EXPECT_FALSE(programmer_.DeviceFound());
 }
 
 TEST_F(MemoryOperationsTest, BitDialogsShowAndWrite) {

@@ -129,20 +129,12 @@ class ProgrammingTest : public ::testing::Test {
   std::string Summary() const;
   // Discovery and selection of chip 0 with the device's answers.
   void Discover() {
-    programmer_.FormShow();
+    programmer_.StartDiscovery();
     AnswerAll();
-    programmer_.ListBox1Click(0);
+    programmer_.SelectChip(0);
     AnswerAll();
   }
-  // The operation list row of a code (-1 when not offered).
-  int RowOf(int code) const {
-    const auto& rows = programmer_.operation_rows();
-    for (size_t k = 0; k < rows.size(); ++k) {
-      if (programmer_.OperationCodes()[k] == code) return static_cast<int>(k);
-    }
-    return -1;
-  }
-  void Choose(int code) { programmer_.ListBox2Click(0, RowOf(code)); }
+  void Choose(int code) { programmer_.RunOperation(0, code); }
 
   FakeLinkHost link_;
   CommandQueue queue_{link_};

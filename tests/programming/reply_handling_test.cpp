@@ -39,8 +39,10 @@ TEST_F(ReplyHandlingTest, CommandTooLongForAFrameStopsItsSequence) {
   EXPECT_TRUE(programmer_.status_error());
   EXPECT_EQ(programmer_.status_text(),
             "Команда слишком длинная для кадра! Очередь команд очищена.");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kCommandRefused);
   // The next sequence starts afresh.
   programmer_.FormShow();
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kNone);
   EXPECT_EQ(Queued(), (std::vector<Bytes>{{SVC_END}, {SVC_GET_NAME}}));
 }
 
@@ -57,6 +59,8 @@ TEST_F(ReplyHandlingTest, SignatureVerdicts) {
   programmer_.QueueCommand(SVC_END);
   Reply({0x00, 3, 0x1E, 0x95, 0x0F, 1});
   EXPECT_EQ(programmer_.status_text(), "Сигнатура: 1E 95 F верна");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kSignatureRight);
+  EXPECT_EQ(programmer_.outcome().text, programmer_.status_text());
   EXPECT_FALSE(programmer_.status_error());
   EXPECT_TRUE(programmer_.SignatureOk());
   EXPECT_EQ(Summary(), "FF");
@@ -70,6 +74,8 @@ TEST_F(ReplyHandlingTest, SignatureVerdicts) {
   programmer_.QueueCommand(OP_ERASE_ALL);
   Reply({0x00, 3, 0x1E, 0x95, 0x0F, 0});
   EXPECT_EQ(programmer_.status_text(), "Сигнатура: 1E 95 F не верна!");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kSignatureWrong);
+  EXPECT_EQ(programmer_.outcome().text, programmer_.status_text());
   EXPECT_TRUE(programmer_.status_error());
   EXPECT_FALSE(programmer_.SignatureOk());
   EXPECT_TRUE(queue_.empty());
@@ -123,6 +129,7 @@ TEST_F(ReplyHandlingTest, ShortRepliesAnswerNothing) {
   EXPECT_EQ(host_.lines, (std::vector<std::string>{"v"}));
   EXPECT_EQ(buffer_.bytes(), (Bytes{0, 0, 7, 8, 9, 0, 0, 0}));
   EXPECT_EQ(programmer_.status_text(), "Калибровочные байты: A0 A1");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kCalibration);
   EXPECT_TRUE(programmer_.SignatureOk());
 }
 
@@ -132,10 +139,19 @@ TEST_F(ReplyHandlingTest, VerifyMismatchStopsTheRun) {
   programmer_.QueueCommand(SVC_END);
   Reply({0x0B, 0xC0, 0x01, 0, 0, 1, 1});
   EXPECT_EQ(programmer_.status_text(), "");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kNone);
   EXPECT_EQ(queue_.count(), 2u);
+  host_.changes.clear();
   Reply({0x0B, 0xC0, 0x01, 0, 0, 1, 0});
   EXPECT_EQ(programmer_.status_text(),
             "Ошибка по адресу 1C0. Попробуйте программировать снова!");
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kVerifyMismatch);
+  EXPECT_EQ(programmer_.outcome().address, 0x1C0u);
+  EXPECT_EQ(programmer_.outcome().text, programmer_.status_text());
+  EXPECT_FALSE(programmer_.outcome().mismatch);  // not read back here
+  // Announced after the status line it explains.
+  EXPECT_EQ(host_.changes,
+            (std::vector<Aspect>{Aspect::kStatus, Aspect::kOutcome}));
   EXPECT_TRUE(programmer_.status_error());
   EXPECT_TRUE(queue_.empty());
 }
@@ -149,6 +165,7 @@ TEST_F(ReplyHandlingTest, DuplicateVerdictCannotPassTheNextChunk) {
   Reply({0x0B, 0xE0, 0, 0, 0, 0, 0});
   EXPECT_EQ(programmer_.status_text(),
             "Ошибка по адресу E0. Попробуйте программировать снова!");
+  EXPECT_EQ(programmer_.outcome().address, 0xE0u);
 }
 
 TEST_F(ReplyHandlingTest, DataGoesWhereAskedWithinWhatExists) {
@@ -208,12 +225,14 @@ TEST_F(ReplyHandlingTest, ReadInPartsKeepsTheVerifyEndItsOwn) {
   AnswerAll();
   EXPECT_EQ(buffer_.bytes(), device_.flash);
   EXPECT_EQ(programmer_.status_text(), kAllRight);
+  EXPECT_EQ(programmer_.outcome().kind, OutcomeKind::kAllRight);
 }
 
 TEST_F(ReplyHandlingTest, CalibrationAndSizes) {
   programmer_.QueueCommand(OP_READ_CALIBRATION);
   Reply({0x14, 3, 0xA0, 0x05, 0xFF, 0x77});  // a byte beyond its row
   EXPECT_EQ(programmer_.status_text(), "Калибровочные байты: A0 5 FF");
+  EXPECT_EQ(programmer_.outcome().text, programmer_.status_text());
   for (uint8_t op :
        {SVC_GET_FLASH_SIZE, SVC_GET_EEPROM_SIZE, SVC_GET_SIZE_F1}) {
     programmer_.QueueCommand(op);

@@ -27,8 +27,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kDemo8K = 2;
 constexpr uint32_t kFlashSize = 8192;
 constexpr uint32_t kChunk = 224;
-constexpr char kWrite[] = "Записать память программ";
-constexpr char kVerify[] = "Сверить память программ";
+constexpr int kWrite = OP_WRITE_FLASH;
+constexpr int kVerify = OP_VERIFY_FLASH;
 // Replies before an operation on DEMO-8K: discovery (11) and the selection
 // of the chip (15). A write then has the chip selection, the signature,
 // the erase and the second signature before its first data chunk.
@@ -190,6 +190,7 @@ TEST_F(FaultMatrixTest, WrongSignatureNeitherErasesNorWrites) {
   const size_t before = LogSize();
   ASSERT_NO_FATAL_FAILURE(Run(kWrite));
   EXPECT_THAT(ReceivedSince(before), ElementsAre("F9 02", "00"));
+  EXPECT_EQ(programmer().outcome().kind, OutcomeKind::kSignatureWrong);
   EXPECT_TRUE(programmer().status_error());
   EXPECT_THAT(host().status_history(), Not(Contains(kAllRight)));
   EXPECT_TRUE(Chip() == before_write) << "the chip was changed";
@@ -214,6 +215,8 @@ TEST_F(FaultMatrixTest, DifferingByteFailsVerifyAtItsChunk) {
   ASSERT_NO_FATAL_FAILURE(Run(kVerify));
   EXPECT_EQ(programmer().status_text(),
             "Ошибка по адресу 1340. Попробуйте программировать снова!");
+  EXPECT_EQ(programmer().outcome().kind, OutcomeKind::kVerifyMismatch);
+  EXPECT_EQ(programmer().outcome().address, 0x1340u);
   EXPECT_TRUE(programmer().status_error());
   EXPECT_TRUE(host().queue().empty());
 }

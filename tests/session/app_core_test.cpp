@@ -61,6 +61,7 @@ TEST(AppCoreTest, RetryLimitAfterForeignRepliesSaysSo) {
   }
   ASSERT_EQ(host.warnings, (std::vector<std::string>{kRetryLimitWarning}));
   EXPECT_EQ(core.programmer().status_text(), kForeignAnswer);
+  EXPECT_EQ(core.programmer().outcome().kind, OutcomeKind::kForeignAnswer);
   EXPECT_TRUE(core.programmer().status_error());
 }
 
@@ -72,6 +73,8 @@ TEST(AppCoreTest, RetryLimitWithoutRepliesLeavesTheStatus) {
   for (int i = 0; i < 40 && host.warnings.empty(); ++i) Feed(core, Ack());
   ASSERT_EQ(host.warnings.size(), 1u);
   EXPECT_EQ(core.programmer().status_text(), "");
+  EXPECT_EQ(core.programmer().outcome().kind, OutcomeKind::kRetryLimit);
+  EXPECT_EQ(core.programmer().outcome().text, host.warnings[0]);
 }
 
 }  // namespace
