@@ -102,7 +102,16 @@ PortRun::PortRun(PortRunSetup setup)
   }
 }
 
-PortRun::~PortRun() { host_.queue().RemoveListener(&answer_check_); }
+PortRun::~PortRun() {
+  StopFollowingQueue();
+  host_.queue().RemoveListener(&answer_check_);
+}
+
+void PortRun::StopFollowingQueue() {
+  bytes_.Stop();
+  bytes_.on_change = nullptr;
+  if (stamper_) host_.queue().RemoveListener(&*stamper_);
+}
 
 void PortRun::Note(const std::string& line) {
   if (options_.quiet || options_.json) return;
@@ -134,9 +143,7 @@ void PortRun::Finish(ExitStatus status, std::string message,
   wait_done_ = nullptr;
   check_timer_.stop();
   deadline_timer_.stop();
-  host_.on_progress = nullptr;
-  host_.on_frame_written = nullptr;
-  host_.before_send = nullptr;
+  StopFollowingQueue();
   host_.on_warning = nullptr;
   host_.on_buffer_replaced = nullptr;
   // Nothing more goes to the device once the run is over (a deadline may
@@ -200,7 +207,7 @@ void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
   record.serial = serial_;
   if (stop_signal_ != 0) {
     record.signal = StopSignalName(stop_signal_);
-    if (serial_) record.serial_sent = serial_sent_;
+    if (serial_) record.serial_sent = stamper_ && stamper_->sent();
   }
   record.status = *status;
   if (*status != ExitStatus::kOk) record.message = *message;
@@ -725,13 +732,9 @@ void PortRun::ImageReady() {
   buffer.WriteAt(place.address, zero.data(), zero.size());
 }
 
-// Runs just before each frame goes out, with its command at the head: the
-// number is taken only for a chip about to receive it. (A queue emptied by
-// a failure passes every command through the head without sending it.)
-void PortRun::StampSerialIfDue() {
-  if (!serial_place_ || serial_ || !serial_error_.empty()) return;
-  CommandQueue& queue = host_.queue();
-  if (queue.empty() || !CarriesSerial(queue.entry(0), *serial_place_)) return;
+// Asked by the stamper just before the first command carrying the number
+// goes out: the number is taken only for a chip about to receive it.
+std::optional<std::vector<uint8_t>> PortRun::TakeSerial() {
   const SerialOption& serial = *options_.serial;
   // With a log, the number's line is on the disk before the number is.
   BeforeTake before;
@@ -742,24 +745,17 @@ void PortRun::StampSerialIfDue() {
       counter_->Take(MaxSerialValue(serial.width, serial.format), before);
   if (!taken.value) {
     serial_error_ = taken.error;
-    queue.ClearQueue();  // the chip gets no number it does not own
-    return;
+    return std::nullopt;
   }
   serial_ = taken.value;
-  const std::vector<uint8_t> bytes =
+  std::vector<uint8_t> bytes =
       *EncodeSerial(*serial_, serial.width, serial.format, serial.big_endian);
-  for (size_t i = 0; i < queue.count(); ++i) {
-    if (CarriesSerial(queue.entry(i), *serial_place_)) {
-      queue.ReplaceEntry(i, StampCommand(queue.entry(i), *serial_place_, bytes),
-                         CommandTag::kSerial);
-    }
-  }
   host_.core().buffer().WriteAt(serial_place_->address, bytes.data(),
                                 bytes.size());
+  return bytes;
 }
 
 void PortRun::FollowQueue() {
-  bytes_.Follow(host_.queue());
   if (show_progress_) {
     const int64_t now = clock_.elapsed();
     progress_.Update(
@@ -891,12 +887,15 @@ void PortRun::RunOperation() {
   show_progress_ =
       solo_ && !options_.quiet && (streams_.err_is_terminal || !options_.json);
   bytes_.Start(host_.queue());
-  host_.on_progress = [this](int, int) { FollowQueue(); };
-  host_.on_frame_written = [this] {
-    bytes_.HeadSent(host_.queue(), clock_.elapsed());
-    if (serial_) serial_sent_ = true;
-  };
-  if (serial_place_) host_.before_send = [this] { StampSerialIfDue(); };
+  bytes_.on_change = [this] { FollowQueue(); };
+  if (serial_place_) {
+    stamper_.emplace(*serial_place_, [this] { return TakeSerial(); });
+    host_.queue().AddListener(&*stamper_);
+  }
+  // The wait's check, which may end the run, comes after the others have
+  // seen the answered command leave.
+  host_.queue().RemoveListener(&answer_check_);
+  host_.queue().AddListener(&answer_check_);
   if (show_progress_) {
     progress_.Begin(OperationName(OperationOf(options_)));
     const int64_t now = clock_.elapsed();
@@ -920,9 +919,7 @@ void PortRun::AfterOperation(bool drained) {
   state.warnings = host_.warnings();
   state.verify_expected = verify_expected_;
   progress_.End();
-  host_.on_progress = nullptr;
-  host_.on_frame_written = nullptr;
-  host_.before_send = nullptr;
+  StopFollowingQueue();
   if (!serial_error_.empty()) {
     return Finish(ExitStatus::kFileError, serial_error_);
   }

@@ -152,7 +152,9 @@ class PortRun {
   // number itself is taken when the first command carrying it is next to
   // go out, and put into every queued command that carries it.
   void ImageReady();
-  void StampSerialIfDue();
+  std::optional<std::vector<uint8_t>> TakeSerial();
+  // The byte progress and the serial stamper leave the queue.
+  void StopFollowingQueue();
 
   const CliOptions& options_;
   const CommandEntry& entry_;
@@ -167,7 +169,7 @@ class PortRun {
   std::ostream* out_ = &streams_.out;
   CliHost host_;
   ProgressPrinter progress_;
-  ByteProgress bytes_;
+  ByteProgress bytes_{[this] { return clock_.elapsed(); }};
   JsonObject json_;
   std::vector<std::string> said_;
   int chip_row_ = -1;
@@ -197,8 +199,8 @@ class PortRun {
   std::optional<SerialPlace> serial_place_;
   std::optional<uint64_t> serial_;
   std::string serial_error_;  // taking the number failed
-  bool serial_sent_ = false;  // the command carrying it went out
-  int stop_signal_ = 0;       // the run was interrupted by this signal
+  std::optional<SerialStamper> stamper_;
+  int stop_signal_ = 0;  // the run was interrupted by this signal
   std::string image_sha256_;
 
   bool finished_ = false;

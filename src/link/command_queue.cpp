@@ -52,7 +52,6 @@ void CommandQueue::InsertAfterHead(std::vector<uint8_t> bytes, CommandTag tag) {
       entries_.insert(entries_.empty() ? entries_.end() : entries_.begin() + 1,
                       QueueEntry{std::move(bytes), tag});
   const QueueEntry added = *at;
-  ++inserts_after_head_;
   const int n = static_cast<int>(entries_.size());
   SetProgress(std::max(progress_.maximum, n), n, progress_.visible || n >= 2);
   Tell([&](QueueListener& l) { l.InsertedAfterHead(added); });

@@ -98,7 +98,6 @@ class CommandQueue {
     return entries_[i].bytes;
   }
   CommandTag tag(size_t i) const { return entries_[i].tag; }
-  uint64_t InsertsAfterHead() const { return inserts_after_head_; }
   // Puts a command right behind the head, to go out next (the rest of a
   // read the device answered in part); on an empty queue it becomes the
   // head.
@@ -111,6 +110,10 @@ class CommandQueue {
     if (i < entries_.size() && bytes.size() == entries_[i].bytes.size()) {
       entries_[i] = QueueEntry{std::move(bytes), tag};
     }
+  }
+
+  void SetTag(size_t i, CommandTag tag) {
+    if (i < entries_.size()) entries_[i].tag = tag;
   }
 
   void AddListener(QueueListener* listener);
@@ -153,7 +156,6 @@ class CommandQueue {
   int head_sends_ = 0;
   uint64_t sends_total_ = 0;
   uint64_t head_first_send_ = 0;
-  uint64_t inserts_after_head_ = 0;
   bool head_answered_otherwise_ = false;
   bool limit_after_foreign_reply_ = false;
   ProgressModel progress_;
