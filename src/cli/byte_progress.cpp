@@ -25,48 +25,57 @@ uint32_t DataBytesOf(const std::vector<uint8_t>& command) {
   }
 }
 
-void ByteProgress::Start(const CommandQueue& queue) {
+void ByteProgress::Start(CommandQueue& queue) {
+  Stop();
+  queue_ = &queue;
+  queue.AddListener(this);
   queued_.clear();
   head_sent_ = false;
   total_ = 0;
   done_ = 0;
   first_sent_ms_.reset();
-  inserts_seen_ = queue.InsertsAfterHead();
   for (size_t i = 0; i < queue.count(); ++i) {
     queued_.push_back(DataBytesOf(queue.entry(i)));
     total_ += queued_.back();
   }
 }
 
-void ByteProgress::Follow(const CommandQueue& queue) {
-  // The queue tells of every append, insertion and removal, so the two
-  // differ by at most one entry; a clear arrives as a run of removals.
-  if (inserts_seen_ != queue.InsertsAfterHead() && !queued_.empty() &&
-      queue.count() == queued_.size() + 1) {
-    inserts_seen_ = queue.InsertsAfterHead();
-    const uint32_t rest = DataBytesOf(queue.entry(1));
+void ByteProgress::Stop() {
+  if (queue_ != nullptr) queue_->RemoveListener(this);
+  queue_ = nullptr;
+}
+
+void ByteProgress::Appended(const QueueEntry& entry) {
+  queued_.push_back(DataBytesOf(entry.bytes));
+  total_ += queued_.back();
+  Changed();
+}
+
+void ByteProgress::InsertedAfterHead(const QueueEntry& entry) {
+  const uint32_t rest = DataBytesOf(entry.bytes);
+  if (queued_.empty()) {  // it became the head
+    queued_.push_back(rest);
+    total_ += rest;
+  } else {
     queued_.front() -= std::min(rest, queued_.front());
     queued_.insert(queued_.begin() + 1, rest);
-    return;
   }
-  inserts_seen_ = queue.InsertsAfterHead();
-  while (queued_.size() > queue.count()) {
-    if (head_sent_) done_ += queued_.front();
-    queued_.pop_front();
-    head_sent_ = false;
-  }
-  while (queued_.size() < queue.count()) {
-    queued_.push_back(DataBytesOf(queue.entry(queued_.size())));
-    total_ += queued_.back();
+  Changed();
+}
+
+void ByteProgress::Sent(const QueueEntry& head, int) {
+  head_sent_ = true;
+  if (!first_sent_ms_ && DataBytesOf(head.bytes) > 0) {
+    first_sent_ms_ = now_ms_();
   }
 }
 
-void ByteProgress::HeadSent(const CommandQueue& queue, int64_t now_ms) {
-  if (queue.empty()) return;
-  head_sent_ = true;
-  if (!first_sent_ms_ && DataBytesOf(queue.entry(0)) > 0) {
-    first_sent_ms_ = now_ms;
-  }
+void ByteProgress::Removed(const QueueEntry&, bool) {
+  if (queued_.empty()) return;
+  if (head_sent_) done_ += queued_.front();
+  queued_.pop_front();
+  head_sent_ = false;
+  Changed();
 }
 
 std::optional<double> ByteProgress::BytesPerSecond(int64_t now_ms) const {

@@ -48,25 +48,11 @@ bool CliHost::RunUntil(const std::function<bool()>& done, int64_t ms) {
 }
 
 bool CliHost::WriteData(const uint8_t* bytes, uint16_t count) {
-  if (before_send && !core_.queue().empty()) {
-    const std::vector<uint8_t> head = core_.queue().entry(0);
-    before_send();
-    if (core_.queue().empty()) return false;
-    const std::vector<uint8_t>& now = core_.queue().entry(0);
-    if (now != head) {
-      LayOutFrame(now.data(), static_cast<uint8_t>(now.size()),
-                  refreshed_frame_);
-      bytes = refreshed_frame_.bytes.data();
-      count = static_cast<uint16_t>(refreshed_frame_.size);
-    }
-  }
   if (first_write_ms_ < 0 && since_ != nullptr) {
     first_write_ms_ = since_->elapsed();
   }
   if (on_wire) on_wire(true, bytes, count);
-  const bool written = session_.comm().WriteData(bytes, count);
-  if (on_frame_written) on_frame_written();
-  return written;
+  return session_.comm().WriteData(bytes, count);
 }
 
 void CliHost::Changed(Aspect aspect) {

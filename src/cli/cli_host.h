@@ -55,13 +55,6 @@ class CliHost : public RecordingHost {
 
   // Called with the queue's progress model when it changes.
   std::function<void(int maximum, int position)> on_progress;
-  // Called after each frame handed to the port (the head command went out).
-  std::function<void()> on_frame_written;
-  // Called just before a frame goes to the port, with the head command it
-  // carries at the head of the queue. It may give the head new bytes (the
-  // frame is then laid out again from them) or empty the queue (nothing is
-  // sent).
-  std::function<void()> before_send;
   // Called with the bytes of every frame handed to the port (`sent`) and
   // of every chunk received, before the parser sees it.
   std::function<void(bool sent, const uint8_t*, size_t)> on_wire;
@@ -89,7 +82,6 @@ class CliHost : public RecordingHost {
  private:
   const OptionsModel options_;
   std::vector<Outcome> outcomes_;
-  TransmitFrame refreshed_frame_;
   const QElapsedTimer* since_ = nullptr;
   int64_t first_write_ms_ = -1;
 };

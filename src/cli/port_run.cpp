@@ -62,6 +62,7 @@ PortRun::PortRun(PortRunSetup setup)
   host_.on_event = [this] {
     if (wait_then_) check_timer_.start();
   };
+  host_.queue().AddListener(&answer_check_);
   if (FrameTrace* trace = setup.trace) {
     const std::string label = solo_ ? std::string() : port_name_;
     host_.on_wire = [this, trace, label](bool sent, const uint8_t* bytes,
@@ -74,6 +75,17 @@ PortRun::PortRun(PortRunSetup setup)
       }
     };
   }
+}
+
+PortRun::~PortRun() {
+  StopFollowingQueue();
+  host_.queue().RemoveListener(&answer_check_);
+}
+
+void PortRun::StopFollowingQueue() {
+  bytes_.Stop();
+  bytes_.on_change = nullptr;
+  if (serial_) serial_->Unfollow(host_.queue());
 }
 
 void PortRun::Note(const std::string& line) {
@@ -93,9 +105,7 @@ void PortRun::Finish(ExitStatus status, std::string message,
   wait_done_ = nullptr;
   check_timer_.stop();
   deadline_timer_.stop();
-  host_.on_progress = nullptr;
-  host_.on_frame_written = nullptr;
-  host_.before_send = nullptr;
+  StopFollowingQueue();
   host_.on_warning = nullptr;
   host_.on_buffer_replaced = nullptr;
   // Nothing more goes to the device once the run is over (a deadline may
@@ -196,6 +206,20 @@ void PortRun::CheckWait() {
   wait_then_ = nullptr;
   wait_done_ = nullptr;
   then(done);
+}
+
+// A step started here may itself end in an answered command's removal
+// (never synchronously today); that one is left to the event loop's check
+// rather than nesting steps.
+void PortRun::CheckAfterAnswer() {
+  if (!wait_then_) return;
+  if (answer_checking_) {
+    check_timer_.start();
+    return;
+  }
+  answer_checking_ = true;
+  CheckWait();
+  answer_checking_ = false;
 }
 
 void PortRun::Start() {
@@ -356,7 +380,6 @@ void PortRun::AfterReadBack(bool drained) {
 }
 
 void PortRun::FollowQueue() {
-  bytes_.Follow(host_.queue());
   if (show_progress_) {
     const int64_t now = clock_.elapsed();
     progress_.Update(
@@ -481,16 +504,12 @@ void PortRun::RunOperation() {
   show_progress_ =
       solo_ && !options_.quiet && (streams_.err_is_terminal || !options_.json);
   bytes_.Start(host_.queue());
-  host_.on_progress = [this](int, int) { FollowQueue(); };
-  host_.on_frame_written = [this] {
-    bytes_.HeadSent(host_.queue(), clock_.elapsed());
-    if (serial_) serial_->FrameWritten();
-  };
-  if (serial_) {
-    host_.before_send = [this] {
-      serial_->StampIfDue(host_.queue(), host_.core().buffer());
-    };
-  }
+  bytes_.on_change = [this] { FollowQueue(); };
+  if (serial_) serial_->Follow(host_.queue(), host_.core().buffer());
+  // The wait's check, which may end the run, comes after the others have
+  // seen the answered command leave.
+  host_.queue().RemoveListener(&answer_check_);
+  host_.queue().AddListener(&answer_check_);
   if (show_progress_) {
     progress_.Begin(OperationName(OperationOf(options_)));
     const int64_t now = clock_.elapsed();
@@ -506,9 +525,7 @@ void PortRun::AfterOperation(bool drained) {
   facts().AddNumber("operation_ms", clock_.elapsed() - operation_started_ms_);
   const RunState state = StateAfter(Step::kOperation, drained);
   progress_.End();
-  host_.on_progress = nullptr;
-  host_.on_frame_written = nullptr;
-  host_.before_send = nullptr;
+  StopFollowingQueue();
   if (serial_ && !serial_->error().empty()) {
     return Finish(ExitStatus::kFileError, serial_->error());
   }

@@ -55,6 +55,7 @@ struct PortRunSetup {
 class PortRun {
  public:
   explicit PortRun(PortRunSetup setup);
+  ~PortRun();
   PortRun(const PortRun&) = delete;
   PortRun& operator=(const PortRun&) = delete;
 
@@ -107,6 +108,20 @@ class PortRun {
   // deadline passes, the watchdog fires or the port fails first.
   void Wait(std::function<bool()> done, std::function<void(bool)> then);
   void CheckWait();
+  // The wait checked inside the handling of a reply, as its command leaves
+  // the queue: the next step's commands then go out on the acknowledgement
+  // right behind that reply instead of on the device's next idle one.
+  void CheckAfterAnswer();
+  class AnswerCheck final : public QueueListener {
+   public:
+    explicit AnswerCheck(PortRun& run) : run_(run) {}
+    void Removed(const QueueEntry&, bool answered) override {
+      if (answered) run_.CheckAfterAnswer();
+    }
+
+   private:
+    PortRun& run_;
+  };
 
   bool LoadInputFile();
   void AddFileOptions();
@@ -129,6 +144,8 @@ class PortRun {
   // The image as the write will use it: its fingerprint, and the serial
   // number's place.
   void ImageReady();
+  // The byte progress and the serial number leave the queue.
+  void StopFollowingQueue();
 
   const CliOptions& options_;
   const CommandEntry& entry_;
@@ -143,7 +160,7 @@ class PortRun {
   std::ostream* out_ = &streams_.out;
   CliHost host_;
   ProgressPrinter progress_;
-  ByteProgress bytes_;
+  ByteProgress bytes_{[this] { return clock_.elapsed(); }};
   PortResult result_;
   int chip_row_ = -1;
   std::string device_name_;  // once discovered
@@ -163,6 +180,8 @@ class PortRun {
   int wait_firings_ = 0;
   QTimer check_timer_;     // a check after the events that may end a wait
   QTimer deadline_timer_;  // the wait's deadline
+  AnswerCheck answer_check_{*this};
+  bool answer_checking_ = false;  // a step runs from inside a reply
 
   // The serial number (--serial) and the image's fingerprint.
   std::optional<SerialJob> serial_;

@@ -58,9 +58,18 @@ bool SerialJob::Covered(const CommandQueue& queue) const {
   return WritesCoverSerial(commands, *place_);
 }
 
-void SerialJob::StampIfDue(CommandQueue& queue, DataBuffer& buffer) {
-  if (!place_ || serial_ || !error_.empty()) return;
-  if (queue.empty() || !CarriesSerial(queue.entry(0), *place_)) return;
+void SerialJob::Follow(CommandQueue& queue, DataBuffer& buffer) {
+  if (!place_) return;
+  Unfollow(queue);
+  stamper_.emplace(*place_, [this, &buffer] { return Take(buffer); });
+  queue.AddListener(&*stamper_);
+}
+
+void SerialJob::Unfollow(CommandQueue& queue) {
+  if (stamper_) queue.RemoveListener(&*stamper_);
+}
+
+std::optional<std::vector<uint8_t>> SerialJob::Take(DataBuffer& buffer) {
   // With a log, the number's line is on the disk before the number is.
   BeforeTake before;
   if (log_started_) before = log_started_;
@@ -68,18 +77,13 @@ void SerialJob::StampIfDue(CommandQueue& queue, DataBuffer& buffer) {
       counter_.Take(MaxSerialValue(option_.width, option_.format), before);
   if (!taken.value) {
     error_ = taken.error;
-    queue.ClearQueue();  // the chip gets no number it does not own
-    return;
+    return std::nullopt;  // the stamper clears the queue
   }
   serial_ = taken.value;
-  const std::vector<uint8_t> bytes = *EncodeSerial(
+  std::vector<uint8_t> bytes = *EncodeSerial(
       *serial_, option_.width, option_.format, option_.big_endian);
-  for (size_t i = 0; i < queue.count(); ++i) {
-    if (CarriesSerial(queue.entry(i), *place_)) {
-      queue.ReplaceEntry(i, StampCommand(queue.entry(i), *place_, bytes));
-    }
-  }
   buffer.WriteAt(place_->address, bytes.data(), bytes.size());
+  return bytes;
 }
 
 }  // namespace taktm

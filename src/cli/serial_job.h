@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/cli_args.h"
 #include "cli/serial_stamp.h"
@@ -36,29 +37,30 @@ class SerialJob {
   // Whether the queued writes cover the whole place (a chip never gets a
   // part of its number).
   bool Covered(const CommandQueue& queue) const;
-  // Just before each frame goes out, with its command at the head: takes
-  // the number only for a chip about to receive it. (A queue emptied by a
-  // failure passes every command through the head without sending it.)
-  void StampIfDue(CommandQueue& queue, DataBuffer& buffer);
-  // A frame went out: once the number is taken, it is on its way.
-  void FrameWritten() {
-    if (serial_) sent_ = true;
-  }
+  // Stamps the number as one of `queue`'s listeners from now on: it is
+  // taken just before the first command carrying it goes out, only for a
+  // chip about to receive it, and written into `buffer` too. Unfollow
+  // before the queue or the buffer goes.
+  void Follow(CommandQueue& queue, DataBuffer& buffer);
+  void Unfollow(CommandQueue& queue);
 
   const std::optional<uint64_t>& serial() const { return serial_; }
   // Taking the number failed: why.
   const std::string& error() const { return error_; }
   // The command carrying the number went out.
-  bool sent() const { return sent_; }
+  bool sent() const { return stamper_ && stamper_->sent(); }
 
  private:
+  // Takes the number, or records why it could not.
+  std::optional<std::vector<uint8_t>> Take(DataBuffer& buffer);
+
   const SerialOption& option_;
   SerialSource& counter_;
   const std::function<std::string(uint64_t)> log_started_;
   std::optional<SerialPlace> place_;
   std::optional<uint64_t> serial_;
   std::string error_;
-  bool sent_ = false;
+  std::optional<SerialStamper> stamper_;
 };
 
 }  // namespace taktm

@@ -117,4 +117,26 @@ bool WritesCoverSerial(const std::vector<std::vector<uint8_t>>& commands,
   return std::all_of(covered.begin(), covered.end(), [](bool c) { return c; });
 }
 
+void SerialStamper::BeforeSend(CommandQueue& queue) {
+  if (asked_ || queue.empty() || !CarriesSerial(queue.entry(0), place_)) {
+    return;
+  }
+  asked_ = true;
+  const std::optional<std::vector<uint8_t>> bytes = take_();
+  if (!bytes) {
+    queue.ClearQueue();
+    return;
+  }
+  for (size_t i = 0; i < queue.count(); ++i) {
+    if (CarriesSerial(queue.entry(i), place_)) {
+      queue.ReplaceEntry(i, StampCommand(queue.entry(i), place_, *bytes),
+                         CommandTag::kSerial);
+    }
+  }
+}
+
+void SerialStamper::Sent(const QueueEntry& head, int) {
+  if (head.tag == CommandTag::kSerial) sent_ = true;
+}
+
 }  // namespace taktm

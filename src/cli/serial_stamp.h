@@ -6,12 +6,14 @@
 #define TAKT_CLI_SERIAL_STAMP_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "link/command_queue.h"
 
 namespace taktm {
 
@@ -54,6 +56,33 @@ std::vector<uint8_t> StampCommand(std::vector<uint8_t> command,
 // place, so that the chip gets the whole number.
 bool WritesCoverSerial(const std::vector<std::vector<uint8_t>>& commands,
                        const SerialPlace& place);
+
+// Fills the number in, as one of the queue's listeners: just before the
+// first command carrying its place goes out, so that a number is taken only
+// for a chip about to receive it, into every queued command that carries
+// it (tagged kSerial). A queue emptied by a failure passes its commands
+// through without sending them, and takes no number.
+class SerialStamper final : public QueueListener {
+ public:
+  // `take` gives the number's bytes, or nothing when no number could be
+  // had: the queue is then cleared, so that the chip gets no number it
+  // does not own.
+  using Take = std::function<std::optional<std::vector<uint8_t>>()>;
+  SerialStamper(SerialPlace place, Take take)
+      : place_(place), take_(std::move(take)) {}
+
+  // A command carrying the number went out.
+  bool sent() const { return sent_; }
+
+  void BeforeSend(CommandQueue& queue) override;
+  void Sent(const QueueEntry& head, int head_sends) override;
+
+ private:
+  const SerialPlace place_;
+  const Take take_;
+  bool asked_ = false;
+  bool sent_ = false;
+};
 
 }  // namespace taktm
 

@@ -32,7 +32,11 @@ ChipProgrammer::ChipProgrammer(CommandQueue& queue, DataBuffer& buffer,
       host_(host),
       caption_(kNotConnectedCaption),
       lock_bits_(host, Aspect::kLockRows, Aspect::kLockDialog),
-      fuse_bits_(host, Aspect::kFuseRows, Aspect::kFuseDialog) {}
+      fuse_bits_(host, Aspect::kFuseRows, Aspect::kFuseDialog) {
+  queue_.AddListener(&unanswered_);
+}
+
+ChipProgrammer::~ChipProgrammer() { queue_.RemoveListener(&unanswered_); }
 
 // ---- Command builders -----------------------------------------------------
 
@@ -44,9 +48,7 @@ void ChipProgrammer::Enqueue(const uint8_t* bytes, size_t length) {
   if (!queue_.EnqueueCommand(bytes, length)) {
     sequence_refused_ = true;
     Fail(OutcomeKind::kCommandRefused, kCommandRefused);
-    return;
   }
-  ++queued_total_;
 }
 
 void ChipProgrammer::QueueCommand(uint8_t opcode) { Enqueue(&opcode, 1); }
@@ -91,10 +93,6 @@ bool ChipProgrammer::AnswersHead(const ReplyRecord& reply, uint8_t length,
 void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
   sequence_refused_ = false;
   queue_.ResetUnansweredSends();
-  // Verify runs whose closing SVC_END has left the queue unanswered are over.
-  while (!verify_ends_.empty() && verify_ends_.front() < HeadNumber()) {
-    verify_ends_.pop_front();
-  }
   const ReplyView reply(record, length);
   switch (reply.opcode()) {
     case OP_READ_SIGNATURE:
@@ -175,8 +173,6 @@ void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
     default:  // writes, erases, chip selection: not judged
       break;
   }
-  // Unless a failure emptied the queue, the parser now removes the head.
-  if (!queue_.empty()) ++replied_total_;
 }
 
 void ChipProgrammer::HandleSignature(const ReplyView& reply) {
@@ -214,13 +210,8 @@ void ChipProgrammer::AskForTheRest(const std::vector<uint8_t>& head,
   std::vector<uint8_t> rest = EncodeMemoryCommand(
       read->opcode, read->address + static_cast<uint32_t>(carried),
       static_cast<uint8_t>(read->count - carried));
-  // Commands are numbered in queue order: those behind move down by one.
-  const uint64_t head_number = HeadNumber();
-  queue_.InsertAfterHead(std::move(rest));  // `head` is not used after this
-  ++queued_total_;
-  for (uint64_t& end : verify_ends_) {
-    if (end > head_number) ++end;
-  }
+  // `head` is not used after this.
+  queue_.InsertAfterHead(std::move(rest), CommandTag::kReadRest);
 }
 
 void ChipProgrammer::HandleVerify(const ReplyView& reply) {
@@ -276,8 +267,7 @@ void ChipProgrammer::HandleChipCount(const ReplyView& reply) {
 void ChipProgrammer::HandleEnd() {
   // Success is claimed only once the run's last verify reply has come back
   // good: a bad one empties the queue, so this SVC_END is never answered.
-  if (!verify_ends_.empty() && verify_ends_.front() == HeadNumber()) {
-    verify_ends_.pop_front();
+  if (!queue_.empty() && queue_.tag(0) == CommandTag::kVerifyEnd) {
     ShowOutcome(OutcomeKind::kAllRight, kAllRight, status_error_);
   }
 }
@@ -288,11 +278,6 @@ void ChipProgrammer::Fail(OutcomeKind kind, std::string text,
                           std::optional<uint32_t> address) {
   ShowOutcome(kind, std::move(text), true, address);
   queue_.ClearQueue();
-  verify_ends_.clear();
-}
-
-int64_t ChipProgrammer::RemovedWithoutReply() const {
-  return static_cast<int64_t>(queued_total_ - queue_.count() - replied_total_);
 }
 
 // ---- Discovery and chip selection ----------------------------------------
@@ -324,7 +309,6 @@ void ChipProgrammer::DeviceLost() {
   host_.Changed(Aspect::kCaption);
   SetOutcome(OutcomeKind::kDeviceLost, kNotConnectedCaption);
   queue_.ClearQueue();
-  verify_ends_.clear();
   lock_bits_.ClearRows();
   ClearLists();
   QueueCommand(SVC_GET_NAME);

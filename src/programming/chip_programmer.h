@@ -6,16 +6,16 @@
 // came to is also kept as an Outcome, for front-ends that act on it rather
 // than show it.
 //
-// Every command must reach the queue through this class: it numbers the
-// commands it queues to recognise the SVC_END that closes a verify run and to
-// notice a queue emptied behind its back (retry limit, failures, loss).
+// The SVC_END that closes a verify run carries its tag in the queue; the
+// commands the queue drops unanswered (retry limit, failures, loss) are
+// counted as the queue reports them, to notice a queue emptied behind the
+// programmer's back.
 #ifndef TAKT_PROGRAMMING_CHIP_PROGRAMMER_H_
 #define TAKT_PROGRAMMING_CHIP_PROGRAMMER_H_
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +38,7 @@ class ChipProgrammer : public ReplyHandler {
  public:
   ChipProgrammer(CommandQueue& queue, DataBuffer& buffer,
                  ProgrammingHost& host);
+  ~ChipProgrammer();
   ChipProgrammer(const ChipProgrammer&) = delete;
   ChipProgrammer& operator=(const ChipProgrammer&) = delete;
 
@@ -185,9 +186,13 @@ class ChipProgrammer : public ReplyHandler {
   void MarkVerifyEnd();
 
   // Commands removed from the queue without a reply handled here.
-  int64_t RemovedWithoutReply() const;
-  // Number of the command now at the head, counted from the first queued.
-  uint64_t HeadNumber() const { return queued_total_ - queue_.count(); }
+  int64_t RemovedWithoutReply() const { return unanswered_.removed; }
+  struct UnansweredCount final : QueueListener {
+    void Removed(const QueueEntry&, bool answered) override {
+      if (!answered) ++removed;
+    }
+    int64_t removed = 0;
+  };
 
   CommandQueue& queue_;
   DataBuffer& buffer_;
@@ -211,13 +216,10 @@ class ChipProgrammer : public ReplyHandler {
   BitRows fuse_bits_;
   int info_line_count_ = 0;
 
-  uint64_t queued_total_ = 0;
   bool sequence_refused_ = false;  // a command of this sequence was refused
-  uint64_t replied_total_ = 0;
+  UnansweredCount unanswered_;
   // The image the running read fills (DataBuffer::generation).
   uint64_t read_generation_ = 0;
-  // Numbers of the SVC_END commands that close verify runs still queued.
-  std::deque<uint64_t> verify_ends_;
 };
 
 }  // namespace taktm

@@ -274,8 +274,12 @@ void ChipProgrammer::QueueChunks(uint8_t opcode, uint32_t limit,
   }
 }
 
+// Tags the SVC_END just queued (none when the sequence was refused).
 void ChipProgrammer::MarkVerifyEnd() {
-  verify_ends_.push_back(queued_total_ - 1);
+  const size_t n = queue_.count();
+  if (n > 0 && queue_.entry(n - 1) == std::vector<uint8_t>{SVC_END}) {
+    queue_.SetTag(n - 1, CommandTag::kVerifyEnd);
+  }
 }
 
 }  // namespace taktm

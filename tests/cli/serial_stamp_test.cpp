@@ -4,6 +4,7 @@
 
 #include "link/memory_command.h"
 #include "programming/opcodes.h"
+#include "support/fake_link_host.h"
 
 namespace taktm {
 namespace {
@@ -85,6 +86,52 @@ TEST(SerialStampTest, StampsEveryCommandCarryingThePlace) {
   // A last chunk cut short at the image's end holds fewer bytes.
   EXPECT_FALSE(
       WritesCoverSerial({first, Data(OP_WRITE_FLASH, 224, 1, 0)}, place));
+}
+
+// The number is taken once, only when a command carrying it is about to go
+// out, and lands in every queued command that carries it; a failed take
+// clears the queue before anything carrying a number it does not own leaves.
+TEST(SerialStamperTest, TakesTheNumberAsItsFirstCommandGoesOut) {
+  testing::FakeLinkHost host;
+  CommandQueue queue(host);
+  const SerialPlace place{0x10, 2, OP_WRITE_FLASH, OP_VERIFY_FLASH};
+  int takes = 0;
+  SerialStamper stamper(place, [&]() -> std::optional<Bytes> {
+    ++takes;
+    return Bytes{0x34, 0x12};
+  });
+  queue.AddListener(&stamper);
+  queue.EnqueueCommand({SVC_SELECT_CHIP, 0});
+  for (const Bytes& c :
+       {Data(OP_WRITE_FLASH, 0x10, 2, 0), Data(OP_VERIFY_FLASH, 0x10, 2, 0)}) {
+    queue.EnqueueCommand(c.data(), c.size());
+  }
+  queue.SendHead();  // the selection: no number yet
+  EXPECT_EQ(takes, 0);
+  EXPECT_FALSE(stamper.sent());
+  queue.RemoveHead();
+  queue.SendHead();
+  queue.SendHead();  // sent again: still one number
+  EXPECT_EQ(takes, 1);
+  EXPECT_TRUE(stamper.sent());
+  EXPECT_EQ(host.writes.back(),
+            testing::Frame({OP_WRITE_FLASH, 0x10, 0, 0, 0, 2, 0x34, 0x12}));
+  EXPECT_EQ(queue.entry(1),
+            (Bytes{OP_VERIFY_FLASH, 0x10, 0, 0, 0, 2, 0x34, 0x12}));
+  EXPECT_EQ(queue.tag(1), CommandTag::kSerial);
+  queue.RemoveListener(&stamper);
+
+  CommandQueue other(host);
+  SerialStamper refused(place, [] { return std::optional<Bytes>(); });
+  other.AddListener(&refused);
+  const Bytes write = Data(OP_WRITE_FLASH, 0, 32, 0);
+  other.EnqueueCommand(write.data(), write.size());
+  const size_t writes = host.writes.size();
+  other.SendHead();
+  EXPECT_TRUE(other.empty());
+  EXPECT_EQ(host.writes.size(), writes);
+  EXPECT_FALSE(refused.sent());
+  other.RemoveListener(&refused);
 }
 
 }  // namespace

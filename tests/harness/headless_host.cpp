@@ -11,6 +11,7 @@ namespace taktm::testing {
 
 HeadlessHost::HeadlessHost(const std::string& port) {
   checks_.fill(true);  // every option is on by default
+  core_.queue().AddListener(&counts_);
   session_.on_receive = [this](const uint8_t* bytes, uint16_t count) {
     if (on_receive) on_receive(bytes, count);
   };
@@ -25,6 +26,8 @@ HeadlessHost::HeadlessHost(const std::string& port) {
     open_error_ = error.what();
   }
 }
+
+HeadlessHost::~HeadlessHost() { core_.queue().RemoveListener(&counts_); }
 
 bool HeadlessHost::RunUntil(const std::function<bool()>& done, int ms) {
   const QDeadlineTimer deadline(ms);
@@ -69,15 +72,8 @@ bool HeadlessHost::ReadyWithSingleChip(const std::string& port, int ms) {
 }
 
 bool HeadlessHost::WriteData(const uint8_t* bytes, uint16_t count) {
-  ++frames_sent_;
   if (on_write) on_write(bytes, count);
   return session_.comm().WriteData(bytes, count);
-}
-
-void HeadlessHost::ProgressChanged() {
-  const int64_t n = static_cast<int64_t>(queue().count());
-  if (n < queued_) commands_done_ += queued_ - n;
-  queued_ = n;
 }
 
 void HeadlessHost::Changed(Aspect aspect) {

@@ -28,6 +28,7 @@ class HeadlessHost : public RecordingHost {
   // Opens `port` as the program does (56,000 bit/s, no parity, RTS on, DTR
   // off) and starts the watchdog, as the settings dialog does at start-up.
   explicit HeadlessHost(const std::string& port);
+  ~HeadlessHost() override;
   HeadlessHost(const HeadlessHost&) = delete;
   HeadlessHost& operator=(const HeadlessHost&) = delete;
 
@@ -75,12 +76,11 @@ class HeadlessHost : public RecordingHost {
 
   // Frames handed to the port, and commands that left the queue (answered,
   // or dropped by a failure, the retry limit or a loss).
-  int64_t frames_sent() const { return frames_sent_; }
-  int64_t commands_done() const { return commands_done_; }
+  int64_t frames_sent() const { return counts_.frames_sent; }
+  int64_t commands_done() const { return counts_.commands_done; }
 
   // ---- LinkHost ----
   bool WriteData(const uint8_t* bytes, uint16_t count) override;
-  void ProgressChanged() override;
 
   // ---- AppHost ----
   void GridNeedsLayout() override {}
@@ -94,9 +94,14 @@ class HeadlessHost : public RecordingHost {
   std::string open_error_;
   std::array<bool, 14> checks_{};
   std::vector<std::string> status_history_;
-  int64_t frames_sent_ = 0;
-  int64_t commands_done_ = 0;
-  int64_t queued_ = 0;
+  // Counted as the queue reports its sends and removals.
+  struct Counts final : QueueListener {
+    void Sent(const QueueEntry&, int) override { ++frames_sent; }
+    void Removed(const QueueEntry&, bool) override { ++commands_done; }
+    int64_t frames_sent = 0;
+    int64_t commands_done = 0;
+  };
+  Counts counts_;
 };
 
 }  // namespace taktm::testing
