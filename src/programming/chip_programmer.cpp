@@ -109,6 +109,7 @@ void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
   while (!verify_ends_.empty() && verify_ends_.front() < HeadNumber()) {
     verify_ends_.pop_front();
   }
+  ReadBackDropped();
   const ReplyView reply(record, length);
   switch (reply.opcode()) {
     case OP_READ_SIGNATURE:
@@ -207,6 +208,7 @@ void ChipProgrammer::HandleSignature(const ReplyView& reply) {
 // A file loaded while a read runs replaces the image: the chip's bytes
 // still arriving are dropped rather than mixed into the file's.
 void ChipProgrammer::HandleData(const ReplyView& reply) {
+  if (TakeReadBack(reply)) return;
   if (buffer_.generation() != read_generation_) return;
   const size_t carried = reply.Carried(6, reply.Byte(5));
   buffer_.WriteAt(reply.Word(1), reply.At(6), carried);
@@ -233,11 +235,16 @@ void ChipProgrammer::AskForTheRest(const std::vector<uint8_t>& head,
   for (uint64_t& end : verify_ends_) {
     if (end > head_number) ++end;
   }
+  if (read_back_ && read_back_->number > head_number) ++read_back_->number;
 }
 
 void ChipProgrammer::HandleVerify(const ReplyView& reply) {
   if (reply.Byte(6) != 0) return;
+  // The answered verify (the head) names the chunk to read back.
+  const std::vector<uint8_t> verify =
+      queue_.empty() ? std::vector<uint8_t>() : queue_.entry(0);
   Fail(kVerifyErrorBefore + Hex(reply.Word(1)) + kVerifyErrorAfter);
+  ReadBack(verify);
 }
 
 void ChipProgrammer::HandleCalibration(const ReplyView& reply) {
@@ -329,6 +336,7 @@ void ChipProgrammer::Timer2Timer() {
   host_.Changed(Aspect::kCaption);
   queue_.ClearQueue();
   verify_ends_.clear();
+  read_back_.reset();
   lock_bits_.ClearRows();
   ClearLists();
   QueueCommand(SVC_GET_NAME);
@@ -358,6 +366,7 @@ bool ChipProgrammer::IsOperationAllowed(int code) const {
 // ---- Status line ----------------------------------------------------------
 
 void ChipProgrammer::SetStatus(std::string text, bool error) {
+  if (text != status_text_) last_mismatch_.reset();  // details of another
   status_text_ = std::move(text);
   status_error_ = error;
   host_.Changed(Aspect::kStatus);
@@ -369,6 +378,10 @@ void ChipProgrammer::SetStatusText(std::string text) {
 
 void ChipProgrammer::ResetStatusColour() { SetStatus(status_text_, false); }
 
-void ChipProgrammer::ReportForeignAnswer() { SetStatus(kForeignAnswer, true); }
+void ChipProgrammer::ReportForeignAnswer() {
+  // The read-back after a failed verify went unanswered: the failure stays.
+  if (ReadBackDropped()) return;
+  SetStatus(kForeignAnswer, true);
+}
 
 }  // namespace taktm

@@ -22,6 +22,7 @@
 #include "link/command_queue.h"
 #include "link/receive_parser.h"
 #include "programming/bit_rows.h"
+#include "programming/mismatch_details.h"
 #include "programming/opcodes.h"
 #include "programming/programming_host.h"
 
@@ -101,6 +102,11 @@ class ChipProgrammer : public ReplyHandler {
   const std::string& caption() const { return caption_; }
   const std::string& status_text() const { return status_text_; }
   bool status_error() const { return status_error_; }
+  // What the chunk of the last failed verify held, once read back from the
+  // chip; kept while the status line shows that failure.
+  const std::optional<MismatchDetails>& last_mismatch() const {
+    return last_mismatch_;
+  }
   const std::vector<std::string>& chip_rows() const { return chip_rows_; }
   const std::vector<std::string>& operation_rows() const {
     return operation_rows_;
@@ -138,6 +144,11 @@ class ChipProgrammer : public ReplyHandler {
   void HandleChipCount(const ReplyView& reply);
   void HandleEnd();
   void Fail(std::string text);
+  // The read-back of a failed verify's chunk (verify_read_back.cpp): queued
+  // first, its replies taken aside, and whether it left the queue unanswered.
+  void ReadBack(const std::vector<uint8_t>& verify_command);
+  bool TakeReadBack(const ReplyView& reply);
+  bool ReadBackDropped();
 
   // Operation sequences.
   void ShowBitDialog(BitRows& rows, bool write_enabled, uint8_t read_opcode);
@@ -182,6 +193,15 @@ class ChipProgrammer : public ReplyHandler {
   uint64_t read_generation_ = 0;
   // Numbers of the SVC_END commands that close verify runs still queued.
   std::deque<uint64_t> verify_ends_;
+  // The read-back under way: its command's number and the failure it
+  // explains.
+  struct PendingReadBack {
+    ChunkReadBack chunk;
+    uint64_t number = 0;
+    std::string status;
+  };
+  std::optional<PendingReadBack> read_back_;
+  std::optional<MismatchDetails> last_mismatch_;
 };
 
 }  // namespace taktm

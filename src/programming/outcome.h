@@ -14,18 +14,18 @@
 namespace taktm {
 
 enum class OutcomeKind {
-  kNone,              // nothing has finished yet
-  kAllRight,          // a verify run ended with every chunk right
-  kSignatureRight,    // the signature read matches the chip chosen
-  kSignatureWrong,    // it does not
-  kVerifyMismatch,    // a chunk did not verify; `address` says which
-  kCancelled,         // a write or verify had no image to send
-  kImageTooLarge,     // the image is larger than the memory; cut to fit
-  kMemoryTooLarge,    // the memory needs more reads than the queue holds
-  kCommandRefused,    // a command longer than a frame; the queue cleared
-  kRetryLimit,        // a command went out eight times unanswered
-  kForeignAnswer,     // ... and the device answered another command
-  kDeviceLost,        // the link watchdog fired
+  kNone,            // nothing has finished yet
+  kAllRight,        // a verify run ended with every chunk right
+  kSignatureRight,  // the signature read matches the chip chosen
+  kSignatureWrong,  // it does not
+  kVerifyMismatch,  // a chunk did not verify; `address` says which
+  kCancelled,       // a write or verify had no image to send
+  kImageTooLarge,   // the image is larger than the memory; cut to fit
+  kMemoryTooLarge,  // the memory needs more reads than the queue holds
+  kCommandRefused,  // a command longer than a frame; the queue cleared
+  kRetryLimit,      // a command went out eight times unanswered
+  kForeignAnswer,   // ... and the device answered another command
+  kDeviceLost,      // the link watchdog fired
 };
 
 // One differing byte of a chunk read back after a failed verify.
@@ -39,9 +39,12 @@ struct ByteMismatch {
 struct MismatchDetails {
   uint32_t chunk_address = 0;
   uint32_t chunk_length = 0;
+  // Bytes of the chunk the chip gave back and compared; fewer than
+  // chunk_length when the device stopped sending data early.
+  uint32_t read_back = 0;
   uint32_t differing_bytes = 0;
-  uint32_t bits_cleared = 0;  // 1 in the image, 0 on the chip
-  uint32_t bits_set = 0;      // 0 in the image, 1 on the chip
+  uint32_t bits_cleared = 0;        // 1 in the image, 0 on the chip
+  uint32_t bits_set = 0;            // 0 in the image, 1 on the chip
   std::vector<ByteMismatch> first;  // the first few differences
 };
 
