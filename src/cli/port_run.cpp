@@ -14,6 +14,7 @@
 #include "cli/frame_trace.h"
 #include "cli/log_line.h"
 #include "cli/memory_commands.h"
+#include "cli/mismatch_report.h"
 #include "cli/port_listing.h"
 #include "cli/port_probe.h"
 #include "cli/record_stores.h"
@@ -203,6 +204,7 @@ void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
   if (*status != ExitStatus::kOk) record.message = *message;
   if (*status == ExitStatus::kVerifyMismatch) {
     record.address = VerifyErrorAddress(programmer().status_text());
+    record.mismatch = programmer().last_mismatch();
   }
   record.bytes = bytes_.done();
   record.duration_ms = clock_.elapsed() - started_ms_;
@@ -915,6 +917,12 @@ void PortRun::AfterOperation(bool drained) {
   if (verdict.verify_address) {
     json_.AddNumber("address", *verdict.verify_address)
         .Add("address_hex", Hex(*verdict.verify_address));
+  }
+  // The failing chunk as read back: under the error, in the JSON and log.
+  if (verdict.status == ExitStatus::kVerifyMismatch && p.last_mismatch()) {
+    json_.Add("mismatches", MismatchJson(*p.last_mismatch()));
+    return Finish(verdict.status, verdict.message,
+                  MismatchText(*p.last_mismatch()));
   }
   if (verdict.status != ExitStatus::kOk) {
     return Finish(verdict.status, verdict.message);
