@@ -125,6 +125,20 @@ TEST_F(VerifyReadBackTest, AShortReplyIsFollowedByTheRestOfTheChunk) {
   EXPECT_EQ(buffer_.bytes(), image_);
 }
 
+TEST_F(VerifyReadBackTest, AnEepromChunkIsReadFromTheEeprom) {
+  buffer_.Assign(Bytes(224, 0x3C));
+  device_.eeprom.assign(224, 0x3C);
+  device_.eeprom[5] = 0x3D;
+  Choose(OP_VERIFY_EEPROM);
+  AnswerHead();
+  AnswerHead();
+  EXPECT_EQ(Summary(), "0D@0+224");
+  AnswerAll();
+  ASSERT_TRUE(programmer_.last_mismatch());
+  EXPECT_EQ(programmer_.last_mismatch()->bits_set, 1u);
+  EXPECT_EQ(programmer_.last_mismatch()->first.at(0).address, 5u);
+}
+
 // A device that never answers the read: the retry limit ends it as any
 // command, the failure stays shown, and no details are made up.
 TEST_F(VerifyReadBackTest, AnUnansweredReadBackEndsAtTheRetryLimit) {
