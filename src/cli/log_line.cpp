@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/json_text.h"
+#include "cli/mismatch_report.h"
 
 namespace taktm {
 
@@ -73,6 +74,8 @@ std::string ChipRecordLine(const ChipRecord& r) {
     std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(*r.address));
     o.AddNumber("address", *r.address).Add("address_hex", hex);
   }
+  // A member readers of older lines pass over.
+  if (r.mismatch) o.Add("mismatches", MismatchJson(*r.mismatch));
   if (!r.message.empty()) o.Add("message", r.message);
   o.AddNumber("bytes", static_cast<int64_t>(r.bytes))
       .AddNumber("duration_ms", r.duration_ms);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/run_verdict.h"
+#include "programming/outcome.h"
 
 namespace taktm {
 
@@ -31,7 +32,8 @@ struct ChipRecord {
   ExitStatus status = ExitStatus::kOk;
   std::string message;              // why it failed
   std::optional<uint32_t> address;  // the first chunk that did not verify
-  uint64_t bytes = 0;               // data bytes the device answered
+  std::optional<MismatchDetails> mismatch;  // that chunk as read back
+  uint64_t bytes = 0;                       // data bytes the device answered
   int64_t duration_ms = 0;
 };
 

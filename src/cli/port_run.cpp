@@ -13,6 +13,7 @@
 #include "cli/frame_trace.h"
 #include "cli/log_line.h"
 #include "cli/memory_commands.h"
+#include "cli/mismatch_report.h"
 #include "cli/port_report.h"
 #include "cli/record_stores.h"
 #include "cli/stdio_files.h"
@@ -167,6 +168,7 @@ void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
     if (shown != nullptr && shown->kind == OutcomeKind::kVerifyMismatch) {
       record.address = shown->address;
     }
+    record.mismatch = programmer().last_mismatch();
   }
   record.bytes = bytes_.done();
   record.duration_ms = clock_.elapsed() - started_ms_;
@@ -536,6 +538,12 @@ void PortRun::AfterOperation(bool drained) {
     facts()
         .AddNumber("address", *verdict.verify_address)
         .Add("address_hex", Hex(*verdict.verify_address));
+  }
+  // The failing chunk as read back: under the error, in the JSON and log.
+  if (verdict.status == ExitStatus::kVerifyMismatch && p.last_mismatch()) {
+    facts().Add("mismatches", MismatchJson(*p.last_mismatch()));
+    return Finish(verdict.status, verdict.message,
+                  MismatchText(*p.last_mismatch()));
   }
   if (verdict.status != ExitStatus::kOk) {
     return Finish(verdict.status, verdict.message);

@@ -34,6 +34,7 @@ enum class CommandTag : uint8_t {
   kVerifyEnd,  // the SVC_END closing a verify run: answered, all verified
   kReadRest,   // the rest of a read the device answered in part
   kSerial,     // carries the serial number, stamped in
+  kReadBack,   // reads back the chunk of a failed verify, aside from the image
 };
 
 struct QueueEntry {

@@ -93,6 +93,7 @@ bool ChipProgrammer::AnswersHead(const ReplyRecord& reply, uint8_t length,
 void ChipProgrammer::DispatchReply(const ReplyRecord& record, uint8_t length) {
   sequence_refused_ = false;
   queue_.ResetUnansweredSends();
+  ReadBackDropped();
   const ReplyView reply(record, length);
   switch (reply.opcode()) {
     case OP_READ_SIGNATURE:
@@ -191,6 +192,7 @@ void ChipProgrammer::HandleSignature(const ReplyView& reply) {
 // A file loaded while a read runs replaces the image: the chip's bytes
 // still arriving are dropped rather than mixed into the file's.
 void ChipProgrammer::HandleData(const ReplyView& reply) {
+  if (TakeReadBack(reply)) return;
   if (buffer_.generation() != read_generation_) return;
   const size_t carried =
       reply.Carried(kMemoryDataAt, reply.Byte(kMemoryCountAt));
@@ -216,9 +218,13 @@ void ChipProgrammer::AskForTheRest(const std::vector<uint8_t>& head,
 
 void ChipProgrammer::HandleVerify(const ReplyView& reply) {
   if (reply.Byte(6) != 0) return;
+  // The answered verify (the head) names the chunk to read back.
+  const std::vector<uint8_t> verify =
+      queue_.empty() ? std::vector<uint8_t>() : queue_.entry(0);
   const uint32_t address = reply.Word(kMemoryAddressAt);
   Fail(OutcomeKind::kVerifyMismatch,
        kVerifyErrorBefore + Hex(address) + kVerifyErrorAfter, address);
+  ReadBack(verify);
 }
 
 void ChipProgrammer::HandleCalibration(const ReplyView& reply) {
@@ -309,6 +315,7 @@ void ChipProgrammer::DeviceLost() {
   host_.Changed(Aspect::kCaption);
   SetOutcome(OutcomeKind::kDeviceLost, kNotConnectedCaption);
   queue_.ClearQueue();
+  read_back_.reset();
   lock_bits_.ClearRows();
   ClearLists();
   QueueCommand(SVC_GET_NAME);
@@ -343,6 +350,7 @@ bool ChipProgrammer::IsOperationAllowed(int code) const {
 // ---- Status line ----------------------------------------------------------
 
 void ChipProgrammer::SetStatus(std::string text, bool error) {
+  if (text != status_text_) last_mismatch_.reset();  // details of another
   status_text_ = std::move(text);
   status_error_ = error;
   host_.Changed(Aspect::kStatus);
@@ -376,6 +384,8 @@ void ChipProgrammer::ResetOutcome() {
 }
 
 void ChipProgrammer::ReportRetryLimit(bool foreign_answer) {
+  // The read-back after a failed verify went unanswered: the failure stays.
+  if (ReadBackDropped()) return;
   if (foreign_answer) {
     ShowOutcome(OutcomeKind::kForeignAnswer, kForeignAnswer, true);
   } else {

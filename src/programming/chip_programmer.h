@@ -24,6 +24,7 @@
 #include "link/command_queue.h"
 #include "link/receive_parser.h"
 #include "programming/bit_rows.h"
+#include "programming/mismatch_details.h"
 #include "programming/opcodes.h"
 #include "programming/outcome.h"
 #include "programming/programming_host.h"
@@ -122,6 +123,11 @@ class ChipProgrammer : public ReplyHandler {
   bool DeviceFound() const { return device_found_; }
   const std::string& status_text() const { return status_text_; }
   bool status_error() const { return status_error_; }
+  // What the chunk of the last failed verify held, once read back from the
+  // chip; kept while the status line shows that failure.
+  const std::optional<MismatchDetails>& last_mismatch() const {
+    return last_mismatch_;
+  }
   const std::vector<std::string>& chip_rows() const { return chip_rows_; }
   const std::vector<std::string>& operation_rows() const {
     return operation_rows_;
@@ -173,6 +179,11 @@ class ChipProgrammer : public ReplyHandler {
   void HandleEnd();
   void Fail(OutcomeKind kind, std::string text,
             std::optional<uint32_t> address = std::nullopt);
+  // The read-back of a failed verify's chunk (verify_read_back.cpp): queued
+  // first, its replies taken aside, and whether it left the queue unanswered.
+  void ReadBack(const std::vector<uint8_t>& verify_command);
+  bool TakeReadBack(const ReplyView& reply);
+  bool ReadBackDropped();
 
   // Operation sequences.
   void ShowBitDialog(BitRows& rows, bool write_enabled, uint8_t read_opcode);
@@ -220,6 +231,14 @@ class ChipProgrammer : public ReplyHandler {
   UnansweredCount unanswered_;
   // The image the running read fills (DataBuffer::generation).
   uint64_t read_generation_ = 0;
+  // The read-back under way (its commands tagged kReadBack) and the
+  // failure it explains.
+  struct PendingReadBack {
+    ChunkReadBack chunk;
+    std::string status;
+  };
+  std::optional<PendingReadBack> read_back_;
+  std::optional<MismatchDetails> last_mismatch_;
 };
 
 }  // namespace taktm

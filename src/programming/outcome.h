@@ -40,6 +40,9 @@ struct ByteMismatch {
 struct MismatchDetails {
   uint32_t chunk_address = 0;
   uint32_t chunk_length = 0;
+  // Bytes of the chunk the chip gave back and compared; fewer than
+  // chunk_length when the device stopped sending data early.
+  uint32_t read_back = 0;
   uint32_t differing_bytes = 0;
   uint32_t bits_cleared = 0;        // 1 in the image, 0 on the chip
   uint32_t bits_set = 0;            // 0 in the image, 1 on the chip

@@ -15,6 +15,7 @@
 #include "programming/bit_dialogs.h"
 #include "ui/about_box.h"
 #include "ui/layout.h"
+#include "ui/mismatch_button.h"
 #include "ui/progress_window.h"
 #include "ui/save_dialog.h"
 #include "ui/shell_browser.h"
@@ -104,6 +105,10 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<TComm32> comm)
   status_bar1_->setAutoFillBackground(true);
   status_panel_ = new QLabel(QStringLiteral("Строка состояния"), status_bar1_);
   status_bar1_->addWidget(status_panel_, 1);
+  // No taller than the line beside it: the status bar keeps its height.
+  mismatch_button_ = new MismatchButton(status_bar1_);
+  mismatch_button_->setFixedHeight(status_panel_->sizeHint().height());
+  status_bar1_->addPermanentWidget(mismatch_button_);
 
   auto* client = new QWidget(this);
   setCentralWidget(client);
@@ -354,6 +359,7 @@ void TForm1::RenderCaption() {
 void TForm1::RenderStatus() {
   ChipProgrammer& p = core_.programmer();
   status_panel_->setText(Q(p.status_text()));
+  mismatch_button_->Render(p.last_mismatch());
   QPalette pal = status_bar1_->palette();
   pal.setColor(QPalette::Window,
                p.status_error() ? kErrorColour : kWindowColour);

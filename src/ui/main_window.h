@@ -21,6 +21,7 @@
 namespace taktm {
 
 class HexGrid;
+class MismatchButton;
 class ShellBrowser;
 class TForm3;
 class TForm4;
@@ -52,6 +53,8 @@ class TForm1 : public QMainWindow, public AppHost {
   QListWidget* ListBox2() const { return list_box2_; }
   QLabel* StatusPanel() const { return status_panel_; }
   QStatusBar* StatusBar1() const { return status_bar1_; }
+  // Opens the details of a failed verify; shown only while there are some.
+  MismatchButton* DetailsButton() const { return mismatch_button_; }
   HexGrid* StringGrid1() const { return grid_; }
   QGroupBox* GroupBox(int n) const;
   TForm3* Settings() const { return form3_; }
@@ -104,6 +107,7 @@ class TForm1 : public QMainWindow, public AppHost {
   QToolBar* tool_bar1_ = nullptr;
   QStatusBar* status_bar1_ = nullptr;
   QLabel* status_panel_ = nullptr;
+  MismatchButton* mismatch_button_ = nullptr;
   QGroupBox* group_box1_ = nullptr;
   QGroupBox* group_box2_ = nullptr;
   QGroupBox* group_box3_ = nullptr;

@@ -396,6 +396,80 @@ TEST_F(CliE2eTest, VerifyMismatchExitsWithFiveAndTheAddress) {
             5);
 }
 
+// The failing chunk read back: which bytes differ and which way their bits
+// went, in the text, the JSON and the log line; short read replies are
+// followed up; a chip written over without an erase gets the hint.
+TEST_F(CliE2eTest, VerifyMismatchReportsTheChipsBytesAndBits) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--max-read", "100"}));
+  Bytes image = RandomBytes(2000, 7);
+  image[1000] = 0x00;
+  image[1001] = 0xFF;
+  WriteFile(File("image.bin"), image);
+  ASSERT_EQ(Cli({"--chip", "DEMO-8K", "write-flash", File("image.bin")}).status,
+            0);
+  image[1000] = 0xF0;  // four bits the chip does not have
+  image[1001] = 0x0F;  // four bits the chip has in excess
+  WriteFile(File("other.bin"), image);
+  const CliResult text =
+      Cli({"--chip", "DEMO-8K", "verify-flash", File("other.bin")});
+  EXPECT_EQ(text.status, 5);
+  EXPECT_TRUE(Contains(
+      text.err,
+      "takt-m-cli: Ошибка по адресу 380. Попробуйте программировать снова!\n"
+      "takt-m-cli: Блок с адреса 380, длина 224. Различающихся байт: 2. "
+      "Битов 1→0 (в файле 1, в микросхеме 0): 4. "
+      "Битов 0→1 (в файле 0, в микросхеме 1): 4. "
+      "3E8: в файле F0, в микросхеме 00; 3E9: в файле 0F, в микросхеме FF.\n"))
+      << text.err;
+  EXPECT_FALSE(Contains(text.err, "не стерта"));
+  // The read went out in pieces of 100 bytes and left the chip as it was.
+  EXPECT_TRUE(ReceivedOpcode("09 80 03 00 00 E0"));
+  EXPECT_TRUE(ReceivedOpcode("09 E4 03 00 00 7C"));
+  const CliResult json =
+      Cli({"--chip", "DEMO-8K", "--json", "--log", File("chips.log"),
+           "verify-flash", File("other.bin")});
+  EXPECT_EQ(json.status, 5);
+  const std::string mismatches =
+      "\"mismatches\":{\"address\":896,\"address_hex\":\"380\","
+      "\"length\":224,\"read_back\":224,\"differing_bytes\":2,"
+      "\"bits_cleared\":4,\"bits_set\":4,\"only_cleared_bits\":false,"
+      "\"bytes\":[{\"address\":1000,\"file\":240,\"chip\":0},"
+      "{\"address\":1001,\"file\":15,\"chip\":255}]}";
+  EXPECT_TRUE(Contains(json.out, mismatches)) << json.out;
+  const std::vector<std::string> log = ReadLines(File("chips.log"));
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_TRUE(Contains(log[0], mismatches)) << log[0];
+  EXPECT_TRUE(Contains(log[0], "\"address\":896,\"address_hex\":\"380\""));
+
+  // DEMO-4K cannot be erased: 0x0F over 0x00 keeps the zeros, every
+  // difference is a bit the image has and the chip lost.
+  WriteFile(File("zero.bin"), Bytes(100, 0x00));
+  WriteFile(File("ones.bin"), Bytes(100, 0x0F));
+  ASSERT_EQ(Cli({"--chip", "DEMO-4K", "write-flash", File("zero.bin")}).status,
+            0);
+  const CliResult unerased =
+      Cli({"--chip", "DEMO-4K", "--json", "write-flash", File("ones.bin")});
+  EXPECT_EQ(unerased.status, 5);
+  EXPECT_TRUE(Contains(unerased.out,
+                       "\"length\":100,\"read_back\":100,"
+                       "\"differing_bytes\":100,\"bits_cleared\":400,"
+                       "\"bits_set\":0,\"only_cleared_bits\":true,"))
+      << unerased.out;
+  EXPECT_TRUE(
+      Contains(unerased.out, "{\"address\":7,\"file\":15,\"chip\":0}]"));
+  EXPECT_TRUE(Contains(
+      unerased.out,
+      "\"hint\":\"Только сброшенные биты: микросхема, вероятно, не стерта.\""));
+  const CliResult unerased_text =
+      Cli({"--chip", "DEMO-4K", "verify-flash", File("ones.bin")});
+  EXPECT_TRUE(Contains(unerased_text.err,
+                       "7: в файле 0F, в микросхеме 00. Ещё различающихся "
+                       "байт: 92. Только сброшенные биты: микросхема, "
+                       "вероятно, не стерта.\n"))
+      << unerased_text.err;
+  EXPECT_EQ(ReadBytes(Memory("DEMO-4K.flash")).at(0), 0x00);
+}
+
 TEST_F(CliE2eTest, FileErrorsExitWithSix) {
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_EQ(Cli({"--chip", "2", "write-flash", File("none.bin")}).status, 6);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 #include "e2e/e2e_fixture.h"
@@ -159,11 +160,25 @@ TEST_F(MemoryE2eTest, WriteWithoutEraseFailsVerifyAtTheFirstDifferentChunk) {
   const std::vector<std::string> verify =
       DataChunks(OP_VERIFY_FLASH, image, 2000);
   Append(expected, {verify.begin(), verify.begin() + 4});  // up to 672
+  expected.push_back("09 A0 02 00 00 E0");  // that chunk read back
   EXPECT_THAT(ReceivedSince(before), ElementsAreArray(expected));
   EXPECT_EQ(programmer().status_text(),
             "Ошибка по адресу 2A0. Попробуйте программировать снова!");
   EXPECT_TRUE(programmer().status_error());
   EXPECT_TRUE(host().queue().empty());
+  // Every difference is a bit the image has and the old zeros hide.
+  uint32_t bytes = 0;
+  uint32_t bits = 0;
+  for (uint32_t a = 3 * kChunk; a < 4 * kChunk; ++a) {
+    bytes += image[a] != 0;
+    bits += static_cast<uint32_t>(std::popcount(image[a]));
+  }
+  ASSERT_TRUE(programmer().last_mismatch());
+  const MismatchDetails& details = *programmer().last_mismatch();
+  EXPECT_EQ(details.read_back, kChunk);
+  EXPECT_EQ(details.differing_bytes, bytes);
+  EXPECT_EQ(details.bits_cleared, bits);
+  EXPECT_EQ(details.bits_set, 0u);
   EXPECT_EQ(ReadBytes(MemoryFile("DEMO-8K.flash")), Bytes(8192, 0x00));
   EXPECT_EQ(ReadBytes(MemoryFile("DEMO-8K.locks")), Bytes(2, 0));
   EXPECT_THAT(host().status_history(), Not(Contains(kAllRight)));

@@ -3,6 +3,7 @@
 // the link running while it is open, and a port that failed or was absent
 // at start-up is opened again by the watchdog.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -28,6 +29,7 @@
 #include "programming/opcodes.h"
 #include "programming/programming_texts.h"
 #include "ui/main_window.h"
+#include "ui/mismatch_button.h"
 #include "ui/shell_browser.h"
 #include "widgets/error_report.h"
 
@@ -166,6 +168,55 @@ TEST_F(WindowLinkE2eTest, RetryWarningLeavesTheLinkRunningWhileItIsOpen) {
   EXPECT_GE(last.sent - first.sent, 1u) << "nothing was sent while open";
   EXPECT_EQ(later_boxes, 1);
   EXPECT_TRUE(form1_->core().queue().empty());
+  EXPECT_TRUE(reported_.empty());
+}
+
+// A verify that fails on a chip written over without an erase: the status
+// line keeps its text, and "Подробнее…" beside it opens the chunk's details
+// (read back from the chip) until the next operation replaces that line.
+TEST_F(WindowLinkE2eTest, VerifyMismatchDetailsOpenFromTheStatusBar) {
+  using Bytes = std::vector<uint8_t>;
+  ASSERT_EQ(::mkdir(dir_.File("mem").c_str(), 0700), 0);
+  WriteFile(dir_.File("mem/DEMO-8K.flash"), Bytes(8192, 0x00));
+  ASSERT_NO_FATAL_FAILURE(
+      PlugIn({"--ack-ms", "20", "--memory-dir", dir_.File("mem")}));
+  OpenWindow(5000);
+  ASSERT_TRUE(RunUntil([&] { return FoundDevice(); }, 10000));
+  ChipProgrammer& p = form1_->core().programmer();
+  p.ListBox1Click(2);  // DEMO-8K
+  ASSERT_TRUE(RunUntil(
+      [&] { return form1_->core().queue().empty() && p.FlashSize() == 8192; },
+      10000));
+  Bytes image(300, 0x00);
+  image[250] = 0xF1;  // five bits the chip lacks, in the chunk at E0
+  form1_->core().buffer().Assign(image);
+  int verify_row = -1;
+  for (size_t k = 0; k < p.operation_rows().size(); ++k) {
+    if (p.OperationCodes()[k] == OP_VERIFY_FLASH)
+      verify_row = static_cast<int>(k);
+  }
+  ASSERT_GE(verify_row, 0);
+  MismatchButton* button = form1_->DetailsButton();
+  EXPECT_FALSE(button->isVisible());
+  p.ListBox2Click(2, verify_row);
+  ASSERT_TRUE(RunUntil([&] { return p.last_mismatch().has_value(); }, 10000));
+  EXPECT_EQ(form1_->StatusPanel()->text().toStdString(),
+            "Ошибка по адресу E0. Попробуйте программировать снова!");
+  EXPECT_EQ(form1_->core().buffer().bytes(), image);
+  ASSERT_TRUE(button->isVisible());
+  button->click();
+  ASSERT_NE(button->box(), nullptr);
+  EXPECT_TRUE(button->box()->isVisible());
+  EXPECT_EQ(button->box()->text().toStdString(),
+            "Блок с адреса E0, длина 76.\n"
+            "Различающихся байт: 1.\n"
+            "Битов 1→0 (в файле 1, в микросхеме 0): 5.\n"
+            "Битов 0→1 (в файле 0, в микросхеме 1): 0.\n"
+            "FA: в файле F1, в микросхеме 00\n"
+            "Только сброшенные биты: микросхема, вероятно, не стерта.");
+  button->box()->close();
+  p.ListBox2Click(2, verify_row);  // the line is cleared: no details
+  EXPECT_FALSE(button->isVisible());
   EXPECT_TRUE(reported_.empty());
 }
 
