@@ -21,6 +21,7 @@ struct PortResult {
   uint64_t bytes_total = 0;
   int64_t ms = 0;                  // the port's whole run
   std::optional<uint64_t> serial;  // the number taken for the chip
+  std::string serial_text;         // its text, with a text template
 };
 
 // The most serious status: the highest in the order of the exit statuses

@@ -17,6 +17,7 @@
 #include "cli/port_listing.h"
 #include "cli/port_probe.h"
 #include "cli/record_stores.h"
+#include "cli/serial_form.h"
 #include "cli/stdio_files.h"
 #include "cli/stop_signals.h"
 #include "programming/opcodes.h"
@@ -120,6 +121,7 @@ PortResult PortRun::result() const {
   r.bytes_total = bytes_.total();
   r.ms = clock_.elapsed() - started_ms_;
   r.serial = serial_;
+  if (serial_) r.serial_text = SerialText(*options_.serial, *serial_);
   return r;
 }
 
@@ -160,8 +162,13 @@ void PortRun::Finish(ExitStatus status, std::string message,
   }
   if (options_.json) {
     if (serial_) {
-      json_.AddRaw("serial", std::to_string(*serial_))
-          .AddBool("serial_used", status == ExitStatus::kOk);
+      if (const std::string text = SerialText(*options_.serial, *serial_);
+          !text.empty()) {
+        json_.Add("serial", text);
+      } else {
+        json_.AddRaw("serial", std::to_string(*serial_));
+      }
+      json_.AddBool("serial_used", status == ExitStatus::kOk);
     }
     if (!solo_) {
       json_.AddNumber("duration_ms", clock_.elapsed() - started_ms_);
@@ -703,8 +710,7 @@ void PortRun::ImageReady() {
     buffer.Assign(std::move(image), origin);
   }
   // Any placeholder but all 0xFF: the chunk must not be skipped.
-  const std::vector<uint8_t> zero =
-      *EncodeSerial(0, options_.serial->width, options_.serial->format);
+  const std::vector<uint8_t> zero = *SerialBytes(*options_.serial, 0);
   buffer.WriteAt(place.address, zero.data(), zero.size());
 }
 
@@ -721,16 +727,14 @@ void PortRun::StampSerialIfDue() {
   if (log_ != nullptr) {
     before = [this](uint64_t number) { return WriteStartedLine(number); };
   }
-  const CounterResult taken =
-      counter_->Take(MaxSerialValue(serial.width, serial.format), before);
+  const CounterResult taken = counter_->Take(SerialMaxValue(serial), before);
   if (!taken.value) {
     serial_error_ = taken.error;
     queue.ClearQueue();  // the chip gets no number it does not own
     return;
   }
   serial_ = taken.value;
-  const std::vector<uint8_t> bytes =
-      *EncodeSerial(*serial_, serial.width, serial.format, serial.big_endian);
+  const std::vector<uint8_t> bytes = *SerialBytes(serial, *serial_);
   for (size_t i = 0; i < queue.count(); ++i) {
     if (CarriesSerial(queue.entry(i), *serial_place_)) {
       queue.ReplaceEntry(i,
