@@ -60,6 +60,8 @@ std::string FinishSerialForm(bool width_given, SerialOption* serial) {
   return {};
 }
 
+std::string TakenPathOf(const std::string& list) { return list + ".taken"; }
+
 std::optional<std::vector<uint8_t>> SerialBytes(const SerialOption& serial,
                                                 uint64_t value) {
   if (serial.format != SerialFormat::kText) {

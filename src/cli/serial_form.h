@@ -24,6 +24,10 @@ std::string SerialWidthUnit(SerialFormat format);
 // empty when the form is sound.
 std::string FinishSerialForm(bool width_given, SerialOption* serial);
 
+// The file beside a list (list=FILE) that keeps the count of its numbers
+// taken.
+std::string TakenPathOf(const std::string& list);
+
 // The number's bytes in the option's form: a text is padded with 0x00 up
 // to the width. Nothing when it does not fit.
 std::optional<std::vector<uint8_t>> SerialBytes(const SerialOption& serial,

@@ -8,6 +8,7 @@
 
 #include "cli/durable_file.h"
 #include "cli/locked_record.h"
+#include "cli/serial_form.h"
 #include "cli/serial_stamp.h"
 
 namespace taktm {
@@ -162,10 +163,6 @@ std::optional<std::vector<uint64_t>> ParseSerialList(std::string_view text,
   return values;
 }
 
-std::string TakenPathOf(const std::string& real_list) {
-  return real_list + ".taken";
-}
-
 CounterResult PeekList(const std::string& path, uint64_t max_value) {
   int e = 0;
   const std::optional<std::string> real = ResolvedPath(path, &e);
@@ -217,7 +214,10 @@ CounterResult TakeFromList(const std::string& path, uint64_t max_value,
       ReadList(lock.get(), path, max_value, &error);
   if (!values) return Fail(error);
   const std::string taken = TakenPathOf(*real);
-  struct stat taken_st = list_st;  // a new count file gets the list's mode
+  // A new count file gets the list's mode, writable by its owner (a list
+  // may be kept read-only).
+  struct stat taken_st = list_st;
+  taken_st.st_mode |= S_IWUSR;
   const std::optional<uint64_t> count = ReadTaken(taken, &taken_st, &error);
   if (!count) return Fail(error);
   CounterResult next = NextOf(*values, *count, path, taken);

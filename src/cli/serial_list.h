@@ -27,9 +27,6 @@ std::optional<std::vector<uint64_t>> ParseSerialList(std::string_view text,
                                                      const std::string& shown,
                                                      std::string* error);
 
-// The file that keeps the count of a list's numbers taken.
-std::string TakenPathOf(const std::string& real_list);
-
 // The number the list gives next, without taking it, after checking every
 // line of the list and that the count can be kept.
 CounterResult PeekList(const std::string& path, uint64_t max_value);

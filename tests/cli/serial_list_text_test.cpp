@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "cli/file_roles.h"
 #include "cli/gang_report.h"
 #include "cli/log_line.h"
 #include "cli/serial_form.h"
@@ -199,6 +200,26 @@ TEST_F(ListTakeTest, ADamagedCountOrAShortenedListGivesNothing) {
   EXPECT_EQ(Taken(), "0\n");
   EXPECT_TRUE(Contains(PeekList(dir_.File("none"), UINT64_MAX).error,
                        "не открывается"));
+}
+
+// A log or a trace on the list or on its count would overwrite what keeps
+// numbers from being given twice.
+TEST(SerialListRolesTest, TheListAndItsCountAreNoOtherFile) {
+  TempDir dir;
+  const std::string list = dir.File("lot.txt");
+  std::ofstream(list) << "1\n";
+  auto shared = [&](const std::string& flag, const std::string& file) {
+    const ParsedArgs parsed = ParseCliArgs(
+        {"--serial", "0x1FFC:list=" + list, flag, file, "write-flash", "fw"});
+    EXPECT_TRUE(parsed.options) << parsed.error;
+    return parsed.options ? SharedFileError(*parsed.options) : std::string();
+  };
+  EXPECT_EQ(shared("--log", list + ".taken"),
+            "Один файл в двух ролях: \"" + list +
+                ".taken\" — счёт выданных номеров списка (--serial) и журнал "
+                "(--log)");
+  EXPECT_TRUE(Contains(shared("--trace", list), "список номеров (--serial)"));
+  EXPECT_EQ(shared("--log", dir.File("log.jsonl")), "");
 }
 
 TEST(SerialTextShownTest, LogLineAndGangLineShowTheText) {
