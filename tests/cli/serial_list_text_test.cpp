@@ -2,9 +2,18 @@
 // template: the --serial text, the list's lines, the count of numbers taken
 // beside the list, and the bytes a template makes.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/cli_args.h"
@@ -21,8 +30,58 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+std::string ToHex(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%llX",
+                static_cast<unsigned long long>(value));
+  return text;
+}
+
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+// A child that takes numbers from the list until it is exhausted (or
+// `count` of them), reporting each one the moment it has it, as a run would
+// go on to write it into a chip. Exits 0 on exhaustion.
+pid_t StartListTaker(const std::string& list, int count, int* read_end) {
+  int p[2];
+  if (::pipe(p) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(p[0]);
+    for (int i = 0; count < 0 || i < count; ++i) {
+      const CounterResult r = TakeFromList(list, UINT64_MAX);
+      if (!r.value) {
+        if (Contains(r.error, "исчерпан")) ::_exit(0);
+        std::fprintf(stderr, "%s\n", r.error.c_str());
+        ::_exit(1);
+      }
+      const uint64_t v = *r.value;
+      if (::write(p[1], &v, sizeof v) != sizeof v) ::_exit(2);
+      // A run writes its chip before it takes the next number; a taker
+      // looping without a pause would keep the lock from the others.
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ::_exit(0);
+  }
+  ::close(p[1]);
+  *read_end = p[0];
+  return pid;
+}
+
+// The numbers a taker reported; whole ones only (a kill may cut one short).
+std::vector<uint64_t> ReadNumbers(int fd) {
+  std::string pending;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
+    pending.append(buffer, static_cast<size_t>(n));
+  }
+  std::vector<uint64_t> numbers(pending.size() / sizeof(uint64_t));
+  std::memcpy(numbers.data(), pending.data(),
+              numbers.size() * sizeof(uint64_t));
+  return numbers;
 }
 
 std::string Text(const std::string& form, uint64_t value) {
@@ -204,6 +263,67 @@ TEST_F(ListTakeTest, ADamagedCountOrAShortenedListGivesNothing) {
 
 // A log or a trace on the list or on its count would overwrite what keeps
 // numbers from being given twice.
+// Four processes taking from one list at once until it runs out: every
+// number of the list handed out exactly once.
+TEST_F(ListTakeTest, ProcessesAtOnceShareNoNumberAndUseTheWholeList) {
+  std::string text;
+  std::set<uint64_t> listed;
+  for (uint64_t i = 0; i < 200; ++i) {
+    listed.insert(i * 7 + 3);
+    text +=
+        (i % 2 ? "0x" + ToHex(i * 7 + 3) : std::to_string(i * 7 + 3)) + "\n";
+  }
+  std::ofstream(list_) << text;
+  std::vector<pid_t> pids;
+  std::vector<int> fds(4);
+  for (int& fd : fds) {
+    pids.push_back(StartListTaker(list_, -1, &fd));
+    ASSERT_GT(pids.back(), 0);
+  }
+  std::multiset<uint64_t> all;
+  for (int fd : fds) {
+    for (uint64_t v : ReadNumbers(fd)) all.insert(v);
+    ::close(fd);
+  }
+  for (pid_t pid : pids) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(all.size(), listed.size());
+  EXPECT_EQ(std::set<uint64_t>(all.begin(), all.end()), listed);
+  EXPECT_EQ(Taken(), "200\n");
+}
+
+// A taker killed at random moments, over and over (also while the count is
+// being written and renamed): the count always stands past every number
+// handed out, and no number is handed out twice.
+TEST_F(ListTakeTest, AKillAtAnyMomentNeverGivesANumberTwice) {
+  std::string text;
+  for (uint64_t i = 0; i < 5000; ++i) text += std::to_string(i) + "\n";
+  std::ofstream(list_) << text;
+  std::mt19937 random(25);
+  std::set<uint64_t> given;
+  for (int round = 0; round < 25; ++round) {
+    int fd = -1;
+    const pid_t pid = StartListTaker(list_, -1, &fd);
+    ASSERT_GT(pid, 0);
+    uint64_t first = 0;
+    ASSERT_EQ(::read(fd, &first, sizeof first), ssize_t{sizeof first});
+    EXPECT_TRUE(given.insert(first).second) << first << " given twice";
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    for (uint64_t v : ReadNumbers(fd)) {
+      EXPECT_TRUE(given.insert(v).second) << v << " given twice";
+    }
+    ::close(fd);
+    const CounterResult next = PeekList(list_, UINT64_MAX);
+    ASSERT_TRUE(next.value) << "round " << round << ": " << next.error;
+    EXPECT_GT(*next.value, *given.rbegin());
+  }
+}
+
 TEST(SerialListRolesTest, TheListAndItsCountAreNoOtherFile) {
   TempDir dir;
   const std::string list = dir.File("lot.txt");
