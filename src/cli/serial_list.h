@@ -8,6 +8,7 @@
 #ifndef TAKT_CLI_SERIAL_LIST_H_
 #define TAKT_CLI_SERIAL_LIST_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
