@@ -100,14 +100,15 @@ std::optional<uint64_t> ReadTaken(const std::string& taken, struct stat* st,
 CounterResult NextOf(const std::vector<uint64_t>& values, uint64_t count,
                      const std::string& path, const std::string& taken) {
   if (count > values.size()) {
-    return Fail("В списке номеров " + Quoted(path) + " " +
-                std::to_string(values.size()) + " номеров, а выдано уже " +
-                std::to_string(count) + " (по " + Quoted(taken) +
-                "): список укоротили?");
+    return Fail("Список номеров " + Quoted(path) +
+                " короче, чем уже выдано: номеров в нём " +
+                std::to_string(values.size()) + ", а по " + Quoted(taken) +
+                " выдано " + std::to_string(count) + " (список укоротили?)");
   }
   if (count == values.size()) {
-    return Fail("Список номеров " + Quoted(path) + " исчерпан: все " +
-                std::to_string(values.size()) + " номеров уже выданы");
+    return Fail("Список номеров " + Quoted(path) +
+                " исчерпан: выданы все его номера (" +
+                std::to_string(values.size()) + ")");
   }
   CounterResult r;
   r.value = values[count];

@@ -134,7 +134,7 @@ TEST_F(SerialListE2eTest, RunsTakeTheListInOrderUntilItIsExhausted) {
   const CliResult exhausted =
       Cli(*device, {"--serial", serial, "write-flash", File("image.bin")});
   EXPECT_EQ(exhausted.status, 6) << exhausted.err;
-  EXPECT_TRUE(Contains(exhausted.err, "исчерпан: все 2 номеров уже выданы"))
+  EXPECT_TRUE(Contains(exhausted.err, "исчерпан: выданы все его номера (2)"))
       << exhausted.err;
   EXPECT_EQ(Received("mem"), frames);
   EXPECT_EQ(Chip("mem"), before);
@@ -185,6 +185,31 @@ TEST_F(SerialListE2eTest, ProcessesAtOnceNeverShareANumber) {
   }
   EXPECT_EQ(numbers, (std::set<uint32_t>{11, 12, 13, 14}));
   EXPECT_EQ(ReadText(File("lot.txt.taken")), "4\n");
+}
+
+// Two ports of one run on one list, as text: each chip its own number, and
+// the summary names each by its text.
+TEST_F(SerialListE2eTest, PortsOfOneRunTakeTheListsNumbersAsText) {
+  const auto a = Device("mem-a");
+  const auto b = Device("mem-b");
+  WriteFile(File("lot.txt"), std::string("0x2A\n0x2B\n"));
+  const CliResult r = RunCliProcess(
+      {"--port", a->port() + "," + b->port(), "--chip", "DEMO-8K", "--serial",
+       "0x1F00:list=" + File("lot.txt") + ":8:text=LOT%04X", "write-flash",
+       File("image.bin")},
+      File("cfg"), 60000);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::set<std::string> texts;
+  for (const std::string mem : {"mem-a", "mem-b"}) {
+    const Bytes chip = Chip(mem);
+    ASSERT_EQ(chip.size(), 8192u);
+    const std::string text(chip.begin() + 0x1F00, chip.begin() + 0x1F07);
+    EXPECT_EQ(chip[0x1F07], 0x00);  // the padding
+    EXPECT_TRUE(Contains(r.out, "№ " + text + "\t")) << r.out;
+    texts.insert(text);
+  }
+  EXPECT_EQ(texts, (std::set<std::string>{"LOT002A", "LOT002B"}));
+  EXPECT_EQ(ReadText(File("lot.txt.taken")), "2\n");
 }
 
 TEST_F(SerialListE2eTest, ATemplatesTextIsWhatTheChipHolds) {
