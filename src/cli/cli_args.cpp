@@ -9,6 +9,7 @@
 #include "cli/db_uri.h"
 #include "cli/file_options.h"
 #include "cli/memory_commands.h"
+#include "cli/serial_form.h"
 #include "cli/short_options.h"
 #include "programming/opcodes.h"
 #include "programming/operation_table.h"
@@ -282,7 +283,7 @@ std::optional<SerialOption> ParseSerialOption(const std::string& text,
                                               std::string* error) {
   const std::string form =
       "Неверный ключ --serial \"" + text +
-      "\": нужно АДРЕС:ФАЙЛ[:ШИРИНА][:ФОРМАТ][:be][:step=N], например "
+      "\": нужно АДРЕС:[list=]ФАЙЛ[:ШИРИНА][:ФОРМАТ][:be][:step=N], например "
       "0x1FFC:serial.txt";
   SerialOption serial;
   const size_t colon = text.find(':');
@@ -330,6 +331,10 @@ std::optional<SerialOption> ParseSerialOption(const std::string& text,
       serial.format =
           f == "dec" ? SerialFormat::kDecimal : SerialFormat::kBinary;
       format_seen = true;
+    } else if (!format_seen && f.rfind("text=", 0) == 0) {
+      serial.format = SerialFormat::kText;
+      serial.text = f.substr(5);
+      format_seen = true;
     } else if (!order_seen && (f == "be" || f == "le")) {
       serial.big_endian = f == "be";
       order_seen = true;
@@ -360,18 +365,21 @@ std::optional<SerialOption> ParseSerialOption(const std::string& text,
   }
   serial.file = rest;
   if (width) {
-    const int max = serial.format == SerialFormat::kBinary
-                        ? kMaxBinarySerialWidth
-                        : kMaxDecimalSerialWidth;
+    const int max = SerialWidthLimit(serial.format);
     const std::optional<int32_t> w =
         width->size() <= 2 ? ParseInt32(*width) : std::nullopt;
     if (!w || *w < 1 || *w > max) {
       *error = "Неверная ширина номера: " + *width + " (1.." +
-               std::to_string(max) +
-               (serial.format == SerialFormat::kBinary ? " байт)" : " цифр)");
+               std::to_string(max) + " " + SerialWidthUnit(serial.format) + ")";
       return std::nullopt;
     }
     serial.width = *w;
+  }
+  // The list and the text template.
+  if (std::string refused = FinishSerialForm(width.has_value(), &serial);
+      !refused.empty()) {
+    *error = std::move(refused);
+    return std::nullopt;
   }
   return serial;
 }
@@ -459,6 +467,10 @@ std::string UsageText() {
   --serial АДРЕС:ФАЙЛ[:ШИРИНА][:bin|dec][:be][:step=N]
                         серийный номер из файла-счётчика в каждую микросхему
                         (be: старший байт первым; step=N: шаг счётчика)
+  --serial АДРЕС:list=ФАЙЛ[:ШИРИНА][:bin|dec][:be]
+                        номера по порядку из списка (по одному в строке)
+  --serial АДРЕС:ФАЙЛ:ШИРИНА:text=SN-%06d
+                        номер текстом по шаблону (ASCII, добивка байтами 0x00)
   --serial АДРЕС:postgresql://…[:ШИРИНА[:bin|dec]]
                         номер из счётчика в базе данных (имя: ?counter=ИМЯ)
   --serial-name ИМЯ     имя счётчика в базе данных (default)

@@ -82,9 +82,10 @@ inline constexpr uint32_t kDefaultTimeoutSeconds = 600;
 inline constexpr int kDefaultProbeMs = 5500;
 
 // How a serial number is written into the image: `width` bytes at
-// `address`, little-endian binary or ASCII decimal digits (zero-padded to
-// `width`); the next number comes from the counter in `file`.
-enum class SerialFormat { kBinary, kDecimal };
+// `address`, little-endian binary, ASCII decimal digits (zero-padded to
+// `width`), or the text of a template (padded with 0x00 bytes); the next
+// number comes from the counter in `file`, or from the list in it.
+enum class SerialFormat { kBinary, kDecimal, kText };
 
 struct SerialOption {
   uint32_t address = 0;
@@ -93,15 +94,19 @@ struct SerialOption {
   SerialFormat format = SerialFormat::kBinary;
   bool big_endian = false;  // binary, most significant byte first (":be")
   uint64_t step = 1;        // the counter moves on by this (":step=N")
+  bool list = false;        // `file` lists the numbers ("list=FILE")
+  std::string text;         // the template of kText ("text=SN-%06d")
 };
 
 inline constexpr int kMaxBinarySerialWidth = 8;    // a 64-bit counter
 inline constexpr int kMaxDecimalSerialWidth = 20;  // its decimal digits
+inline constexpr int kMaxTextSerialWidth = 64;     // a text's bytes
 
-// "ADDR:FILE[:WIDTH][:FORMAT][:be|le][:step=N]": ADDR decimal or 0x
-// hexadecimal, FORMAT "bin" or "dec". FILE may itself hold colons (C:\...);
-// the optional fields are taken from the right, in any order. Nothing, with
-// `error` set, when the text is wrong.
+// "ADDR:[list=]FILE[:WIDTH][:FORMAT][:be|le][:step=N]": ADDR decimal or 0x
+// hexadecimal, FORMAT "bin", "dec" or "text=TEMPLATE" (WIDTH then needed).
+// FILE may itself hold colons (C:\...); the optional fields are taken from
+// the right, in any order. Nothing, with `error` set, when the text is
+// wrong.
 std::optional<SerialOption> ParseSerialOption(const std::string& text,
                                               std::string* error);
 

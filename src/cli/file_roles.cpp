@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/db_uri.h"
+#include "cli/serial_form.h"
 
 namespace taktm {
 namespace {
@@ -35,7 +36,11 @@ bool SameFile(const std::string& a, const std::string& b) {
 std::string SharedFileError(const CliOptions& options) {
   const CommandEntry& entry = EntryOf(options.command);
   std::vector<std::pair<std::string, std::string>> roles;  // file, role
-  if (options.serial) {
+  if (options.serial && options.serial->list) {
+    roles.emplace_back(options.serial->file, "список номеров (--serial)");
+    roles.emplace_back(TakenPathOf(options.serial->file),
+                       "счёт выданных номеров списка (--serial)");
+  } else if (options.serial) {
     roles.emplace_back(options.serial->file, "счётчик номеров (--serial)");
   }
   if (!options.log.empty()) roles.emplace_back(options.log, "журнал (--log)");

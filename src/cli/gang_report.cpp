@@ -29,7 +29,8 @@ std::string PortResultLine(const PortResult& r, bool serials) {
     if (!r.serial) {
       line += "-";
     } else {
-      line += "№ " + std::to_string(*r.serial);
+      line += "№ " + (r.serial_text.empty() ? std::to_string(*r.serial)
+                                            : r.serial_text);
       if (r.status != ExitStatus::kOk) line += " не использован";
     }
   }

@@ -4,8 +4,25 @@
 
 #include "cli/json_text.h"
 #include "cli/mismatch_report.h"
+#include "cli/serial_text.h"
 
 namespace taktm {
+namespace {
+
+// The number, or its text under a template.
+void AddSerial(JsonObject& o, const ChipRecord& r) {
+  const std::string text =
+      r.serial_template.empty()
+          ? std::string()
+          : SerialTemplateText(r.serial_template, *r.serial);
+  if (text.empty()) {
+    o.AddRaw("serial", std::to_string(*r.serial));
+  } else {
+    o.Add("serial", text);
+  }
+}
+
+}  // namespace
 
 std::string UtcTimeText(std::chrono::system_clock::time_point time) {
   using std::chrono::duration_cast;
@@ -54,13 +71,13 @@ std::string ChipRecordLine(const ChipRecord& r) {
   if (!r.file.empty()) o.Add("file", r.file);
   if (!r.sha256.empty()) o.Add("sha256", r.sha256);
   if (r.started) {
-    if (r.serial) o.AddRaw("serial", std::to_string(*r.serial));
+    if (r.serial) AddSerial(o, r);
     return o.Add("status", "started").Text() + "\n";
   }
   if (r.serials) {
     if (r.serial) {
-      o.AddRaw("serial", std::to_string(*r.serial))
-          .AddBool("serial_used", r.status == ExitStatus::kOk);
+      AddSerial(o, r);
+      o.AddBool("serial_used", r.status == ExitStatus::kOk);
       if (r.serial_sent) o.AddBool("serial_sent", *r.serial_sent);
     } else {
       o.AddRaw("serial", "null");

@@ -26,6 +26,9 @@ struct ChipRecord {
   std::string sha256;    // of the image as the file gave it
   bool serials = false;  // --serial was given
   std::optional<uint64_t> serial;  // the number taken for this chip
+  // With a text template (--serial …:text=), the number is shown as its
+  // text.
+  std::string serial_template;
   // An interrupted run: whether the command carrying the number went out.
   std::optional<bool> serial_sent;
   std::string signal;  // an interrupted run: "SIGTERM"

@@ -15,8 +15,12 @@ std::string OneLine(std::string text) {
 JsonObject PortJson(const PortResult& r, bool in_gang) {
   JsonObject json = r.facts;
   if (r.serial) {
-    json.AddRaw("serial", std::to_string(*r.serial))
-        .AddBool("serial_used", r.status == ExitStatus::kOk);
+    if (r.serial_text.empty()) {
+      json.AddRaw("serial", std::to_string(*r.serial));
+    } else {
+      json.Add("serial", r.serial_text);
+    }
+    json.AddBool("serial_used", r.status == ExitStatus::kOk);
   }
   if (in_gang) json.AddNumber("duration_ms", r.ms);
   json.Add("status", ExitStatusName(r.status))

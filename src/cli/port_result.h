@@ -23,6 +23,7 @@ struct PortResult {
   uint64_t bytes_total = 0;
   int64_t ms = 0;                  // the port's whole run
   std::optional<uint64_t> serial;  // the number taken for the chip
+  std::string serial_text;         // its text, with a text template
 
   // (Initialised members: the gang's tests name the fields above alone.)
   // The failure as it was given: the message and a second line under it

@@ -16,6 +16,7 @@
 #include "cli/mismatch_report.h"
 #include "cli/port_report.h"
 #include "cli/record_stores.h"
+#include "cli/serial_form.h"
 #include "cli/stdio_files.h"
 #include "cli/stop_signals.h"
 #include "link/memory_command.h"
@@ -136,6 +137,7 @@ void PortRun::Finish(ExitStatus status, std::string message,
   r.bytes_total = bytes_.total();
   r.ms = clock_.elapsed() - started_ms_;
   if (serial_) r.serial = serial_->serial();
+  if (r.serial) r.serial_text = SerialText(*options_.serial, *r.serial);
   r.warnings = settings_.problems;
   for (const std::string& w : host_.warnings()) {
     r.warnings.push_back(OneLine(w));

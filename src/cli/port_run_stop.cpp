@@ -24,6 +24,9 @@ ChipRecord PortRun::RecordOfThisChip() const {
   record.device = device_name_;
   record.chip = result_.chip;
   record.command = entry_.name;
+  if (options_.serial && options_.serial->format == SerialFormat::kText) {
+    record.serial_template = options_.serial->text;
+  }
   if (entry_.takes_file) {
     record.file = RecordedFileName(options_.file);
     record.sha256 = image_sha256_;

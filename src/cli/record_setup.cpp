@@ -4,7 +4,8 @@
 
 #include "cli/db_records.h"
 #include "cli/db_uri.h"
-#include "cli/serial_stamp.h"
+#include "cli/serial_form.h"
+#include "cli/serial_list.h"
 
 namespace taktm {
 
@@ -27,17 +28,20 @@ std::string OpenRecordStores(const CliOptions& options, RecordStores* stores) {
       serial_db = std::make_shared<Database>(std::move(*uri));
       stores->counter =
           std::make_unique<DbSerialSource>(serial_db, counter_name);
+    } else if (serial.list) {
+      stores->counter = std::make_unique<ListSerialSource>(
+          serial.file, SerialMaxValue(serial));
     } else {
       stores->counter =
           std::make_unique<FileSerialSource>(serial.file, serial.step);
     }
     const CounterResult counter = stores->counter->Peek();
     if (!counter.value) return counter.error;
-    if (*counter.value > MaxSerialValue(serial.width, serial.format)) {
+    if (*counter.value > SerialMaxValue(serial)) {
       return "Номер " + std::to_string(*counter.value) + " из " +
              stores->counter->name() + " не помещается в " +
-             std::to_string(serial.width) +
-             (serial.format == SerialFormat::kBinary ? " байт" : " цифр");
+             std::to_string(serial.width) + " " +
+             SerialWidthUnit(serial.format);
     }
   }
   if (options.log.empty()) return {};

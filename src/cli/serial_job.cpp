@@ -6,6 +6,7 @@
 
 #include "buffer/data_buffer.h"
 #include "cli/record_stores.h"
+#include "cli/serial_form.h"
 #include "link/command_queue.h"
 #include "link/memory_command.h"
 #include "programming/operation_table.h"
@@ -44,8 +45,7 @@ void SerialJob::PrepareImage(DataBuffer& buffer) const {
     buffer.Assign(std::move(image), origin);
   }
   // Any placeholder but all 0xFF: the chunk must not be skipped.
-  const std::vector<uint8_t> zero =
-      *EncodeSerial(0, option_.width, option_.format);
+  const std::vector<uint8_t> zero = *SerialBytes(option_, 0);
   buffer.WriteAt(place.address, zero.data(), zero.size());
 }
 
@@ -73,15 +73,13 @@ std::optional<std::vector<uint8_t>> SerialJob::Take(DataBuffer& buffer) {
   // With a log, the number's line is on the disk before the number is.
   BeforeTake before;
   if (log_started_) before = log_started_;
-  const CounterResult taken =
-      counter_.Take(MaxSerialValue(option_.width, option_.format), before);
+  const CounterResult taken = counter_.Take(SerialMaxValue(option_), before);
   if (!taken.value) {
     error_ = taken.error;
     return std::nullopt;  // the stamper clears the queue
   }
   serial_ = taken.value;
-  std::vector<uint8_t> bytes = *EncodeSerial(
-      *serial_, option_.width, option_.format, option_.big_endian);
+  std::vector<uint8_t> bytes = *SerialBytes(option_, *serial_);
   buffer.WriteAt(place_->address, bytes.data(), bytes.size());
   return bytes;
 }

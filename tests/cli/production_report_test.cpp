@@ -21,7 +21,7 @@ TEST(GangReportTest, WorstStatusFollowsTheOrderOfTheStatuses) {
 TEST(GangReportTest, LinesAndSummary) {
   PortResult ok{"/dev/ttyUSB0", "DEMO-8K", ExitStatus::kOk,
                 "Все верно.",   16360,     16360,
-                2449,           1000};
+                2449,           1000,      ""};
   PortResult burnt{"/dev/ttyUSB1",
                    "DEMO-8K",
                    ExitStatus::kNoDevice,
@@ -29,7 +29,8 @@ TEST(GangReportTest, LinesAndSummary) {
                    4480,
                    16360,
                    5120,
-                   1001};
+                   1001,
+                   ""};
   PortResult early{"/dev/ttyUSB2",
                    "",
                    ExitStatus::kNoDevice,
@@ -37,7 +38,8 @@ TEST(GangReportTest, LinesAndSummary) {
                    0,
                    0,
                    0,
-                   std::nullopt};
+                   std::nullopt,
+                   ""};
   EXPECT_EQ(PortResultLine(ok, true),
             "/dev/ttyUSB0\tDEMO-8K\tok\t16360/16360 байт\t2,4 с\t№ 1000\t"
             "Все верно.");
