@@ -87,6 +87,7 @@ PortRun::PortRun(PortRunSetup setup)
   host_.on_event = [this] {
     if (wait_then_) check_timer_.start();
   };
+  host_.queue().AddListener(&answer_check_);
   if (FrameTrace* trace = setup.trace) {
     const std::string label = solo_ ? std::string() : port_name_;
     host_.on_wire = [this, trace, label](bool sent, const uint8_t* bytes,
@@ -100,6 +101,8 @@ PortRun::PortRun(PortRunSetup setup)
     };
   }
 }
+
+PortRun::~PortRun() { host_.queue().RemoveListener(&answer_check_); }
 
 void PortRun::Note(const std::string& line) {
   if (options_.quiet || options_.json) return;
@@ -242,6 +245,20 @@ void PortRun::CheckWait() {
   wait_then_ = nullptr;
   wait_done_ = nullptr;
   then(done);
+}
+
+// A step started here may itself end in an answered command's removal
+// (never synchronously today); that one is left to the event loop's check
+// rather than nesting steps.
+void PortRun::CheckAfterAnswer() {
+  if (!wait_then_) return;
+  if (answer_checking_) {
+    check_timer_.start();
+    return;
+  }
+  answer_checking_ = true;
+  CheckWait();
+  answer_checking_ = false;
 }
 
 void PortRun::Start() {
@@ -733,8 +750,8 @@ void PortRun::StampSerialIfDue() {
       *EncodeSerial(*serial_, serial.width, serial.format, serial.big_endian);
   for (size_t i = 0; i < queue.count(); ++i) {
     if (CarriesSerial(queue.entry(i), *serial_place_)) {
-      queue.ReplaceEntry(i,
-                         StampCommand(queue.entry(i), *serial_place_, bytes));
+      queue.ReplaceEntry(i, StampCommand(queue.entry(i), *serial_place_, bytes),
+                         CommandTag::kSerial);
     }
   }
   host_.core().buffer().WriteAt(serial_place_->address, bytes.data(),

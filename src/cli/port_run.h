@@ -62,6 +62,7 @@ struct PortRunSetup {
 class PortRun {
  public:
   explicit PortRun(PortRunSetup setup);
+  ~PortRun();
   PortRun(const PortRun&) = delete;
   PortRun& operator=(const PortRun&) = delete;
 
@@ -112,6 +113,20 @@ class PortRun {
   // deadline passes, the watchdog fires or the port fails first.
   void Wait(std::function<bool()> done, std::function<void(bool)> then);
   void CheckWait();
+  // The wait checked inside the handling of a reply, as its command leaves
+  // the queue: the next step's commands then go out on the acknowledgement
+  // right behind that reply instead of on the device's next idle one.
+  void CheckAfterAnswer();
+  class AnswerCheck final : public QueueListener {
+   public:
+    explicit AnswerCheck(PortRun& run) : run_(run) {}
+    void Removed(const QueueEntry&, bool answered) override {
+      if (answered) run_.CheckAfterAnswer();
+    }
+
+   private:
+    PortRun& run_;
+  };
 
   void ListPorts();
   bool LoadInputFile();
@@ -175,6 +190,8 @@ class PortRun {
   int wait_firings_ = 0;
   QTimer check_timer_;     // a check after the events that may end a wait
   QTimer deadline_timer_;  // the wait's deadline
+  AnswerCheck answer_check_{*this};
+  bool answer_checking_ = false;  // a step runs from inside a reply
 
   // The serial number and the image's fingerprint.
   std::optional<SerialPlace> serial_place_;

@@ -26,6 +26,52 @@ struct ProgressModel {
   bool visible = false;
 };
 
+// What a queued command is for, beyond its bytes. Set by whoever queues it
+// and kept while the command moves through the queue, so that those who
+// follow the queue need no books of their own on which entry is which.
+enum class CommandTag : uint8_t {
+  kPlain,
+  kVerifyEnd,  // the SVC_END closing a verify run: answered, all verified
+  kReadRest,   // the rest of a read the device answered in part
+  kSerial,     // carries the serial number, stamped in
+};
+
+struct QueueEntry {
+  std::vector<uint8_t> bytes;
+  CommandTag tag = CommandTag::kPlain;
+};
+
+class CommandQueue;
+
+// Told of every change of the queue, after the queue has changed (before
+// for BeforeSend). A listener may change the queue from inside an event;
+// listeners added or removed meanwhile take effect at the next event.
+class QueueListener {
+ public:
+  // `entry` is now the last one.
+  virtual void Appended(const QueueEntry& entry) { (void)entry; }
+  // `entry` now stands right behind the head (it is the head when the queue
+  // was empty).
+  virtual void InsertedAfterHead(const QueueEntry& entry) { (void)entry; }
+  // The head is about to go out. The listener may give it new bytes of the
+  // same length (ReplaceEntry) or clear the queue: nothing is then sent.
+  virtual void BeforeSend(CommandQueue& queue) { (void)queue; }
+  // The head went out; `head_sends` counts this send.
+  virtual void Sent(const QueueEntry& head, int head_sends) {
+    (void)head;
+    (void)head_sends;
+  }
+  // `entry` left the queue: `answered` by a reply to it (RemoveHead), or
+  // not (ClearQueue: a failure, the retry limit, a loss), head first.
+  virtual void Removed(const QueueEntry& entry, bool answered) {
+    (void)entry;
+    (void)answered;
+  }
+
+ protected:
+  ~QueueListener() = default;
+};
+
 class CommandQueue {
  public:
   explicit CommandQueue(LinkHost& host) : host_(host) {}
@@ -35,30 +81,40 @@ class CommandQueue {
   // Appends a copy of the command. A command of no bytes, or of more than a
   // frame carries (kMaxPayload), is refused whole: false, nothing queued.
   // Cutting it would send the device a different command.
-  bool EnqueueCommand(const uint8_t* bytes, size_t length);
+  bool EnqueueCommand(const uint8_t* bytes, size_t length,
+                      CommandTag tag = CommandTag::kPlain);
   bool EnqueueCommand(std::initializer_list<uint8_t> bytes);
   // Sends the head command as one frame and counts the send.
   void SendHead();
+  // The head was answered: it leaves the queue.
   void RemoveHead();
+  // Every entry leaves the queue unanswered, head first.
   void ClearQueue();
 
   bool empty() const { return entries_.empty(); }
   size_t count() const { return entries_.size(); }
-  uint8_t HeadOpcode() const { return entries_.front().front(); }
-  const std::vector<uint8_t>& entry(size_t i) const { return entries_[i]; }
+  uint8_t HeadOpcode() const { return entries_.front().bytes.front(); }
+  const std::vector<uint8_t>& entry(size_t i) const {
+    return entries_[i].bytes;
+  }
+  CommandTag tag(size_t i) const { return entries_[i].tag; }
+  uint64_t InsertsAfterHead() const { return inserts_after_head_; }
   // Puts a command right behind the head, to go out next (the rest of a
   // read the device answered in part); on an empty queue it becomes the
-  // head. Counted, so that whoever mirrors the queue can tell it from an
-  // append.
-  void InsertAfterHead(std::vector<uint8_t> bytes);
-  uint64_t InsertsAfterHead() const { return inserts_after_head_; }
-  // Gives a queued command new bytes of the same length: a front-end that
-  // fills in part of a command at the last moment (before it is sent).
-  void ReplaceEntry(size_t i, std::vector<uint8_t> bytes) {
-    if (i < entries_.size() && bytes.size() == entries_[i].size()) {
-      entries_[i] = std::move(bytes);
+  // head.
+  void InsertAfterHead(std::vector<uint8_t> bytes,
+                       CommandTag tag = CommandTag::kPlain);
+  // Gives a queued command new bytes of the same length and a tag: a
+  // front-end that fills in part of a command at the last moment (before
+  // it is sent).
+  void ReplaceEntry(size_t i, std::vector<uint8_t> bytes, CommandTag tag) {
+    if (i < entries_.size() && bytes.size() == entries_[i].bytes.size()) {
+      entries_[i] = QueueEntry{std::move(bytes), tag};
     }
   }
+
+  void AddListener(QueueListener* listener);
+  void RemoveListener(QueueListener* listener);
 
   int UnansweredSends() const { return unanswered_sends_; }
   // How often the current head has gone out; a device that received every
@@ -84,9 +140,15 @@ class CommandQueue {
 
  private:
   void SetProgress(int maximum, int position, bool visible);
+  void TakeHead(bool answered);
+  // Calls `event` on each listener, as the list stood when the event began
+  // (skipping those removed since).
+  template <typename Event>
+  void Tell(Event event);
 
   LinkHost& host_;
-  std::deque<std::vector<uint8_t>> entries_;
+  std::deque<QueueEntry> entries_;
+  std::vector<QueueListener*> listeners_;
   int unanswered_sends_ = 0;
   int head_sends_ = 0;
   uint64_t sends_total_ = 0;
