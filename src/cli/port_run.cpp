@@ -1,6 +1,5 @@
 #include "cli/port_run.h"
 
-#include <QCryptographicHash>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "buffer/file_io.h"
+#include "buffer/sha256.h"
 #include "buffer/working_file.h"
 #include "cli/checksum.h"
 #include "cli/file_options.h"
@@ -36,12 +36,7 @@ std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
 }
 
 std::string Sha256Hex(const DataBuffer& buffer) {
-  return QCryptographicHash::hash(
-             QByteArrayView(buffer.data(),
-                            static_cast<qsizetype>(buffer.size())),
-             QCryptographicHash::Sha256)
-      .toHex()
-      .toStdString();
+  return taktm::Sha256Hex(buffer.data(), buffer.size());
 }
 
 }  // namespace
