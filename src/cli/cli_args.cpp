@@ -8,6 +8,7 @@
 #include "cli/db_uri.h"
 #include "cli/file_options.h"
 #include "cli/memory_commands.h"
+#include "cli/program_args.h"
 #include "cli/short_options.h"
 #include "programming/opcodes.h"
 #include "programming/operation_table.h"
@@ -93,6 +94,8 @@ const std::vector<CommandEntry>& CommandTable() {
     // A memory's read, judged or summed (memory_commands.h).
     e.push_back({C::kBlankCheck, "blank-check", -1, true, false, false, false});
     e.push_back({C::kChecksum, "checksum", -1, true, false, false, false});
+    // A whole product: its images and bits as options (program_args.h).
+    e.push_back({C::kProgram, "program", -1, true, false, false, false});
     return e;
   }();
   return entries;
@@ -207,8 +210,13 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
       options.port = options.ports.front();
     } else if (arg == "--serial") {
       std::string error;
-      options.serial = ParseSerialOption(*v, &error);
+      options.serial = ParseSerialWithMemory(*v, &error);
       if (!options.serial) return fail(error);
+    } else if (IsProgramOption(arg)) {
+      if (const std::string error = TakeProgramOption(arg, *v, options);
+          !error.empty()) {
+        return fail(error);
+      }
     } else if (arg == "--format" || arg == "--offset") {
       if (const std::string error = ParseFileOption(arg, *v, &options);
           !error.empty()) {
@@ -299,8 +307,14 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
                 " выполняется только на одном порту");
   }
   if (options.serial && options.command != CliCommand::kWriteFlash &&
-      options.command != CliCommand::kWriteEeprom) {
-    return fail("Ключ --serial — только для write-flash и write-eeprom");
+      options.command != CliCommand::kWriteEeprom &&
+      options.command != CliCommand::kProgram) {
+    return fail(
+        "Ключ --serial — только для write-flash, write-eeprom и "
+        "program");
+  }
+  if (const std::string error = CheckProgramOptions(options); !error.empty()) {
+    return fail(error);
   }
   if (!options.trace.empty() &&
       (options.command == CliCommand::kPorts || !NeedsDevice(options))) {
@@ -342,6 +356,7 @@ bool RunsOnSeveralPorts(CliCommand command) {
     case CliCommand::kCalibration:
     case CliCommand::kWriteFuses:
     case CliCommand::kWriteLocks:
+    case CliCommand::kProgram:
       return true;
     default:
       return false;

@@ -38,6 +38,7 @@ enum class CliCommand {
   kWriteLocks,
   kBlankCheck,
   kChecksum,
+  kProgram,
 };
 
 // The memory blank-check and checksum look at; kNone for checksum FILE.
@@ -83,6 +84,9 @@ struct SerialOption {
   SerialFormat format = SerialFormat::kBinary;
   bool big_endian = false;  // binary, most significant byte first (":be")
   uint64_t step = 1;        // the counter moves on by this (":step=N")
+  // The memory named before ADDR ("eeprom:", "flash:"); none: the
+  // command's own (program: flash).
+  MemoryTarget memory = MemoryTarget::kNone;
 };
 
 inline constexpr int kMaxBinarySerialWidth = 8;    // a 64-bit counter
@@ -133,6 +137,11 @@ struct CliOptions {
   std::string trace;                          // --trace: the frames of the run
   bool probe = false;                         // ports --probe
   int probe_ms = kDefaultProbeMs;  // --probe-ms: the search's deadline
+  // program: what it writes (program_args.h).
+  std::string flash_file;            // --flash
+  std::string eeprom_file;           // --eeprom
+  std::optional<std::string> fuses;  // --fuses BITS
+  std::optional<std::string> locks;  // --locks BITS
 };
 
 struct ParsedArgs {

@@ -51,10 +51,15 @@ PortRun::PortRun(PortRunSetup setup)
       counter_(setup.counter),
       settings_(std::move(setup.settings)),
       port_name_(settings_.port.port.toStdString()),
-      host_(settings_.options),
+      host_(setup.options.command == CliCommand::kProgram
+                ? ProgramRunOptions(settings_.options)
+                : settings_.options),
       progress_(setup.streams.err, setup.streams.err_is_terminal, 30,
                 setup.streams.err_columns) {
   host_.set_clock(&clock_);
+  if (options_.command == CliCommand::kProgram) {
+    settings_.options = ProgramRunOptions(settings_.options);
+  }
   result_.port = port_name_;
   facts().Add("command", entry_.name);
   if (!solo_ || setup.port_found) facts().Add("port", port_name_);
@@ -94,6 +99,7 @@ void PortRun::Note(const std::string& line) {
 void PortRun::Finish(ExitStatus status, std::string message,
                      std::string detail) {
   if (finished_) return;
+  if (options_.command == CliCommand::kProgram) ProgramEnds(status, &message);
   finished_ = true;
   wait_then_ = nullptr;
   wait_done_ = nullptr;
@@ -127,8 +133,8 @@ void PortRun::Finish(ExitStatus status, std::string message,
   if (!solo_ && status == ExitStatus::kOk && !r.lines.empty()) {
     r.message = r.lines.back();
   }
-  r.bytes_done = bytes_.done();
-  r.bytes_total = bytes_.total();
+  r.bytes_done = BytesDone();
+  r.bytes_total = BytesTotal();
   r.ms = clock_.elapsed() - started_ms_;
   if (serial_) r.serial = serial_->serial();
   r.warnings = settings_.problems;
@@ -161,7 +167,7 @@ void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
   if (*status == ExitStatus::kVerifyMismatch) {
     record.address = VerifyErrorAddress(programmer().status_text());
   }
-  record.bytes = bytes_.done();
+  record.bytes = BytesDone();
   record.duration_ms = clock_.elapsed() - started_ms_;
   const std::string error = log_->Write(record);
   if (!error.empty() && *status == ExitStatus::kOk) {
@@ -204,10 +210,15 @@ void PortRun::CheckWait() {
 void PortRun::Start() {
   started_ms_ = clock_.elapsed();
   if (!NeedsDevice(options_)) {  // checksum FILE
-    if (!LoadInputFile()) return;
+    AddFileOptions();
+    if (!LoadInputFile(options_.file, facts())) return;
     return ReportImage("Образ", host_.core().buffer().size());
   }
-  if (entry_.file_is_input && !LoadInputFile()) return;
+  if (options_.command == CliCommand::kProgram && !LoadProgramImages()) return;
+  if (entry_.file_is_input) {
+    AddFileOptions();
+    if (!LoadInputFile(options_.file, facts())) return;
+  }
   Discover();
 }
 
@@ -215,10 +226,9 @@ void PortRun::Start() {
 // load in the format --format gives or the content decides (the window's
 // Check4 and Check12 play no part); "-" is standard input, read whole before
 // anything is queued.
-bool PortRun::LoadInputFile() {
-  const bool from_stdin = options_.file == kStdioName;
-  const std::string path = RecordedFileName(options_.file);
-  AddFileOptions();
+bool PortRun::LoadInputFile(const std::string& input, JsonObject& into) {
+  const bool from_stdin = input == kStdioName;
+  const std::string path = RecordedFileName(input);
   WorkingFileController& file = host_.core().working_file();
   file.SetWorkingFile(path);
   LoadRules rules;
@@ -227,7 +237,7 @@ bool PortRun::LoadInputFile() {
   rules.ask_on_raw_name = false;
   rules.raw_offset = options_.offset;
   file.SetLoadRules(rules);
-  facts().Add("file", path);
+  into.Add("file", path);
   if (from_stdin) {
     const StdinRead& input = ReadStandardInput(kHexFileLimit);
     if (input.failed || input.too_large || input.bytes.empty()) {
@@ -283,7 +293,7 @@ bool PortRun::LoadInputFile() {
     Finish(ExitStatus::kFileError, "Файл пуст: " + path);
     return false;
   }
-  facts().Add("format", FormatWord(file.loaded_format()));
+  into.Add("format", FormatWord(file.loaded_format()));
   if (options_.offset != 0 && file.loaded_format() != ImageFormat::kRaw) {
     Finish(
         ExitStatus::kUsage,
@@ -292,8 +302,7 @@ bool PortRun::LoadInputFile() {
     return false;
   }
   image_sha256_ = Sha256Hex(host_.core().buffer());
-  facts().AddNumber("bytes",
-                    static_cast<int64_t>(host_.core().buffer().size()));
+  into.AddNumber("bytes", static_cast<int64_t>(host_.core().buffer().size()));
   return true;
 }
 
@@ -425,6 +434,7 @@ void PortRun::AfterChipSelection(bool drained) {
     ReportOps();
     return Finish(ExitStatus::kOk);
   }
+  if (options_.command == CliCommand::kProgram) return StartProgram();
   RunOperation();
 }
 

@@ -24,6 +24,7 @@
 #include "cli/cli_streams.h"
 #include "cli/log_line.h"
 #include "cli/port_result.h"
+#include "cli/program_steps.h"
 #include "cli/progress_printer.h"
 #include "cli/run_verdict.h"
 #include "cli/serial_job.h"
@@ -109,7 +110,8 @@ class PortRun {
   void Wait(std::function<bool()> done, std::function<void(bool)> then);
   void CheckWait();
 
-  bool LoadInputFile();
+  // Loads `file` as the image, its facts (file, format, bytes) into `into`.
+  bool LoadInputFile(const std::string& file, JsonObject& into);
   void AddFileOptions();
   void Discover();
   void AfterDiscovery(bool drained);
@@ -130,6 +132,22 @@ class PortRun {
   // The image as the write will use it: its fingerprint, and the serial
   // number's place.
   void ImageReady();
+
+  // program (port_run_program.cpp): the images loaded before the port is
+  // opened, then after the chip selection the steps one after another.
+  bool LoadProgramImages();
+  void StartProgram();
+  void RunProgramStep();
+  bool QueueMemoryStep(ProgramStep step, int row);
+  void QueueBitStep(ProgramStep step, int row);
+  void AfterProgramStep(bool drained);
+  void AfterProgramReadBack(bool drained);
+  void NextProgramStep();
+  // At the run's end: the steps done, the images and the failed step in the
+  // facts, the step named in a failure's message.
+  void ProgramEnds(ExitStatus status, std::string* message);
+  uint64_t BytesDone() const { return bytes_before_ + bytes_.done(); }
+  uint64_t BytesTotal() const { return bytes_before_ + bytes_.total(); }
 
   const CliOptions& options_;
   const CommandEntry& entry_;
@@ -170,6 +188,21 @@ class PortRun {
   std::optional<SerialJob> serial_;
   int stop_signal_ = 0;  // the run was interrupted by this signal
   std::string image_sha256_;
+
+  // program: the plan, the step under way, the images (as the log names
+  // them) and their facts, the ticks asked for, the bytes of memory steps
+  // done.
+  std::vector<ProgramStep> plan_;
+  size_t step_ = 0;
+  bool step_started_ = false;
+  std::vector<ProgramStep> steps_done_;
+  std::vector<ChipRecord::Image> images_;
+  std::vector<JsonObject> image_facts_;
+  std::vector<size_t> image_sizes_;
+  std::vector<bool> fuse_ticks_;
+  std::vector<bool> lock_ticks_;
+  uint64_t bytes_before_ = 0;
+  std::string failed_step_;  // its word, once a failure stopped the run
 
   bool finished_ = false;
 };

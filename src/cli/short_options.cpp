@@ -22,7 +22,8 @@ constexpr ShortOption kShortOptions[] = {
 constexpr const char* kValueOptions[] = {
     "--port",    "--baud",     "--parity", "--chip",   "--timeout",
     "--serial",  "--log",      "--format", "--offset", "--serial-name",
-    "--station", "--probe-ms", "--range",  "--trace",
+    "--station", "--probe-ms", "--range",  "--trace",  "--flash",
+    "--eeprom",  "--fuses",    "--locks",
 };
 
 const ShortOption* FindShort(char letter) {
