@@ -38,6 +38,16 @@ void ByteProgress::Start(const CommandQueue& queue) {
   }
 }
 
+void ByteProgress::Continue(const CommandQueue& queue) {
+  const uint64_t done = done_;
+  const std::optional<int64_t> first = first_sent_ms_;
+  Start(queue);
+  // The runs before have ended: their total is what they did.
+  total_ += done;
+  done_ = done;
+  first_sent_ms_ = first;
+}
+
 void ByteProgress::Follow(const CommandQueue& queue) {
   // The queue tells of every append, insertion and removal, so the two
   // differ by at most one entry; a clear arrives as a run of removals.

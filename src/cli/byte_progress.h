@@ -20,6 +20,10 @@ class ByteProgress {
  public:
   // The run is what the queue holds now.
   void Start(const CommandQueue& queue);
+  // A further run, counted on behind the ones before (the steps of one
+  // program run): the queue's bytes are added, the bytes done and the time
+  // of the first kept.
+  void Continue(const CommandQueue& queue);
   // After each change of the queue: one command appended, one removed, or
   // the rest of a read answered in part put behind the head (its bytes move
   // from the head to the new entry).

@@ -133,8 +133,8 @@ void PortRun::Finish(ExitStatus status, std::string message,
   if (!solo_ && status == ExitStatus::kOk && !r.lines.empty()) {
     r.message = r.lines.back();
   }
-  r.bytes_done = BytesDone();
-  r.bytes_total = BytesTotal();
+  r.bytes_done = bytes_.done();
+  r.bytes_total = bytes_.total();
   r.ms = clock_.elapsed() - started_ms_;
   if (serial_) r.serial = serial_->serial();
   r.warnings = settings_.problems;
@@ -167,7 +167,7 @@ void PortRun::WriteLogLine(ExitStatus* status, std::string* message) {
   if (*status == ExitStatus::kVerifyMismatch) {
     record.address = VerifyErrorAddress(programmer().status_text());
   }
-  record.bytes = BytesDone();
+  record.bytes = bytes_.done();
   record.duration_ms = clock_.elapsed() - started_ms_;
   const std::string error = log_->Write(record);
   if (!error.empty() && *status == ExitStatus::kOk) {

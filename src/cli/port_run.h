@@ -146,8 +146,6 @@ class PortRun {
   // At the run's end: the steps done, the images and the failed step in the
   // facts, the step named in a failure's message.
   void ProgramEnds(ExitStatus status, std::string* message);
-  uint64_t BytesDone() const { return bytes_before_ + bytes_.done(); }
-  uint64_t BytesTotal() const { return bytes_before_ + bytes_.total(); }
 
   const CliOptions& options_;
   const CommandEntry& entry_;
@@ -190,8 +188,7 @@ class PortRun {
   std::string image_sha256_;
 
   // program: the plan, the step under way, the images (as the log names
-  // them) and their facts, the ticks asked for, the bytes of memory steps
-  // done.
+  // them) and their facts, the ticks asked for.
   std::vector<ProgramStep> plan_;
   size_t step_ = 0;
   bool step_started_ = false;
@@ -201,7 +198,6 @@ class PortRun {
   std::vector<size_t> image_sizes_;
   std::vector<bool> fuse_ticks_;
   std::vector<bool> lock_ticks_;
-  uint64_t bytes_before_ = 0;
   std::string failed_step_;  // its word, once a failure stopped the run
 
   bool finished_ = false;

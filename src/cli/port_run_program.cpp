@@ -184,7 +184,12 @@ bool PortRun::QueueMemoryStep(ProgramStep step, int row) {
       image.sha256 = image_sha256_;
     }
   }
-  bytes_.Start(host_.queue());
+  // The bytes of both memories' steps in one count.
+  if (step == ProgramStep::kEeprom && !options_.flash_file.empty()) {
+    bytes_.Continue(host_.queue());
+  } else {
+    bytes_.Start(host_.queue());
+  }
   host_.on_progress = [this](int, int) { FollowQueue(); };
   host_.on_frame_written = [this, numbered] {
     bytes_.HeadSent(host_.queue(), clock_.elapsed());
@@ -247,8 +252,6 @@ void PortRun::AfterProgramStep(bool drained) {
   }
   if (IsMemoryStep(step)) {
     FollowQueue();
-    bytes_before_ += bytes_.done();
-    bytes_ = ByteProgress();
     Say(std::string(step == ProgramStep::kFlash ? "Память программ"
                                                 : "EEPROM") +
         ": " + state.status_text);
