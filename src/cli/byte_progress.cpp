@@ -40,6 +40,16 @@ void ByteProgress::Start(CommandQueue& queue) {
   }
 }
 
+void ByteProgress::Continue(CommandQueue& queue) {
+  const uint64_t done = done_;
+  const std::optional<int64_t> first = first_sent_ms_;
+  Start(queue);
+  // The runs before have ended: their total is what they did.
+  total_ += done;
+  done_ = done;
+  first_sent_ms_ = first;
+}
+
 void ByteProgress::Stop() {
   if (queue_ != nullptr) queue_->RemoveListener(this);
   queue_ = nullptr;

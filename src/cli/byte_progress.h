@@ -30,6 +30,10 @@ class ByteProgress final : public QueueListener {
   // The run is what the queue holds now; followed from here until Stop.
   void Start(CommandQueue& queue);
   void Stop();
+  // A further run, counted on behind the ones before (the steps of one
+  // program run): the queue's bytes are added, the bytes done and the time
+  // of the first kept.
+  void Continue(CommandQueue& queue);
 
   uint64_t total() const { return total_; }
   uint64_t done() const { return done_; }

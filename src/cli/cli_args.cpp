@@ -9,6 +9,7 @@
 #include "cli/db_uri.h"
 #include "cli/file_options.h"
 #include "cli/memory_commands.h"
+#include "cli/program_args.h"
 #include "cli/serial_form.h"
 #include "cli/short_options.h"
 #include "programming/opcodes.h"
@@ -156,8 +157,13 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
       options.port = options.ports.front();
     } else if (arg == "--serial") {
       std::string error;
-      options.serial = ParseSerialOption(*v, &error);
+      options.serial = ParseSerialWithMemory(*v, &error);
       if (!options.serial) return fail(error);
+    } else if (IsProgramOption(arg)) {
+      if (const std::string error = TakeProgramOption(arg, *v, options);
+          !error.empty()) {
+        return fail(error);
+      }
     } else if (arg == "--format" || arg == "--offset") {
       if (const std::string error = ParseFileOption(arg, *v, &options);
           !error.empty()) {
@@ -248,8 +254,14 @@ ParsedArgs ParseCliArgs(const std::vector<std::string>& typed) {
                 " выполняется только на одном порту");
   }
   if (options.serial && options.command != CliCommand::kWriteFlash &&
-      options.command != CliCommand::kWriteEeprom) {
-    return fail("Ключ --serial — только для write-flash и write-eeprom");
+      options.command != CliCommand::kWriteEeprom &&
+      options.command != CliCommand::kProgram) {
+    return fail(
+        "Ключ --serial — только для write-flash, write-eeprom и "
+        "program");
+  }
+  if (const std::string error = CheckProgramOptions(options); !error.empty()) {
+    return fail(error);
   }
   if (!options.trace.empty() &&
       (options.command == CliCommand::kPorts || !NeedsDevice(options))) {
@@ -471,6 +483,8 @@ std::string UsageText() {
                         номера по порядку из списка (по одному в строке)
   --serial АДРЕС:ФАЙЛ:ШИРИНА:text=SN-%06d
                         номер текстом по шаблону (ASCII, добивка байтами 0x00)
+                        eeprom:АДРЕС:… — номер в EEPROM (у program; иначе
+                        память программ)
   --serial АДРЕС:postgresql://…[:ШИРИНА[:bin|dec]]
                         номер из счётчика в базе данных (имя: ?counter=ИМЯ)
   --serial-name ИМЯ     имя счётчика в базе данных (default)

@@ -43,6 +43,7 @@ enum class CliCommand : int {
   kOps,
   kBlankCheck,
   kChecksum,
+  kProgram,
 };
 
 // The memory blank-check and checksum look at; kNone for checksum FILE.
@@ -96,6 +97,9 @@ struct SerialOption {
   uint64_t step = 1;        // the counter moves on by this (":step=N")
   bool list = false;        // `file` lists the numbers ("list=FILE")
   std::string text;         // the template of kText ("text=SN-%06d")
+  // The memory named before ADDR ("eeprom:", "flash:"); none: the
+  // command's own (program: flash).
+  MemoryTarget memory = MemoryTarget::kNone;
 };
 
 inline constexpr int kMaxBinarySerialWidth = 8;    // a 64-bit counter
@@ -144,6 +148,11 @@ struct CliOptions {
   std::string trace;                          // --trace: the frames of the run
   bool probe = false;                         // ports --probe
   int probe_ms = kDefaultProbeMs;  // --probe-ms: the search's deadline
+  // program: what it writes (program_args.h).
+  std::string flash_file;            // --flash
+  std::string eeprom_file;           // --eeprom
+  std::optional<std::string> fuses;  // --fuses BITS
+  std::optional<std::string> locks;  // --locks BITS
 };
 
 struct ParsedArgs {

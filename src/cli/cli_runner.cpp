@@ -48,7 +48,9 @@ class Gang {
       : options_(options),
         streams_(streams),
         runs_(runs),
-        label_(OperationName(EntryOf(options.command).operation)),
+        label_(options.command == CliCommand::kProgram
+                   ? "Программирование"
+                   : OperationName(EntryOf(options.command).operation)),
         progress_(streams.err, streams.err_is_terminal, 30,
                   streams.err_columns),
         show_progress_(!options.quiet &&

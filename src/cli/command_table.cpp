@@ -59,6 +59,17 @@ const std::vector<CommandEntry>& CommandTable() {
                            "CRC-32 памяти микросхемы (как у zlib и crc32)\n"
                            "или образа ФАЙЛА, загруженного как для записи",
                            true));
+    // A whole product: its images and bits as options (program_args.h),
+    // on several ports at once like every write.
+    e.push_back({C::kProgram, "program", -1, true, false, false, false, nullptr,
+                 "изделие целиком за один прогон: сигнатура, стирание,\n"
+                 "запись и сверка памяти программ и EEPROM, FUSE биты,\n"
+                 "LOCK биты последними; до первой ошибки\n"
+                 "  --flash ФАЙЛ      образ памяти программ\n"
+                 "  --eeprom ФАЙЛ     образ EEPROM\n"
+                 "  --fuses БИТЫ      FUSE биты (как у write-fuses)\n"
+                 "  --locks БИТЫ      LOCK биты (как у write-locks)",
+                 true, false});
     return e;
   }();
   return entries;

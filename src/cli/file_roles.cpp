@@ -52,6 +52,12 @@ std::string SharedFileError(const CliOptions& options) {
                        std::string(entry.file_is_input ? "образ" : "файл") +
                            " команды " + entry.name);
   }
+  if (!options.flash_file.empty()) {
+    roles.emplace_back(options.flash_file, "образ памяти программ (--flash)");
+  }
+  if (!options.eeprom_file.empty()) {
+    roles.emplace_back(options.eeprom_file, "образ EEPROM (--eeprom)");
+  }
   // Tables of a database are not files: the counter and the log may share
   // one database.
   for (size_t i = 0; i < roles.size(); ++i) {

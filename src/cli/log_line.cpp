@@ -68,8 +68,21 @@ std::string ChipRecordLine(const ChipRecord& r) {
   if (!r.device.empty()) o.Add("device", r.device);
   if (!r.chip.empty()) o.Add("chip", r.chip);
   o.Add("command", r.command);
-  if (!r.file.empty()) o.Add("file", r.file);
-  if (!r.sha256.empty()) o.Add("sha256", r.sha256);
+  if (r.images.empty()) {
+    if (!r.file.empty()) o.Add("file", r.file);
+    if (!r.sha256.empty()) o.Add("sha256", r.sha256);
+  } else {
+    std::vector<JsonObject> images;
+    for (const ChipRecord::Image& image : r.images) {
+      JsonObject i;
+      i.Add("memory", image.memory).Add("file", image.file);
+      if (!image.sha256.empty()) i.Add("sha256", image.sha256);
+      images.push_back(i);
+    }
+    o.Add("images", images);
+  }
+  if (r.fuses) o.Add("fuses", *r.fuses);
+  if (r.locks) o.Add("locks", *r.locks);
   if (r.started) {
     if (r.serial) AddSerial(o, r);
     return o.Add("status", "started").Text() + "\n";
@@ -86,6 +99,7 @@ std::string ChipRecordLine(const ChipRecord& r) {
   o.Add("status", ExitStatusName(r.status))
       .AddNumber("exit", static_cast<int>(r.status));
   if (!r.signal.empty()) o.Add("signal", r.signal);
+  if (!r.step.empty()) o.Add("step", r.step);
   if (r.address) {
     char hex[9];
     std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(*r.address));

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/run_verdict.h"
 #include "programming/outcome.h"
@@ -38,6 +39,18 @@ struct ChipRecord {
   std::optional<MismatchDetails> mismatch;  // that chunk as read back
   uint64_t bytes = 0;                       // data bytes the device answered
   int64_t duration_ms = 0;
+  // program: each memory's image with its fingerprint (in place of `file`
+  // and `sha256`, which then join them for the database's columns), the
+  // bits asked for, and the step a failure stopped at.
+  struct Image {
+    std::string memory;  // "flash", "eeprom"
+    std::string file;
+    std::string sha256;
+  };
+  std::vector<Image> images;
+  std::optional<std::string> fuses;
+  std::optional<std::string> locks;
+  std::string step;
 };
 
 // "2024-03-05T14:07:09.042Z".

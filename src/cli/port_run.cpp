@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "buffer/file_io.h"
+#include "buffer/sha256.h"
 #include "buffer/working_file.h"
 #include "cli/checksum.h"
 #include "cli/file_options.h"
@@ -47,10 +48,15 @@ PortRun::PortRun(PortRunSetup setup)
       counter_(setup.counter),
       settings_(std::move(setup.settings)),
       port_name_(settings_.port.port.toStdString()),
-      host_(settings_.options),
+      host_(setup.options.command == CliCommand::kProgram
+                ? ProgramRunOptions(settings_.options)
+                : settings_.options),
       progress_(setup.streams.err, setup.streams.err_is_terminal, 30,
                 setup.streams.err_columns) {
   host_.set_clock(&clock_);
+  if (options_.command == CliCommand::kProgram) {
+    settings_.options = ProgramRunOptions(settings_.options);
+  }
   result_.port = port_name_;
   facts().Add("command", entry_.name);
   if (!solo_ || setup.port_found) facts().Add("port", port_name_);
@@ -102,6 +108,7 @@ void PortRun::Note(const std::string& line) {
 void PortRun::Finish(ExitStatus status, std::string message,
                      std::string detail) {
   if (finished_) return;
+  if (options_.command == CliCommand::kProgram) ProgramEnds(status, &message);
   finished_ = true;
   wait_then_ = nullptr;
   wait_done_ = nullptr;
@@ -229,10 +236,15 @@ void PortRun::CheckAfterAnswer() {
 void PortRun::Start() {
   started_ms_ = clock_.elapsed();
   if (!NeedsDevice(options_)) {  // checksum FILE
-    if (!LoadInputFile()) return;
+    AddFileOptions();
+    if (!LoadInputFile(options_.file, facts())) return;
     return ReportImage("Образ", host_.core().buffer().size());
   }
-  if (entry_.file_is_input && !LoadInputFile()) return;
+  if (options_.command == CliCommand::kProgram && !LoadProgramImages()) return;
+  if (entry_.file_is_input) {
+    AddFileOptions();
+    if (!LoadInputFile(options_.file, facts())) return;
+  }
   Discover();
 }
 
@@ -348,6 +360,7 @@ void PortRun::AfterChipSelection(bool drained) {
     ReportOps();
     return Finish(ExitStatus::kOk);
   }
+  if (options_.command == CliCommand::kProgram) return StartProgram();
   RunOperation();
 }
 

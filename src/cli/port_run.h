@@ -24,6 +24,7 @@
 #include "cli/cli_streams.h"
 #include "cli/log_line.h"
 #include "cli/port_result.h"
+#include "cli/program_steps.h"
 #include "cli/progress_printer.h"
 #include "cli/run_verdict.h"
 #include "cli/serial_job.h"
@@ -123,7 +124,8 @@ class PortRun {
     PortRun& run_;
   };
 
-  bool LoadInputFile();
+  // Loads `file` as the image, its facts (file, format, bytes) into `into`.
+  bool LoadInputFile(const std::string& file, JsonObject& into);
   void AddFileOptions();
   void Discover();
   void AfterDiscovery(bool drained);
@@ -146,6 +148,20 @@ class PortRun {
   void ImageReady();
   // The byte progress and the serial number leave the queue.
   void StopFollowingQueue();
+
+  // program (port_run_program.cpp): the images loaded before the port is
+  // opened, then after the chip selection the steps one after another.
+  bool LoadProgramImages();
+  void StartProgram();
+  void RunProgramStep();
+  bool QueueMemoryStep(ProgramStep step, int code);
+  void QueueBitStep(ProgramStep step, int code);
+  void AfterProgramStep(bool drained);
+  void AfterProgramReadBack(bool drained);
+  void NextProgramStep();
+  // At the run's end: the steps done, the images and the failed step in the
+  // facts, the step named in a failure's message.
+  void ProgramEnds(ExitStatus status, std::string* message);
 
   const CliOptions& options_;
   const CommandEntry& entry_;
@@ -187,6 +203,19 @@ class PortRun {
   std::optional<SerialJob> serial_;
   int stop_signal_ = 0;  // the run was interrupted by this signal
   std::string image_sha256_;
+
+  // program: the plan, the step under way, the images (as the log names
+  // them) and their facts, the ticks asked for.
+  std::vector<ProgramStep> plan_;
+  size_t step_ = 0;
+  bool step_started_ = false;
+  std::vector<ProgramStep> steps_done_;
+  std::vector<ChipRecord::Image> images_;
+  std::vector<JsonObject> image_facts_;
+  std::vector<size_t> image_sizes_;
+  std::vector<bool> fuse_ticks_;
+  std::vector<bool> lock_ticks_;
+  std::string failed_step_;  // its word, once a failure stopped the run
 
   bool finished_ = false;
 };

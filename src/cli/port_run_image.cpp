@@ -1,13 +1,13 @@
 // The steps of a port's run that load, save and judge an image: the input
 // file, the read saved to its file, blank-check and checksum, and the image
 // as the write uses it.
-#include <QCryptographicHash>
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "buffer/file_io.h"
+#include "buffer/sha256.h"
 #include "buffer/working_file.h"
 #include "cli/checksum.h"
 #include "cli/file_options.h"
@@ -20,12 +20,7 @@ namespace taktm {
 namespace {
 
 std::string Sha256Hex(const DataBuffer& buffer) {
-  return QCryptographicHash::hash(
-             QByteArrayView(buffer.data(),
-                            static_cast<qsizetype>(buffer.size())),
-             QCryptographicHash::Sha256)
-      .toHex()
-      .toStdString();
+  return taktm::Sha256Hex(buffer.data(), buffer.size());
 }
 
 }  // namespace
@@ -34,10 +29,9 @@ std::string Sha256Hex(const DataBuffer& buffer) {
 // load in the format --format gives or the content decides (the window's
 // Check4 and Check12 play no part); "-" is standard input, read whole before
 // anything is queued.
-bool PortRun::LoadInputFile() {
-  const bool from_stdin = options_.file == kStdioName;
-  const std::string path = RecordedFileName(options_.file);
-  AddFileOptions();
+bool PortRun::LoadInputFile(const std::string& name, JsonObject& into) {
+  const bool from_stdin = name == kStdioName;
+  const std::string path = RecordedFileName(name);
   WorkingFileController& file = host_.core().working_file();
   file.SetWorkingFile(path);
   LoadRules rules;
@@ -46,7 +40,7 @@ bool PortRun::LoadInputFile() {
   rules.ask_on_raw_name = false;
   rules.raw_offset = options_.offset;
   file.SetLoadRules(rules);
-  facts().Add("file", path);
+  into.Add("file", path);
   if (from_stdin) {
     const StdinRead& input = ReadStandardInput(kHexFileLimit);
     if (input.failed || input.too_large || input.bytes.empty()) {
@@ -102,7 +96,7 @@ bool PortRun::LoadInputFile() {
     Finish(ExitStatus::kFileError, "Файл пуст: " + path);
     return false;
   }
-  facts().Add("format", FormatWord(file.loaded_format()));
+  into.Add("format", FormatWord(file.loaded_format()));
   if (options_.offset != 0 && file.loaded_format() != ImageFormat::kRaw) {
     Finish(
         ExitStatus::kUsage,
@@ -111,8 +105,7 @@ bool PortRun::LoadInputFile() {
     return false;
   }
   image_sha256_ = Sha256Hex(host_.core().buffer());
-  facts().AddNumber("bytes",
-                    static_cast<int64_t>(host_.core().buffer().size()));
+  into.AddNumber("bytes", static_cast<int64_t>(host_.core().buffer().size()));
   return true;
 }
 

@@ -31,6 +31,22 @@ ChipRecord PortRun::RecordOfThisChip() const {
     record.file = RecordedFileName(options_.file);
     record.sha256 = image_sha256_;
   }
+  if (options_.command == CliCommand::kProgram) {
+    record.images = images_;
+    record.fuses = options_.fuses;
+    record.locks = options_.locks;
+    // The database has one column for the files and one for their
+    // fingerprints.
+    for (const ChipRecord::Image& image : images_) {
+      const std::string space = record.file.empty() ? "" : " ";
+      record.file += space + image.memory + ":" + image.file;
+      if (!image.sha256.empty()) {
+        record.sha256 += (record.sha256.empty() ? "" : " ") + image.memory +
+                         ":" + image.sha256;
+      }
+    }
+    record.step = failed_step_;
+  }
   return record;
 }
 

@@ -24,7 +24,9 @@ constexpr ShortOption kShortOptions[] = {
     {0, "--format", true},      {0, "--offset", true},
     {0, "--serial-name", true}, {0, "--station", true},
     {0, "--probe-ms", true},    {0, "--range", true},
-    {0, "--trace", true},
+    {0, "--trace", true},       {0, "--flash", true},
+    {0, "--eeprom", true},      {0, "--fuses", true},
+    {0, "--locks", true},
 };
 
 const ShortOption* FindShort(char letter) {

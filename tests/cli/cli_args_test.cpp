@@ -174,7 +174,8 @@ TEST(CliArgsTest, SerialNumberOption) {
   EXPECT_TRUE(ParseSerialOption("0xFFFFFFFF:n", &error));
   // Only writes take a number; the log wants a chip.
   EXPECT_EQ(ErrorOf({"--serial", "0:n", "verify-flash", "x.bin"}),
-            "Ключ --serial — только для write-flash и write-eeprom");
+            "Ключ --serial — только для write-flash, write-eeprom и "
+            "program");
   EXPECT_TRUE(
       ParseCliArgs({"--serial", "0:n", "--log", "l", "write-eeprom", "x"})
           .options);

@@ -26,12 +26,12 @@ const Words kWords = {
     "signature", "read-fuses", "write-fuses", "read-locks", "write-locks",
     "erase", "read-flash", "write-flash", "verify-flash",
     "erase-eeprom", "read-eeprom", "write-eeprom", "verify-eeprom",
-    "calibration", "blank-check", "checksum",
+    "calibration", "blank-check", "checksum", "program",
 };
 const Words kSeveralPorts = {
     "signature", "write-fuses", "write-locks", "erase",
     "write-flash", "verify-flash", "erase-eeprom", "write-eeprom",
-    "verify-eeprom", "calibration",
+    "verify-eeprom", "calibration", "program",
 };
 const Words kRange = {
     "read-flash", "verify-flash", "read-eeprom", "verify-eeprom",
@@ -42,7 +42,9 @@ const Words kRange = {
 // The words of a command line running `entry`, with an argument that fits.
 std::vector<std::string> CommandLine(const CommandEntry& entry) {
   std::vector<std::string> words = {entry.name};
-  if (entry.takes_bits) {
+  if (entry.command == CliCommand::kProgram) {  // its images as options
+    words.push_back("--flash=image.hex");
+  } else if (entry.takes_bits) {
     words.push_back("-");
   } else if (entry.takes_file) {
     words.push_back("image.hex");

@@ -392,5 +392,59 @@ TEST_F(DbE2eTest, AnInterruptedRunClosesItsRow) {
   EXPECT_EQ(row, "1|interrupted|143|SIGTERM|f|t\n");
 }
 
+// program's one row names both images and their fingerprints in the file
+// and sha256 columns, and a run stopped at the signature names the step.
+TEST_F(DbE2eTest, ProgramRowNamesBothImagesAndTheFailedStep) {
+  ASSERT_NO_FATAL_FAILURE(StartDevices(1));
+  WriteFile(File("fw.bin"), RandomBytes(700, 8));
+  WriteFile(File("cal.bin"), RandomBytes(40, 9));
+  auto sha = [](const std::string& path) {
+    std::string out;
+    FILE* p = ::popen(("sha256sum '" + path + "'").c_str(), "r");
+    char buffer[128];
+    if (p != nullptr && std::fgets(buffer, sizeof buffer, p) != nullptr) {
+      out = buffer;
+    }
+    if (p != nullptr) ::pclose(p);
+    return out.substr(0, 64);
+  };
+  const std::string uri = server_->Uri();
+  const std::vector<std::string> args = {
+      "--chip",
+      "DEMO-8K",
+      "--log",
+      uri,
+      "program",
+      "--flash",
+      File("fw.bin"),
+      "--eeprom",
+      File("cal.bin"),
+      "--locks",
+      "-",
+      "--serial",
+      "eeprom:0x20:" + uri + "&counter=ee:2"};
+  std::vector<std::string> good = {"--port", Port(0)};
+  good.insert(good.end(), args.begin(), args.end());
+  const CliResult r = Cli(good);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(server_->Sql("SELECT command, file, sha256, serial, status"
+                         " FROM takt_chips"),
+            "program|flash:" + File("fw.bin") + " eeprom:" + File("cal.bin") +
+                "|flash:" + sha(File("fw.bin")) +
+                " eeprom:" + sha(File("cal.bin")) + "|1|ok\n");
+  devices_.clear();
+  ASSERT_NO_FATAL_FAILURE(StartDevices(1, {"--wrong-signature"}));
+  std::vector<std::string> bad = {"--port", Port(0)};
+  bad.insert(bad.end(), args.begin(), args.end());
+  EXPECT_EQ(Cli(bad).status, 4);
+  const std::string row = server_->Sql(
+      "SELECT status, serial IS NULL, message FROM takt_chips"
+      " WHERE status <> 'ok'");
+  EXPECT_TRUE(Contains(row,
+                       "wrong-signature|t|Программирование остановлено "
+                       "на шаге \"проверка сигнатуры\""))
+      << row;
+}
+
 }  // namespace
 }  // namespace taktm::testing
