@@ -396,6 +396,24 @@ void PortRun::AfterReadBack(bool drained) {
   Finish(ExitStatus::kOk);
 }
 
+// The queue as a step's commands leave it: the byte progress (already
+// started), the serial number when this step carries it, and last the
+// wait's check; the progress line titled `title`.
+void PortRun::FollowStep(const std::string& title, bool numbered) {
+  bytes_.on_change = [this] { FollowQueue(); };
+  if (numbered) serial_->Follow(host_.queue(), host_.core().buffer());
+  // The wait's check, which may end the run, comes after the others have
+  // seen the answered command leave.
+  host_.queue().RemoveListener(&answer_check_);
+  host_.queue().AddListener(&answer_check_);
+  if (show_progress_) {
+    progress_.Begin(title);
+    const int64_t now = clock_.elapsed();
+    progress_.Update(
+        {bytes_.done(), bytes_.total(), bytes_.BytesPerSecond(now)}, now);
+  }
+}
+
 void PortRun::FollowQueue() {
   if (show_progress_) {
     const int64_t now = clock_.elapsed();
@@ -521,20 +539,31 @@ void PortRun::RunOperation() {
   show_progress_ =
       solo_ && !options_.quiet && (streams_.err_is_terminal || !options_.json);
   bytes_.Start(host_.queue());
-  bytes_.on_change = [this] { FollowQueue(); };
-  if (serial_) serial_->Follow(host_.queue(), host_.core().buffer());
-  // The wait's check, which may end the run, comes after the others have
-  // seen the answered command leave.
-  host_.queue().RemoveListener(&answer_check_);
-  host_.queue().AddListener(&answer_check_);
-  if (show_progress_) {
-    progress_.Begin(OperationName(OperationOf(options_)));
-    const int64_t now = clock_.elapsed();
-    progress_.Update(
-        {bytes_.done(), bytes_.total(), bytes_.BytesPerSecond(now)}, now);
-  }
+  FollowStep(OperationName(OperationOf(options_)), serial_.has_value());
   Wait([this] { return host_.queue().empty(); },
        [this](bool drained) { AfterOperation(drained); });
+}
+
+// An operation's failure ends the run: the verify's address and the
+// failing chunk as read back go with it (under the error, in the JSON and
+// the log).
+bool PortRun::FinishedByFailure(const RunVerdict& verdict) {
+  if (verdict.verify_address) {
+    facts()
+        .AddNumber("address", *verdict.verify_address)
+        .Add("address_hex", Hex(*verdict.verify_address));
+  }
+  const std::optional<MismatchDetails>& details = programmer().last_mismatch();
+  if (verdict.status == ExitStatus::kVerifyMismatch && details) {
+    facts().Add("mismatches", MismatchJson(*details));
+    Finish(verdict.status, verdict.message, MismatchText(*details));
+    return true;
+  }
+  if (verdict.status != ExitStatus::kOk) {
+    Finish(verdict.status, verdict.message);
+    return true;
+  }
+  return false;
 }
 
 void PortRun::AfterOperation(bool drained) {
@@ -549,20 +578,7 @@ void PortRun::AfterOperation(bool drained) {
 
   const RunVerdict verdict = JudgeRun(state);
   if (!verdict.shown.empty()) facts().Add("result", verdict.shown);
-  if (verdict.verify_address) {
-    facts()
-        .AddNumber("address", *verdict.verify_address)
-        .Add("address_hex", Hex(*verdict.verify_address));
-  }
-  // The failing chunk as read back: under the error, in the JSON and log.
-  if (verdict.status == ExitStatus::kVerifyMismatch && p.last_mismatch()) {
-    facts().Add("mismatches", MismatchJson(*p.last_mismatch()));
-    return Finish(verdict.status, verdict.message,
-                  MismatchText(*p.last_mismatch()));
-  }
-  if (verdict.status != ExitStatus::kOk) {
-    return Finish(verdict.status, verdict.message);
-  }
+  if (FinishedByFailure(verdict)) return;
   switch (options_.command) {
     case CliCommand::kReadFlash:
     case CliCommand::kReadEeprom:

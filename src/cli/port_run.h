@@ -133,7 +133,10 @@ class PortRun {
   void AfterChipSelection(bool drained);
   void RunOperation();
   void FollowQueue();
+  void FollowStep(const std::string& title, bool numbered);
   void AfterOperation(bool drained);
+  // Ends the run when `verdict` is a failure; whether it did.
+  bool FinishedByFailure(const RunVerdict& verdict);
   void SaveRead();
   void ReportImage(const std::string& what, size_t size);
   void ReportBits(BitKind kind);

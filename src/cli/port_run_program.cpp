@@ -192,18 +192,7 @@ bool PortRun::QueueMemoryStep(ProgramStep step, int code) {
   } else {
     bytes_.Start(host_.queue());
   }
-  bytes_.on_change = [this] { FollowQueue(); };
-  if (numbered) serial_->Follow(host_.queue(), host_.core().buffer());
-  // The wait's check, which may end the run, comes after the others have
-  // seen the answered command leave.
-  host_.queue().RemoveListener(&answer_check_);
-  host_.queue().AddListener(&answer_check_);
-  if (show_progress_) {
-    progress_.Begin(ProgramStepTitle(step));
-    const int64_t now = clock_.elapsed();
-    progress_.Update(
-        {bytes_.done(), bytes_.total(), bytes_.BytesPerSecond(now)}, now);
-  }
+  FollowStep(ProgramStepTitle(step), numbered);
   return true;
 }
 
@@ -231,20 +220,7 @@ void PortRun::AfterProgramStep(bool drained) {
     return Finish(ExitStatus::kFileError, serial_->error());
   }
   const RunVerdict verdict = JudgeRun(state);
-  if (verdict.verify_address) {
-    facts()
-        .AddNumber("address", *verdict.verify_address)
-        .Add("address_hex", Hex(*verdict.verify_address));
-  }
-  // The failing chunk as read back: under the error, in the JSON and log.
-  if (verdict.status == ExitStatus::kVerifyMismatch && p.last_mismatch()) {
-    facts().Add("mismatches", MismatchJson(*p.last_mismatch()));
-    return Finish(verdict.status, verdict.message,
-                  MismatchText(*p.last_mismatch()));
-  }
-  if (verdict.status != ExitStatus::kOk) {
-    return Finish(verdict.status, verdict.message);
-  }
+  if (FinishedByFailure(verdict)) return;
   // A signature reply without the device's confirmation is no match: a
   // wrong chip gets nothing written.
   if (step == ProgramStep::kSignature && !p.SignatureOk()) {
