@@ -26,6 +26,8 @@ const char* TagName(CommandTag tag) {
       return "read-rest";
     case CommandTag::kSerial:
       return "serial";
+    case CommandTag::kReadBack:
+      return "read-back";
   }
   return "?";
 }
