@@ -232,7 +232,9 @@ void PortRun::AfterProgramStep(bool drained) {
     FollowQueue();
     Say(std::string(step == ProgramStep::kFlash ? "Память программ"
                                                 : "EEPROM") +
-        ": " + verdict.shown);
+        ": " +
+        (verify_expected_ ? verdict.shown
+                          : std::string("Записано без сверки.")));
   }
   if (step == ProgramStep::kFuses || step == ProgramStep::kLocks) {
     // A device that dropped the write and repeated an earlier reply would

@@ -77,8 +77,7 @@ TEST(ProgressPrinterTest, BarRedrawnOnANewPercentOrEveryHalfSecond) {
   EXPECT_EQ(ProgressBar(3, 3, 4), "[####] 100%");
 }
 
-// Follows a real queue as its listener; every frame written moves the
-// clock on by one.
+// A link host whose every frame written moves the clock on by one.
 class TrackingHost : public LinkHost {
  public:
   bool WriteData(const uint8_t*, uint16_t) override {
@@ -90,12 +89,13 @@ class TrackingHost : public LinkHost {
 
   CommandQueue* queue = nullptr;
   int64_t now = 0;
-  ByteProgress progress{[this] { return now; }};
 };
 
 TEST(ByteProgressTest, CountsTheDataBytesOfAnsweredMemoryCommandsOnly) {
   TrackingHost host;
   CommandQueue queue(host);
+  // Made after the queue it follows, so that it leaves that queue first.
+  ByteProgress progress{[&host] { return host.now; }};
   host.queue = &queue;
   queue.EnqueueCommand({SVC_SELECT_CHIP, 2});
   queue.EnqueueCommand({OP_ERASE_ALL});
@@ -103,8 +103,8 @@ TEST(ByteProgressTest, CountsTheDataBytesOfAnsweredMemoryCommandsOnly) {
   queue.EnqueueCommand(write.data(), static_cast<uint16_t>(write.size()));
   queue.EnqueueCommand({OP_READ_FLASH, 0, 1, 0, 0, 200});  // reads ask for it
   queue.EnqueueCommand({SVC_END});
-  host.progress.Start(queue);
-  EXPECT_EQ(host.progress.total(), 203u);
+  progress.Start(queue);
+  EXPECT_EQ(progress.total(), 203u);
 
   auto answer = [&] {
     queue.SendHead();
@@ -113,20 +113,20 @@ TEST(ByteProgressTest, CountsTheDataBytesOfAnsweredMemoryCommandsOnly) {
   };
   answer();  // select
   answer();  // erase: no data bytes, and the clock has not started
-  EXPECT_EQ(host.progress.done(), 0u);
-  EXPECT_FALSE(host.progress.BytesPerSecond(1000));
+  EXPECT_EQ(progress.done(), 0u);
+  EXPECT_FALSE(progress.BytesPerSecond(1000));
   answer();  // the write, sent at 3
-  EXPECT_EQ(host.progress.done(), 3u);
-  EXPECT_DOUBLE_EQ(*host.progress.BytesPerSecond(1003), 3.0);
+  EXPECT_EQ(progress.done(), 3u);
+  EXPECT_DOUBLE_EQ(*progress.BytesPerSecond(1003), 3.0);
   // Appended later: counted in.
   queue.EnqueueCommand({OP_VERIFY_EEPROM, 0, 0, 0, 0, 16, 0});
-  EXPECT_EQ(host.progress.total(), 203u + 16u);
+  EXPECT_EQ(progress.total(), 203u + 16u);
   // The read goes out and the queue is cleared (retry limit, a failed
   // verify): the head may count, nothing that was never sent does.
   queue.SendHead();
   queue.ClearQueue();
-  EXPECT_GE(host.progress.done(), 3u);
-  EXPECT_LE(host.progress.done(), 203u);
+  EXPECT_GE(progress.done(), 3u);
+  EXPECT_LE(progress.done(), 203u);
 }
 
 // A read answered in part: its rest goes in behind it and the bytes asked
@@ -134,18 +134,20 @@ TEST(ByteProgressTest, CountsTheDataBytesOfAnsweredMemoryCommandsOnly) {
 TEST(ByteProgressTest, ReadAnsweredInPartCountsEachByteOnce) {
   TrackingHost host;
   CommandQueue queue(host);
+  // Made after the queue it follows, so that it leaves that queue first.
+  ByteProgress progress{[&host] { return host.now; }};
   host.queue = &queue;
   queue.EnqueueCommand({OP_READ_FLASH, 0, 0, 0, 0, 200});
   queue.EnqueueCommand({SVC_END});
-  host.progress.Start(queue);
+  progress.Start(queue);
   queue.SendHead();
   queue.InsertAfterHead({OP_READ_FLASH, 80, 0, 0, 0, 120});
   queue.RemoveHead();
-  EXPECT_EQ(host.progress.done(), 80u);
-  EXPECT_EQ(host.progress.total(), 200u);
+  EXPECT_EQ(progress.done(), 80u);
+  EXPECT_EQ(progress.total(), 200u);
   queue.SendHead();
   queue.RemoveHead();
-  EXPECT_EQ(host.progress.done(), 200u);
+  EXPECT_EQ(progress.done(), 200u);
 }
 
 TEST(ByteProgressTest, DataBytesOfEachCommand) {

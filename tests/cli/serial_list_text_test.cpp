@@ -79,8 +79,10 @@ std::vector<uint64_t> ReadNumbers(int fd) {
     pending.append(buffer, static_cast<size_t>(n));
   }
   std::vector<uint64_t> numbers(pending.size() / sizeof(uint64_t));
-  std::memcpy(numbers.data(), pending.data(),
-              numbers.size() * sizeof(uint64_t));
+  if (!numbers.empty()) {  // a taker killed before its first number
+    std::memcpy(numbers.data(), pending.data(),
+                numbers.size() * sizeof(uint64_t));
+  }
   return numbers;
 }
 
