@@ -475,6 +475,10 @@ std::string UsageText() {
   --timeout СЕК         предельное время операции (600)
   --range НАЧАЛО:ДЛИНА  только эти байты памяти (чтение, сверка, blank-check,
                         checksum); например 0x1000:256
+  --flash ФАЙЛ          program: образ памяти программ
+  --eeprom ФАЙЛ         program: образ EEPROM
+  --fuses БИТЫ          program: FUSE биты (как у write-fuses)
+  --locks БИТЫ          program: LOCK биты (как у write-locks)
   --port ИМЯ,ИМЯ...     несколько программаторов сразу (или --port несколько раз)
   --serial АДРЕС:ФАЙЛ[:ШИРИНА][:bin|dec][:be][:step=N]
                         серийный номер из файла-счётчика в каждую микросхему

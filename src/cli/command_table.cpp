@@ -64,11 +64,8 @@ const std::vector<CommandEntry>& CommandTable() {
     e.push_back({C::kProgram, "program", -1, true, false, false, false, nullptr,
                  "изделие целиком за один прогон: сигнатура, стирание,\n"
                  "запись и сверка памяти программ и EEPROM, FUSE биты,\n"
-                 "LOCK биты последними; до первой ошибки\n"
-                 "  --flash ФАЙЛ      образ памяти программ\n"
-                 "  --eeprom ФАЙЛ     образ EEPROM\n"
-                 "  --fuses БИТЫ      FUSE биты (как у write-fuses)\n"
-                 "  --locks БИТЫ      LOCK биты (как у write-locks)",
+                 "LOCK биты последними; до первой ошибки (--flash,\n"
+                 "--eeprom, --fuses, --locks)",
                  true, false});
     return e;
   }();
