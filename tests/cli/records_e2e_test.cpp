@@ -50,57 +50,6 @@ int RunWithOutput(const std::vector<std::string>& args,
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// takt-m-cli started in the background with the stop signals at their
-// defaults (a shell's background job would ignore SIGINT); its standard
-// output and error go to `output` + ".out" / ".err".
-// With `file_size_limit`, files cannot grow past it (RLIMIT_FSIZE), as on
-// a full disk.
-pid_t StartCli(const std::vector<std::string>& args,
-               const std::string& config_home, const std::string& output,
-               long file_size_limit = -1) {
-  ExecArgs exec(args, config_home);
-  const std::string out = output + ".out";
-  const std::string err = output + ".err";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) ::signal(sig, SIG_DFL);
-    if (file_size_limit >= 0) {
-      rlimit limit{};
-      ::getrlimit(RLIMIT_FSIZE, &limit);
-      limit.rlim_cur = static_cast<rlim_t>(file_size_limit);
-      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
-    }
-    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (o < 0 || e < 0) ::_exit(126);
-    ::dup2(o, STDOUT_FILENO);
-    ::dup2(e, STDERR_FILENO);
-    ::execve(exec.argv[0], exec.argv.data(), exec.envp.data());
-    ::_exit(127);
-  }
-  return pid;
-}
-
-// The exit status, 128 + the signal for a process a signal ended, -1 when
-// it had to be killed after `timeout_ms`.
-int WaitExit(pid_t pid, int timeout_ms) {
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  for (;;) {
-    int status = 0;
-    if (::waitpid(pid, &status, WNOHANG) == pid) {
-      if (WIFEXITED(status)) return WEXITSTATUS(status);
-      return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
-
 // The log's lines about `number`, by their status word.
 std::vector<std::string> StatusesOf(const std::vector<std::string>& log,
                                     uint64_t number) {

@@ -32,44 +32,6 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// takt-m-cli started without waiting, its output and errors into files
-// (no pipes: the children of several such starts would hold each other's).
-pid_t StartCli(const std::vector<std::string>& args,
-               const std::string& config_home, const std::string& output) {
-  ExecArgs exec(args, config_home);
-  const std::string out = output + ".out";
-  const std::string err = output + ".err";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (o < 0 || e < 0) ::_exit(126);
-    ::dup2(o, STDOUT_FILENO);
-    ::dup2(e, STDERR_FILENO);
-    ::execve(exec.argv[0], exec.argv.data(), exec.envp.data());
-    ::_exit(127);
-  }
-  return pid;
-}
-
-// The exit status; -1 when it was killed after `timeout_ms`.
-int WaitExit(pid_t pid, int timeout_ms) {
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  for (;;) {
-    int status = 0;
-    if (::waitpid(pid, &status, WNOHANG) == pid) {
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-}
-
 uint32_t LittleEndianAt(const Bytes& chip, size_t at) {
   return chip[at] | chip[at + 1] << 8 | chip[at + 2] << 16 |
          static_cast<uint32_t>(chip[at + 3]) << 24;

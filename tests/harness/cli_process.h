@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -117,26 +118,71 @@ inline CliResult RunCliProcess(const std::vector<std::string>& args,
   return result;
 }
 
+// takt-m-cli started without waiting, with the stop signals at their
+// defaults (a shell's background job would ignore SIGINT); its standard
+// output and error go to `output` + ".out" / ".err" (files, not pipes: the
+// children of several such starts would hold each other's). With
+// `file_size_limit`, files cannot grow past it (RLIMIT_FSIZE), as on a full
+// disk.
+inline pid_t StartCli(const std::vector<std::string>& args,
+                      const std::string& config_home, const std::string& output,
+                      long file_size_limit = -1) {
+  ExecArgs exec(args, config_home);
+  const std::string out = output + ".out";
+  const std::string err = output + ".err";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) ::signal(sig, SIG_DFL);
+    if (file_size_limit >= 0) {
+      rlimit limit{};
+      ::getrlimit(RLIMIT_FSIZE, &limit);
+      limit.rlim_cur = static_cast<rlim_t>(file_size_limit);
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
+    }
+    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (o < 0 || e < 0) ::_exit(126);
+    ::dup2(o, STDOUT_FILENO);
+    ::dup2(e, STDERR_FILENO);
+    ::execve(exec.argv[0], exec.argv.data(), exec.envp.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// The child's wait status, or nothing when it had to be killed after
+// `timeout_ms`.
+inline std::optional<int> WaitStatus(pid_t pid, int timeout_ms) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == pid) return status;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+      return std::nullopt;
+    }
+    ::usleep(2000);
+  }
+}
+
+// The exit status, 128 + the signal for a process a signal ended, -1 when
+// it had to be killed after `timeout_ms`.
+inline int WaitExit(pid_t pid, int timeout_ms) {
+  const std::optional<int> status = WaitStatus(pid, timeout_ms);
+  if (!status) return -1;
+  if (WIFEXITED(*status)) return WEXITSTATUS(*status);
+  return WIFSIGNALED(*status) ? 128 + WTERMSIG(*status) : -1;
+}
+
 // takt-m-cli started in the background, for tests that stop it from
-// outside; its standard output and error go to `output` + ".out" / ".err".
+// outside, and ended with the test at the latest.
 class CliChild {
  public:
   CliChild(const std::vector<std::string>& args, const std::string& config_home,
-           const std::string& output) {
-    ExecArgs exec(args, config_home);
-    const std::string out = output + ".out";
-    const std::string err = output + ".err";
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (o < 0 || e < 0) ::_exit(126);
-      ::dup2(o, STDOUT_FILENO);
-      ::dup2(e, STDERR_FILENO);
-      ::execve(exec.argv[0], exec.argv.data(), exec.envp.data());
-      ::_exit(127);
-    }
-  }
+           const std::string& output)
+      : pid_(StartCli(args, config_home, output)) {}
   ~CliChild() { Kill(); }
   CliChild(const CliChild&) = delete;
   CliChild& operator=(const CliChild&) = delete;
@@ -153,23 +199,13 @@ class CliChild {
   void Signal(int signal) {
     if (pid_ > 0) ::kill(pid_, signal);
   }
-  // The exit status, or -1 when it had to be killed after `timeout_ms`.
+  // The exit status, or -1 when a signal ended it or it had to be killed
+  // after `timeout_ms`: the program must end by its own exit.
   int Wait(int timeout_ms) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(timeout_ms);
-    while (pid_ > 0) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      if (std::chrono::steady_clock::now() >= deadline) {
-        Kill();
-        return -1;
-      }
-      ::usleep(2000);
-    }
-    return -1;
+    if (pid_ <= 0) return -1;
+    const std::optional<int> status = WaitStatus(pid_, timeout_ms);
+    pid_ = -1;
+    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
   }
 
  private:
