@@ -21,6 +21,7 @@
 #include "buffer/child_process.h"
 #include "cli/production_log.h"
 #include "cli/serial_counter.h"
+#include "cli/taker_process.h"
 #include "harness/temp_dir.h"
 
 namespace taktm::testing {
@@ -28,46 +29,6 @@ namespace {
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-// Reads the numbers a child wrote into `fd` until it closes.
-std::vector<uint64_t> ReadNumbers(int fd) {
-  std::vector<uint64_t> numbers;
-  uint64_t value;
-  std::string pending;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
-    pending.append(buffer, static_cast<size_t>(n));
-  }
-  // Whole numbers only: a kill may cut the last one short.
-  for (size_t i = 0; i + sizeof value <= pending.size(); i += sizeof value) {
-    std::copy_n(pending.data() + i, sizeof value,
-                reinterpret_cast<char*>(&value));
-    numbers.push_back(value);
-  }
-  return numbers;
-}
-
-// A child that takes `count` numbers (forever for -1) and reports each one
-// the moment it has it, as a run would go on to write it into a chip.
-pid_t StartTaker(const std::string& counter, int count, int* read_end) {
-  int p[2];
-  if (::pipe(p) != 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(p[0]);
-    for (int i = 0; count < 0 || i < count; ++i) {
-      const CounterResult r = TakeSerial(counter, UINT64_MAX);
-      if (!r.value) ::_exit(1);
-      const uint64_t v = *r.value;
-      if (::write(p[1], &v, sizeof v) != sizeof v) ::_exit(2);
-    }
-    ::_exit(0);
-  }
-  ::close(p[1]);
-  *read_end = p[0];
-  return pid;
 }
 
 TEST(SerialCounterTest, TakesConsecutiveNumbersAndKeepsTheFile) {
@@ -182,19 +143,13 @@ TEST(SerialCounterTest, ConcurrentTakersNeverShareANumber) {
   std::vector<pid_t> pids;
   std::vector<int> fds(kTakers);
   for (int i = 0; i < kTakers; ++i) {
-    pids.push_back(StartTaker(counter, kEach, &fds[static_cast<size_t>(i)]));
+    pids.push_back(StartTaker([&] { return TakeSerial(counter, UINT64_MAX); },
+                              kEach, &fds[static_cast<size_t>(i)]));
     ASSERT_GT(pids.back(), 0);
   }
-  std::multiset<uint64_t> all;
-  for (int fd : fds) {
-    for (uint64_t v : ReadNumbers(fd)) all.insert(v);
-    ::close(fd);
-  }
-  for (pid_t pid : pids) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  const Collected collected = CollectNumbers(pids, fds);
+  EXPECT_TRUE(collected.all_exited_zero);
+  const std::multiset<uint64_t>& all = collected.numbers;
   ASSERT_EQ(all.size(), size_t{kTakers * kEach});
   EXPECT_EQ(std::set<uint64_t>(all.begin(), all.end()).size(), all.size());
   EXPECT_EQ(*all.begin(), 7u);
@@ -213,7 +168,8 @@ TEST(SerialCounterTest, AKillAtAnyMomentNeverGivesANumberTwice) {
   std::set<uint64_t> given;
   for (int round = 0; round < 40; ++round) {
     int fd = -1;
-    const pid_t pid = StartTaker(counter, -1, &fd);
+    const pid_t pid =
+        StartTaker([&] { return TakeSerial(counter, UINT64_MAX); }, -1, &fd);
     ASSERT_GT(pid, 0);
     // The kill lands while numbers are being taken, however slowly a loaded
     // machine starts the child: its first number is waited for.

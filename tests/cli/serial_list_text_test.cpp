@@ -23,6 +23,7 @@
 #include "cli/serial_form.h"
 #include "cli/serial_list.h"
 #include "cli/serial_text.h"
+#include "cli/taker_process.h"
 #include "harness/temp_dir.h"
 
 namespace taktm::testing {
@@ -41,49 +42,14 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// A child that takes numbers from the list until it is exhausted (or
-// `count` of them), reporting each one the moment it has it, as a run would
-// go on to write it into a chip. Exits 0 on exhaustion.
-pid_t StartListTaker(const std::string& list, int count, int* read_end) {
-  int p[2];
-  if (::pipe(p) != 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(p[0]);
-    for (int i = 0; count < 0 || i < count; ++i) {
-      const CounterResult r = TakeFromList(list, UINT64_MAX);
-      if (!r.value) {
-        if (Contains(r.error, "исчерпан")) ::_exit(0);
-        std::fprintf(stderr, "%s\n", r.error.c_str());
-        ::_exit(1);
-      }
-      const uint64_t v = *r.value;
-      if (::write(p[1], &v, sizeof v) != sizeof v) ::_exit(2);
-      // A run writes its chip before it takes the next number; a taker
-      // looping without a pause would keep the lock from the others.
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    ::_exit(0);
-  }
-  ::close(p[1]);
-  *read_end = p[0];
-  return pid;
-}
-
-// The numbers a taker reported; whole ones only (a kill may cut one short).
-std::vector<uint64_t> ReadNumbers(int fd) {
-  std::string pending;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
-    pending.append(buffer, static_cast<size_t>(n));
-  }
-  std::vector<uint64_t> numbers(pending.size() / sizeof(uint64_t));
-  if (!numbers.empty()) {  // a taker killed before its first number
-    std::memcpy(numbers.data(), pending.data(),
-                numbers.size() * sizeof(uint64_t));
-  }
-  return numbers;
+// A taker of the list's numbers until it is exhausted, pausing between
+// takes as a run writing its chip would: one looping without a pause would
+// keep the lock from the others.
+pid_t StartListTaker(const std::string& list, int* read_end) {
+  return StartTaker(
+      [&list] { return TakeFromList(list, UINT64_MAX); }, -1, read_end,
+      std::chrono::milliseconds(2),
+      [](const std::string& error) { return Contains(error, "исчерпан"); });
 }
 
 std::string Text(const std::string& form, uint64_t value) {
@@ -279,19 +245,12 @@ TEST_F(ListTakeTest, ProcessesAtOnceShareNoNumberAndUseTheWholeList) {
   std::vector<pid_t> pids;
   std::vector<int> fds(4);
   for (int& fd : fds) {
-    pids.push_back(StartListTaker(list_, -1, &fd));
+    pids.push_back(StartListTaker(list_, &fd));
     ASSERT_GT(pids.back(), 0);
   }
-  std::multiset<uint64_t> all;
-  for (int fd : fds) {
-    for (uint64_t v : ReadNumbers(fd)) all.insert(v);
-    ::close(fd);
-  }
-  for (pid_t pid : pids) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  const Collected collected = CollectNumbers(pids, fds);
+  EXPECT_TRUE(collected.all_exited_zero);
+  const std::multiset<uint64_t>& all = collected.numbers;
   EXPECT_EQ(all.size(), listed.size());
   EXPECT_EQ(std::set<uint64_t>(all.begin(), all.end()), listed);
   EXPECT_EQ(Taken(), "200\n");
@@ -308,7 +267,7 @@ TEST_F(ListTakeTest, AKillAtAnyMomentNeverGivesANumberTwice) {
   std::set<uint64_t> given;
   for (int round = 0; round < 25; ++round) {
     int fd = -1;
-    const pid_t pid = StartListTaker(list_, -1, &fd);
+    const pid_t pid = StartListTaker(list_, &fd);
     ASSERT_GT(pid, 0);
     uint64_t first = 0;
     ASSERT_EQ(::read(fd, &first, sizeof first), ssize_t{sizeof first});
