@@ -21,6 +21,7 @@
 #include "harness/cli_process.h"
 #include "harness/devsim_process.h"
 #include "harness/random_bytes.h"
+#include "harness/sha256sum.h"
 #include "harness/temp_dir.h"
 
 namespace taktm::testing {
@@ -35,16 +36,6 @@ constexpr uint32_t kSerialAt = 0x1FF0;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-std::string Sha256Of(const std::string& path) {
-  std::string out;
-  FILE* p = ::popen(("sha256sum '" + path + "'").c_str(), "r");
-  if (p == nullptr) return out;
-  char buffer[128];
-  if (std::fgets(buffer, sizeof buffer, p) != nullptr) out = buffer;
-  ::pclose(p);
-  return out.substr(0, 64);
 }
 
 // The number at the place, or nothing when the chip holds none there.
@@ -168,7 +159,7 @@ TEST_F(GangE2eTest, FourPortsProgramFourChipsWithConsecutiveSerials) {
   const std::vector<std::string> log =
       ClosingLines(ReadLines(File("log.jsonl")));
   ASSERT_EQ(log.size(), 4u);
-  const std::string sha = Sha256Of(File("image.bin"));
+  const std::string sha = Sha256SumOf(File("image.bin"));
   for (const std::string& line : log) {
     EXPECT_TRUE(Contains(line,
                          "\"device\":\"ТАКТ-М (виртуальный)\","

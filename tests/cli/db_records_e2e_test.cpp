@@ -19,6 +19,7 @@
 #include "harness/devsim_process.h"
 #include "harness/pg_server.h"
 #include "harness/random_bytes.h"
+#include "harness/sha256sum.h"
 #include "harness/temp_dir.h"
 
 namespace taktm::testing {
@@ -398,16 +399,6 @@ TEST_F(DbE2eTest, ProgramRowNamesBothImagesAndTheFailedStep) {
   ASSERT_NO_FATAL_FAILURE(StartDevices(1));
   WriteFile(File("fw.bin"), RandomBytes(700, 8));
   WriteFile(File("cal.bin"), RandomBytes(40, 9));
-  auto sha = [](const std::string& path) {
-    std::string out;
-    FILE* p = ::popen(("sha256sum '" + path + "'").c_str(), "r");
-    char buffer[128];
-    if (p != nullptr && std::fgets(buffer, sizeof buffer, p) != nullptr) {
-      out = buffer;
-    }
-    if (p != nullptr) ::pclose(p);
-    return out.substr(0, 64);
-  };
   const std::string uri = server_->Uri();
   const std::vector<std::string> args = {
       "--chip",
@@ -430,8 +421,8 @@ TEST_F(DbE2eTest, ProgramRowNamesBothImagesAndTheFailedStep) {
   EXPECT_EQ(server_->Sql("SELECT command, file, sha256, serial, status"
                          " FROM takt_chips"),
             "program|flash:" + File("fw.bin") + " eeprom:" + File("cal.bin") +
-                "|flash:" + sha(File("fw.bin")) +
-                " eeprom:" + sha(File("cal.bin")) + "|1|ok\n");
+                "|flash:" + Sha256SumOf(File("fw.bin")) +
+                " eeprom:" + Sha256SumOf(File("cal.bin")) + "|1|ok\n");
   devices_.clear();
   ASSERT_NO_FATAL_FAILURE(StartDevices(1, {"--wrong-signature"}));
   std::vector<std::string> bad = {"--port", Port(0)};

@@ -8,21 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "link/frame.h"
+#include "support/fake_link_host.h"
 
 namespace taktm::testing {
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-Bytes Frame(const Bytes& payload) {
-  TransmitFrame frame;
-  static const uint8_t kNone = 0;
-  LayOutFrame(payload.empty() ? &kNone : payload.data(),
-              static_cast<uint8_t>(payload.size()), frame);
-  return Bytes(frame.bytes.begin(),
-               frame.bytes.begin() + static_cast<long>(frame.size));
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

@@ -14,6 +14,7 @@
 #include "harness/cli_process.h"
 #include "harness/devsim_process.h"
 #include "harness/random_bytes.h"
+#include "harness/sha256sum.h"
 #include "harness/temp_dir.h"
 
 namespace taktm::testing {
@@ -27,16 +28,6 @@ constexpr uint32_t kSerialAt = 0x10;  // in the EEPROM, two bytes
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-std::string Sha256Of(const std::string& path) {
-  std::string out;
-  FILE* p = ::popen(("sha256sum '" + path + "'").c_str(), "r");
-  if (p == nullptr) return out;
-  char buffer[128];
-  if (std::fgets(buffer, sizeof buffer, p) != nullptr) out = buffer;
-  ::pclose(p);
-  return out.substr(0, 64);
 }
 
 class ProgramE2eTest : public ::testing::Test {
@@ -132,8 +123,8 @@ TEST_F(ProgramE2eTest, OnePortGetsTheWholeProductWithOneLogLine) {
   const CliResult r = Cli(args);
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   ExpectProduct(0, 500);
-  const std::string flash_sha = Sha256Of(File("fw.bin"));
-  const std::string eeprom_sha = Sha256Of(File("cal.bin"));
+  const std::string flash_sha = Sha256SumOf(File("fw.bin"));
+  const std::string eeprom_sha = Sha256SumOf(File("cal.bin"));
   EXPECT_TRUE(Contains(r.out,
                        "\"steps\":[\"signature\",\"erase\",\"flash\","
                        "\"eeprom\",\"fuses\",\"locks\"]"))
