@@ -99,4 +99,16 @@ std::string RangeText(const AddressRange& range) {
          std::to_string(range.length) + " байт)";
 }
 
+const char* MemoryName(bool flash) {
+  return flash ? "память программ" : "EEPROM";
+}
+
+std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
+                              bool write) {
+  return "Файл больше " + std::string(flash ? "памяти программ" : "EEPROM") +
+         " микросхемы: " + std::to_string(image) + " байт, память " +
+         std::to_string(memory) + " байт. " +
+         (write ? "Ничего не записано." : "Ничего не сверено.");
+}
+
 }  // namespace taktm

@@ -4,6 +4,7 @@
 #ifndef TAKT_CLI_MEMORY_COMMANDS_H_
 #define TAKT_CLI_MEMORY_COMMANDS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,6 +36,14 @@ std::string RangeBeyond(const AddressRange& range, uint64_t size,
 
 // "0x100..0x1FF (256 байт)".
 std::string RangeText(const AddressRange& range);
+
+// The memory's name in a message: "память программ" or "EEPROM".
+const char* MemoryName(bool flash);
+
+// The refusal of an image of `image` bytes larger than the `memory` bytes
+// it is meant for, before a write or a verify.
+std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
+                              bool write);
 
 }  // namespace taktm
 

@@ -25,19 +25,6 @@
 #include "programming/operation_table.h"
 
 namespace taktm {
-namespace {
-
-// The refusal of an image larger than the memory it is meant for.
-std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
-                              bool write) {
-  return "Файл больше " + std::string(flash ? "памяти программ" : "EEPROM") +
-         " микросхемы: " + std::to_string(image) + " байт, память " +
-         std::to_string(memory) + " байт. " +
-         (write ? "Ничего не записано." : "Ничего не сверено.");
-}
-
-}  // namespace
-
 PortRun::PortRun(PortRunSetup setup)
     : options_(setup.options),
       entry_(EntryOf(setup.options.command)),
@@ -439,8 +426,7 @@ void PortRun::RunOperation() {
   const bool write = row.action == OperationAction::kWrite;
   const uint32_t memory = flash ? p.FlashSize() : p.EepromSize();
   if (options_.range) {
-    std::string error = RangeBeyond(*options_.range, memory,
-                                    flash ? "память программ" : "EEPROM");
+    std::string error = RangeBeyond(*options_.range, memory, MemoryName(flash));
     // The image's bytes start at its origin (--offset) and end at its size.
     const DataBuffer& image = host_.core().buffer();
     if (error.empty() && entry_.file_is_input &&
@@ -468,7 +454,7 @@ void PortRun::RunOperation() {
     }
     serial_.emplace(*options_.serial, *counter_, std::move(log_started));
     if (const std::string error =
-            serial_->Place(row, memory, flash ? "память программ" : "EEPROM");
+            serial_->Place(row, memory, MemoryName(flash));
         !error.empty()) {
       return Finish(ExitStatus::kUsage, error);
     }

@@ -7,6 +7,7 @@
 
 #include "buffer/sha256.h"
 #include "buffer/working_file.h"
+#include "cli/memory_commands.h"
 #include "cli/mismatch_report.h"
 #include "cli/port_report.h"
 #include "cli/port_run.h"
@@ -78,11 +79,7 @@ void PortRun::StartProgram() {
     const uint32_t memory = flash ? p.FlashSize() : p.EepromSize();
     if (image_sizes_[i] > memory) {
       return Finish(ExitStatus::kFileError,
-                    std::string("Файл больше ") +
-                        (flash ? "памяти программ" : "EEPROM") +
-                        " микросхемы: " + std::to_string(image_sizes_[i]) +
-                        " байт, память " + std::to_string(memory) +
-                        " байт. Ничего не записано.");
+                    ImageTooLargeText(image_sizes_[i], memory, flash, true));
     }
   }
   if (options_.serial) {
@@ -93,9 +90,8 @@ void PortRun::StartProgram() {
                         : [this](uint64_t n) { return WriteStartedLine(n); });
     const OperationRow& row =
         *FindOperation(eeprom ? OP_WRITE_EEPROM : OP_WRITE_FLASH);
-    if (const std::string error =
-            serial_->Place(row, eeprom ? p.EepromSize() : p.FlashSize(),
-                           eeprom ? "EEPROM" : "память программ");
+    if (const std::string error = serial_->Place(
+            row, eeprom ? p.EepromSize() : p.FlashSize(), MemoryName(!eeprom));
         !error.empty()) {
       return Finish(ExitStatus::kUsage, error);
     }
