@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/cli_args.h"
 
@@ -24,6 +25,9 @@ int OperationOf(const CliOptions& options);
 
 // Whether the command talks to a device at all (checksum FILE does not).
 bool NeedsDevice(const CliOptions& options);
+
+// One number: decimal digits, or 0x and hexadecimal ones, within 64 bits.
+std::optional<uint64_t> ParseNumber(std::string_view text);
 
 // "START:LEN", each decimal or 0x hexadecimal, LEN at least 1, the end
 // inside 32 bits. Nothing, with `error` set, when the text is wrong.
