@@ -141,22 +141,11 @@ std::optional<std::vector<uint64_t>> ParseSerialList(std::string_view text,
 }
 
 CounterResult PeekList(const std::string& path, uint64_t max_value) {
-  int e = 0;
-  const std::optional<std::string> real = ResolvedPath(path, &e);
-  if (!real) {
-    return Fail("Список номеров " + Quoted(path) +
-                " не открывается: " + RecordReason(e));
-  }
-  RecordFd fd(OpenDurable(*real, O_RDONLY));
-  struct stat st {};
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
-    return Fail("Список номеров " + Quoted(path) +
-                " не открывается: " + RecordReason(errno));
-  }
-  if (!S_ISREG(st.st_mode)) {
-    return Fail("Список номеров " + Quoted(path) + " — не обычный файл");
-  }
+  RecordFd fd;
   std::string error;
+  const std::optional<std::string> real =
+      OpenRecordToRead(path, kNoun, fd, &error);
+  if (!real) return Fail(error);
   const std::optional<std::vector<uint64_t>> values =
       ReadList(fd.get(), path, max_value, &error);
   if (!values) return Fail(error);
