@@ -25,6 +25,19 @@
 #include "programming/operation_table.h"
 
 namespace taktm {
+namespace {
+
+// The settings the run works with, `program`'s options as its steps need
+// them (program_steps.h).
+StoredSettings RunSettings(StoredSettings settings, CliCommand command) {
+  if (command == CliCommand::kProgram) {
+    settings.options = ProgramRunOptions(settings.options);
+  }
+  return settings;
+}
+
+}  // namespace
+
 PortRun::PortRun(PortRunSetup setup)
     : options_(setup.options),
       entry_(EntryOf(setup.options.command)),
@@ -33,17 +46,12 @@ PortRun::PortRun(PortRunSetup setup)
       solo_(setup.solo),
       log_(setup.log),
       counter_(setup.counter),
-      settings_(std::move(setup.settings)),
+      settings_(RunSettings(std::move(setup.settings), setup.options.command)),
       port_name_(settings_.port.port.toStdString()),
-      host_(setup.options.command == CliCommand::kProgram
-                ? ProgramRunOptions(settings_.options)
-                : settings_.options),
+      host_(settings_.options),
       progress_(setup.streams.err, setup.streams.err_is_terminal, 30,
                 setup.streams.err_columns) {
   host_.set_clock(&clock_);
-  if (options_.command == CliCommand::kProgram) {
-    settings_.options = ProgramRunOptions(settings_.options);
-  }
   result_.port = port_name_;
   facts().Add("command", entry_.name);
   if (!solo_ || setup.port_found) facts().Add("port", port_name_);
