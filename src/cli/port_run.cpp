@@ -382,6 +382,23 @@ void PortRun::AfterReadBack(bool drained) {
   Finish(ExitStatus::kOk);
 }
 
+// The write's reload may bring a file that has grown past the memory since
+// it was first checked; the window would write the part that fits. Nothing
+// has been sent yet (frames go out only on the device's acknowledgements,
+// inside the event loop), so the whole sequence can still be dropped.
+bool PortRun::RunWithImage(int code, bool numbered) {
+  const size_t outcomes_before = host_.outcomes().size();
+  ImageReady(numbered);
+  host_.on_buffer_replaced = [this, numbered] { ImageReady(numbered); };
+  programmer().RunOperation(chip_row_, code);
+  host_.on_buffer_replaced = nullptr;
+  const std::vector<Outcome>& outcomes = host_.outcomes();
+  return std::any_of(outcomes.begin() + static_cast<ptrdiff_t>(outcomes_before),
+                     outcomes.end(), [](const Outcome& o) {
+                       return o.kind == OutcomeKind::kImageTooLarge;
+                     });
+}
+
 bool PortRun::FinishedByBitsMismatch() {
   const BitRows& rows = programmer().bits(bit_kind_);
   for (int i = 0; i < rows.count(); ++i) {
@@ -442,7 +459,7 @@ void PortRun::WriteTicks() {
   for (int i = 0; i < rows.count(); ++i) {
     rows.SetRowTicked(i, ticks_[static_cast<size_t>(i)]);
   }
-  programmer().Button1Click(bit_kind_);
+  programmer().WriteBits(bit_kind_);
 }
 
 std::optional<RunState> PortRun::EndStep(bool drained) {
@@ -529,25 +546,9 @@ void PortRun::RunOperation() {
   if (bit_write && !ParseTicks(options_.bits, bit_kind_, &ticks_)) return;
 
   BeginOperation();
-  const size_t outcomes_before = host_.outcomes().size();
-  // The image as the write will use it: also after the write's reload,
-  // which replaces the buffer inside the handler.
-  if (entry_.file_is_input) {
-    ImageReady(serial_.has_value());
-    host_.on_buffer_replaced = [this] { ImageReady(serial_.has_value()); };
-  }
-  p.RunOperation(chip_row_, OperationOf(options_));
-  host_.on_buffer_replaced = nullptr;
-  // The write's reload may bring a file that has grown past the memory since
-  // it was first checked; the window would write the part that fits. Nothing
-  // has been sent yet (frames go out only on the device's acknowledgements,
-  // inside the event loop), so the whole sequence can still be dropped.
-  const std::vector<Outcome>& outcomes = host_.outcomes();
-  if (entry_.file_is_input &&
-      std::any_of(outcomes.begin() + static_cast<ptrdiff_t>(outcomes_before),
-                  outcomes.end(), [](const Outcome& o) {
-                    return o.kind == OutcomeKind::kImageTooLarge;
-                  })) {
+  if (!entry_.file_is_input) {
+    p.RunOperation(chip_row_, OperationOf(options_));
+  } else if (RunWithImage(OperationOf(options_), serial_.has_value())) {
     host_.queue().ClearQueue();
     return Finish(
         ExitStatus::kFileError,

@@ -162,6 +162,10 @@ class PortRun {
   // `ticks_` set in the rows of `bit_kind_`; "Записать" queues them, as the
   // user would do.
   void WriteTicks();
+  // Runs the write or verify `code` with the image as it will use it, also
+  // after its reload (ImageReady); whether the reload found the image cut
+  // to fit the memory.
+  bool RunWithImage(int code, bool numbered);
   // A step's wait over: its state, the progress line ended and the queue
   // no longer followed; nothing when the serial number failed.
   std::optional<RunState> EndStep(bool drained);

@@ -1,7 +1,6 @@
 // `program`: one discovery and chip selection, then the plan's steps
 // (program_steps.h) one after another in the same run; the first failure
 // stops the rest, and the run's one result and one log line name the step.
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -131,17 +130,7 @@ bool PortRun::QueueMemoryStep(ProgramStep step, int code) {
   const bool numbered =
       serial_ && (options_.serial->memory == MemoryTarget::kEeprom) == !flash;
   verify_expected_ = p.QueuesVerify(code);
-  const size_t outcomes_before = host_.outcomes().size();
-  auto ready = [this, numbered] { ImageReady(numbered); };
-  ready();
-  host_.on_buffer_replaced = ready;
-  p.RunOperation(chip_row_, code);
-  host_.on_buffer_replaced = nullptr;
-  const std::vector<Outcome>& outcomes = host_.outcomes();
-  if (std::any_of(outcomes.begin() + static_cast<ptrdiff_t>(outcomes_before),
-                  outcomes.end(), [](const Outcome& o) {
-                    return o.kind == OutcomeKind::kImageTooLarge;
-                  })) {
+  if (RunWithImage(code, numbered)) {
     host_.queue().ClearQueue();
     Finish(ExitStatus::kFileError, kImageTooLarge);
     return false;
