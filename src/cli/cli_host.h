@@ -10,8 +10,6 @@
 
 #include <QElapsedTimer>
 #include <QString>
-#include <QTimer>
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,7 +18,6 @@
 
 #include "config/options.h"
 #include "link/comm32.h"
-#include "link/frame.h"
 #include "session/app_core.h"
 #include "session/port_session.h"
 #include "session/recording_host.h"
@@ -43,18 +40,12 @@ class CliHost : public RecordingHost {
   // off) and starts the watchdog. Throws ECommsError.
   void Open(const PortSettings& settings);
 
-  // Spins the event loop until `done` holds (true), or `ms` pass, the
-  // watchdog fires or the port fails (false).
-  bool RunUntil(const std::function<bool()>& done, int64_t ms);
-
   int watchdog_firings() const { return session_.watchdog_firings(); }
   bool port_failed() const { return session_.port_failed(); }
   // Milliseconds from `since` to the first frame handed to the port, or -1.
   int64_t first_write_ms() const { return first_write_ms_; }
   void set_clock(const QElapsedTimer* since) { since_ = since; }
 
-  // Called with the queue's progress model when it changes.
-  std::function<void(int maximum, int position)> on_progress;
   // Called with the bytes of every frame handed to the port (`sent`) and
   // of every chunk received, before the parser sees it.
   std::function<void(bool sent, const uint8_t*, size_t)> on_wire;
@@ -67,7 +58,6 @@ class CliHost : public RecordingHost {
 
   // ---- LinkHost ----
   bool WriteData(const uint8_t* bytes, uint16_t count) override;
-  void ProgressChanged() override;
 
   // ---- AppHost ----
   void GridNeedsLayout() override {

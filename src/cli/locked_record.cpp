@@ -57,6 +57,29 @@ bool OpenLockedRecord(const std::string& real, const std::string& noun,
   }
 }
 
+std::optional<std::string> OpenRecordToRead(const std::string& path,
+                                            const std::string& noun,
+                                            RecordFd& fd, std::string* error) {
+  int e = 0;
+  std::optional<std::string> real = ResolvedPath(path, &e);
+  if (!real) {
+    *error = noun + " " + Quoted(path) + " не открывается: " + RecordReason(e);
+    return std::nullopt;
+  }
+  fd.Reset(OpenDurable(*real, O_RDONLY));
+  struct stat st {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+    *error =
+        noun + " " + Quoted(path) + " не открывается: " + RecordReason(errno);
+    return std::nullopt;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *error = noun + " " + Quoted(path) + " — не обычный файл";
+    return std::nullopt;
+  }
+  return real;
+}
+
 std::optional<std::string> ReadRecord(int fd, size_t limit, int* error) {
   std::string text;
   char buffer[4096];

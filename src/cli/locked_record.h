@@ -42,6 +42,13 @@ std::string RecordReason(int error);
 bool OpenLockedRecord(const std::string& real, const std::string& noun,
                       RecordFd& fd, struct stat& st, std::string* error);
 
+// Resolves `path` and opens the regular file it names for reading, without
+// a lock: a look that changes nothing. The resolved name; on failure
+// nothing, the error naming `path` after `noun`.
+std::optional<std::string> OpenRecordToRead(const std::string& path,
+                                            const std::string& noun,
+                                            RecordFd& fd, std::string* error);
+
 // Reads the whole (small) file from the start; at most `limit` bytes and a
 // little more. Nothing with *error set (an errno) when it cannot be read.
 std::optional<std::string> ReadRecord(int fd, size_t limit, int* error);

@@ -5,6 +5,7 @@
 #include "cli/json_text.h"
 #include "cli/mismatch_report.h"
 #include "cli/serial_text.h"
+#include "link/memory_command.h"
 
 namespace taktm {
 namespace {
@@ -101,9 +102,7 @@ std::string ChipRecordLine(const ChipRecord& r) {
   if (!r.signal.empty()) o.Add("signal", r.signal);
   if (!r.step.empty()) o.Add("step", r.step);
   if (r.address) {
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(*r.address));
-    o.AddNumber("address", *r.address).Add("address_hex", hex);
+    o.AddNumber("address", *r.address).Add("address_hex", Hex(*r.address));
   }
   // A member readers of older lines pass over.
   if (r.mismatch) o.Add("mismatches", MismatchJson(*r.mismatch));

@@ -1,6 +1,6 @@
 #include "cli/memory_commands.h"
 
-#include <cctype>
+#include <cstdint>
 
 #include "link/memory_command.h"
 #include "programming/opcodes.h"
@@ -8,26 +8,41 @@
 namespace taktm {
 namespace {
 
-// Decimal or 0x hexadecimal, at most 32 bits.
-std::optional<uint32_t> ParseAddress(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(c));
-  const bool hex = text.rfind("0x", 0) == 0;
-  const std::string digits = hex ? text.substr(2) : text;
-  const std::string allowed = hex ? "0123456789abcdef" : "0123456789";
-  if (digits.empty() || digits.size() > 10 ||
-      digits.find_first_not_of(allowed) != std::string::npos) {
-    return std::nullopt;
-  }
-  uint64_t value = 0;
-  for (const char c : digits) {
-    value = value * (hex ? 16 : 10) +
-            static_cast<uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
-  }
-  if (value > 0xFFFFFFFFu) return std::nullopt;
-  return static_cast<uint32_t>(value);
+// Decimal or 0x hexadecimal, at most 32 bits and ten digits.
+std::optional<uint32_t> ParseAddress(std::string_view text) {
+  const bool hex =
+      text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  if (text.size() - (hex ? 2 : 0) > 10) return std::nullopt;
+  const std::optional<uint64_t> value = ParseNumber(text);
+  if (!value || *value > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<uint32_t>(*value);
 }
 
 }  // namespace
+
+std::optional<uint64_t> ParseNumber(std::string_view text) {
+  const bool hex =
+      text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  if (hex) text.remove_prefix(2);
+  const uint64_t base = hex ? 16 : 10;
+  if (text.empty()) return std::nullopt;
+  uint64_t value = 0;
+  for (const char c : text) {
+    uint64_t digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint64_t>(c - '0');
+    } else if (hex && c >= 'a' && c <= 'f') {
+      digit = static_cast<uint64_t>(c - 'a' + 10);
+    } else if (hex && c >= 'A' && c <= 'F') {
+      digit = static_cast<uint64_t>(c - 'A' + 10);
+    } else {
+      return std::nullopt;
+    }
+    if (value > (UINT64_MAX - digit) / base) return std::nullopt;
+    value = value * base + digit;
+  }
+  return value;
+}
 
 std::string TakeMemoryArgument(const std::string& word, CliOptions& options) {
   if (word == "flash") {
@@ -97,6 +112,18 @@ std::string RangeText(const AddressRange& range) {
   return "0x" + Hex(range.start) + "..0x" +
          Hex(uint64_t{range.start} + range.length - 1) + " (" +
          std::to_string(range.length) + " байт)";
+}
+
+const char* MemoryName(bool flash) {
+  return flash ? "память программ" : "EEPROM";
+}
+
+std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
+                              bool write) {
+  return "Файл больше " + std::string(flash ? "памяти программ" : "EEPROM") +
+         " микросхемы: " + std::to_string(image) + " байт, память " +
+         std::to_string(memory) + " байт. " +
+         (write ? "Ничего не записано." : "Ничего не сверено.");
 }
 
 }  // namespace taktm

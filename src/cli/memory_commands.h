@@ -4,9 +4,11 @@
 #ifndef TAKT_CLI_MEMORY_COMMANDS_H_
 #define TAKT_CLI_MEMORY_COMMANDS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/cli_args.h"
 
@@ -24,6 +26,9 @@ int OperationOf(const CliOptions& options);
 // Whether the command talks to a device at all (checksum FILE does not).
 bool NeedsDevice(const CliOptions& options);
 
+// One number: decimal digits, or 0x and hexadecimal ones, within 64 bits.
+std::optional<uint64_t> ParseNumber(std::string_view text);
+
 // "START:LEN", each decimal or 0x hexadecimal, LEN at least 1, the end
 // inside 32 bits. Nothing, with `error` set, when the text is wrong.
 std::optional<AddressRange> ParseRange(const std::string& text,
@@ -35,6 +40,14 @@ std::string RangeBeyond(const AddressRange& range, uint64_t size,
 
 // "0x100..0x1FF (256 байт)".
 std::string RangeText(const AddressRange& range);
+
+// The memory's name in a message: "память программ" or "EEPROM".
+const char* MemoryName(bool flash);
+
+// The refusal of an image of `image` bytes larger than the `memory` bytes
+// it is meant for, before a write or a verify.
+std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
+                              bool write);
 
 }  // namespace taktm
 

@@ -1,8 +1,8 @@
 #include "cli/mismatch_report.h"
 
-#include <cstdio>
 #include <vector>
 
+#include "link/memory_command.h"
 #include "programming/mismatch_details.h"
 
 namespace taktm {
@@ -22,8 +22,6 @@ std::string MismatchText(const MismatchDetails& details) {
 }
 
 JsonObject MismatchJson(const MismatchDetails& d) {
-  char hex[9];
-  std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(d.chunk_address));
   std::vector<JsonObject> bytes;
   for (const ByteMismatch& m : d.first) {
     JsonObject b;
@@ -34,7 +32,7 @@ JsonObject MismatchJson(const MismatchDetails& d) {
   }
   JsonObject o;
   o.AddNumber("address", d.chunk_address)
-      .Add("address_hex", hex)
+      .Add("address_hex", Hex(d.chunk_address))
       .AddNumber("length", d.chunk_length)
       .AddNumber("read_back", d.read_back)
       .AddNumber("differing_bytes", d.differing_bytes)

@@ -27,13 +27,13 @@
 namespace taktm {
 namespace {
 
-// The refusal of an image larger than the memory it is meant for.
-std::string ImageTooLargeText(size_t image, uint32_t memory, bool flash,
-                              bool write) {
-  return "Файл больше " + std::string(flash ? "памяти программ" : "EEPROM") +
-         " микросхемы: " + std::to_string(image) + " байт, память " +
-         std::to_string(memory) + " байт. " +
-         (write ? "Ничего не записано." : "Ничего не сверено.");
+// The settings the run works with, `program`'s options as its steps need
+// them (program_steps.h).
+StoredSettings RunSettings(StoredSettings settings, CliCommand command) {
+  if (command == CliCommand::kProgram) {
+    settings.options = ProgramRunOptions(settings.options);
+  }
+  return settings;
 }
 
 }  // namespace
@@ -46,17 +46,12 @@ PortRun::PortRun(PortRunSetup setup)
       solo_(setup.solo),
       log_(setup.log),
       counter_(setup.counter),
-      settings_(std::move(setup.settings)),
+      settings_(RunSettings(std::move(setup.settings), setup.options.command)),
       port_name_(settings_.port.port.toStdString()),
-      host_(setup.options.command == CliCommand::kProgram
-                ? ProgramRunOptions(settings_.options)
-                : settings_.options),
+      host_(settings_.options),
       progress_(setup.streams.err, setup.streams.err_is_terminal, 30,
                 setup.streams.err_columns) {
   host_.set_clock(&clock_);
-  if (options_.command == CliCommand::kProgram) {
-    settings_.options = ProgramRunOptions(settings_.options);
-  }
   result_.port = port_name_;
   facts().Add("command", entry_.name);
   if (!solo_ || setup.port_found) facts().Add("port", port_name_);
@@ -378,22 +373,104 @@ bool PortRun::ReadBitsBack() {
 }
 
 void PortRun::AfterReadBack(bool drained) {
-  ChipProgrammer& p = programmer();
   const RunVerdict verdict = JudgeRun(StateAfter(Step::kReadBack, drained));
   if (verdict.status != ExitStatus::kOk) {
     return Finish(verdict.status, verdict.message);
   }
   ReportBits(bit_kind_);
-  const BitRows& rows = p.bits(bit_kind_);
+  if (FinishedByBitsMismatch()) return;
+  Finish(ExitStatus::kOk);
+}
+
+// The write's reload may bring a file that has grown past the memory since
+// it was first checked; the window would write the part that fits. Nothing
+// has been sent yet (frames go out only on the device's acknowledgements,
+// inside the event loop), so the whole sequence can still be dropped.
+bool PortRun::RunWithImage(int code, bool numbered) {
+  const size_t outcomes_before = host_.outcomes().size();
+  ImageReady(numbered);
+  host_.on_buffer_replaced = [this, numbered] { ImageReady(numbered); };
+  programmer().RunOperation(chip_row_, code);
+  host_.on_buffer_replaced = nullptr;
+  const std::vector<Outcome>& outcomes = host_.outcomes();
+  return std::any_of(outcomes.begin() + static_cast<ptrdiff_t>(outcomes_before),
+                     outcomes.end(), [](const Outcome& o) {
+                       return o.kind == OutcomeKind::kImageTooLarge;
+                     });
+}
+
+bool PortRun::FinishedByBitsMismatch() {
+  const BitRows& rows = programmer().bits(bit_kind_);
   for (int i = 0; i < rows.count(); ++i) {
     if (static_cast<size_t>(i) < ticks_.size() &&
         rows.row(i).ticked != ticks_[static_cast<size_t>(i)]) {
-      return Finish(ExitStatus::kVerifyMismatch,
-                    "Биты в микросхеме не совпадают с записанными: " +
-                        rows.row(i).caption);
+      Finish(ExitStatus::kVerifyMismatch,
+             "Биты в микросхеме не совпадают с записанными: " +
+                 rows.row(i).caption);
+      return true;
     }
   }
-  Finish(ExitStatus::kOk);
+  return false;
+}
+
+void PortRun::BeginOperation() {
+  host_.on_warning = [this](const std::string& text) {
+    progress_.End();
+    Note("предупреждение: " + OneLine(text));
+  };
+  show_progress_ =
+      solo_ && !options_.quiet && (streams_.err_is_terminal || !options_.json);
+  operation_started_ms_ = clock_.elapsed();
+}
+
+bool PortRun::ParseTicks(const std::string& bits, BitKind kind,
+                         std::vector<bool>* ticks) {
+  const BitRows& rows = programmer().bits(kind);
+  std::vector<std::string> names;
+  for (int i = 0; i < rows.count(); ++i) names.push_back(rows.row(i).caption);
+  std::string error;
+  const auto parsed = ParseBitTicks(bits, names, &error);
+  if (!parsed) {
+    Finish(ExitStatus::kUsage, error);
+    return false;
+  }
+  *ticks = *parsed;
+  return true;
+}
+
+bool PortRun::StartSerial(int code) {
+  ChipProgrammer& p = programmer();
+  const OperationRow& row = *FindOperation(code);
+  const bool flash = row.memory == OperationMemory::kFlash;
+  std::function<std::string(uint64_t)> log_started;
+  if (log_ != nullptr) {
+    log_started = [this](uint64_t number) { return WriteStartedLine(number); };
+  }
+  serial_.emplace(*options_.serial, *counter_, std::move(log_started));
+  const std::string error = serial_->Place(
+      row, flash ? p.FlashSize() : p.EepromSize(), MemoryName(flash));
+  if (error.empty()) return true;
+  Finish(ExitStatus::kUsage, error);
+  return false;
+}
+
+void PortRun::WriteTicks() {
+  BitRows& rows = programmer().bits(bit_kind_);
+  for (int i = 0; i < rows.count(); ++i) {
+    rows.SetRowTicked(i, ticks_[static_cast<size_t>(i)]);
+  }
+  programmer().WriteBits(bit_kind_);
+}
+
+std::optional<RunState> PortRun::EndStep(bool drained) {
+  RunState state = StateAfter(Step::kOperation, drained);
+  progress_.End();
+  StopFollowingQueue();
+  if (serial_ && !serial_->error().empty()) {
+    Finish(ExitStatus::kFileError, serial_->error());
+    return std::nullopt;
+  }
+  return state;
 }
 
 // The queue as a step's commands leave it: the byte progress (already
@@ -439,8 +516,7 @@ void PortRun::RunOperation() {
   const bool write = row.action == OperationAction::kWrite;
   const uint32_t memory = flash ? p.FlashSize() : p.EepromSize();
   if (options_.range) {
-    std::string error = RangeBeyond(*options_.range, memory,
-                                    flash ? "память программ" : "EEPROM");
+    std::string error = RangeBeyond(*options_.range, memory, MemoryName(flash));
     // The image's bytes start at its origin (--offset) and end at its size.
     const DataBuffer& image = host_.core().buffer();
     if (error.empty() && entry_.file_is_input &&
@@ -459,20 +535,7 @@ void PortRun::RunOperation() {
         ExitStatus::kFileError,
         ImageTooLargeText(host_.core().buffer().size(), memory, flash, write));
   }
-  if (options_.serial) {
-    std::function<std::string(uint64_t)> log_started;
-    if (log_ != nullptr) {
-      log_started = [this](uint64_t number) {
-        return WriteStartedLine(number);
-      };
-    }
-    serial_.emplace(*options_.serial, *counter_, std::move(log_started));
-    if (const std::string error =
-            serial_->Place(row, memory, flash ? "память программ" : "EEPROM");
-        !error.empty()) {
-      return Finish(ExitStatus::kUsage, error);
-    }
-  }
+  if (options_.serial && !StartSerial(OperationOf(options_))) return;
   // The same decision the write's sequence takes.
   verify_expected_ = p.QueuesVerify(OperationOf(options_));
   // Bit writes: the ticks are set in the dialog's rows and "Записать"
@@ -480,41 +543,12 @@ void PortRun::RunOperation() {
   const bool bit_write = entry_.takes_bits;
   bit_kind_ = row.memory == OperationMemory::kFuseBits ? BitKind::kFuse
                                                        : BitKind::kLock;
-  if (bit_write) {
-    std::vector<std::string> names;
-    for (int i = 0; i < p.bits(bit_kind_).count(); ++i) {
-      names.push_back(p.bits(bit_kind_).row(i).caption);
-    }
-    std::string error;
-    const auto parsed = ParseBitTicks(options_.bits, names, &error);
-    if (!parsed) return Finish(ExitStatus::kUsage, error);
-    ticks_ = *parsed;
-  }
+  if (bit_write && !ParseTicks(options_.bits, bit_kind_, &ticks_)) return;
 
-  host_.on_warning = [this](const std::string& text) {
-    progress_.End();
-    Note("предупреждение: " + OneLine(text));
-  };
-  operation_started_ms_ = clock_.elapsed();
-  const size_t outcomes_before = host_.outcomes().size();
-  // The image as the write will use it: also after the write's reload,
-  // which replaces the buffer inside the handler.
-  if (entry_.file_is_input) {
-    ImageReady();
-    host_.on_buffer_replaced = [this] { ImageReady(); };
-  }
-  p.RunOperation(chip_row_, OperationOf(options_));
-  host_.on_buffer_replaced = nullptr;
-  // The write's reload may bring a file that has grown past the memory since
-  // it was first checked; the window would write the part that fits. Nothing
-  // has been sent yet (frames go out only on the device's acknowledgements,
-  // inside the event loop), so the whole sequence can still be dropped.
-  const std::vector<Outcome>& outcomes = host_.outcomes();
-  if (entry_.file_is_input &&
-      std::any_of(outcomes.begin() + static_cast<ptrdiff_t>(outcomes_before),
-                  outcomes.end(), [](const Outcome& o) {
-                    return o.kind == OutcomeKind::kImageTooLarge;
-                  })) {
+  BeginOperation();
+  if (!entry_.file_is_input) {
+    p.RunOperation(chip_row_, OperationOf(options_));
+  } else if (RunWithImage(OperationOf(options_), serial_.has_value())) {
     host_.queue().ClearQueue();
     return Finish(
         ExitStatus::kFileError,
@@ -527,17 +561,9 @@ void PortRun::RunOperation() {
                   "Место номера не попало в записываемые данные. Ничего не "
                   "записано.");
   }
-  if (bit_write) {
-    BitRows& rows = p.bits(bit_kind_);
-    for (int i = 0; i < rows.count(); ++i) {
-      rows.SetRowTicked(i, ticks_[static_cast<size_t>(i)]);
-    }
-    p.Button1Click(bit_kind_);
-  }
+  if (bit_write) WriteTicks();
   // Progress in the data bytes of the whole sequence (writes and verifies
   // together), with the speed and the time left.
-  show_progress_ =
-      solo_ && !options_.quiet && (streams_.err_is_terminal || !options_.json);
   bytes_.Start(host_.queue());
   FollowStep(OperationName(OperationOf(options_)), serial_.has_value());
   Wait([this] { return host_.queue().empty(); },
@@ -569,14 +595,9 @@ bool PortRun::FinishedByFailure(const RunVerdict& verdict) {
 void PortRun::AfterOperation(bool drained) {
   ChipProgrammer& p = programmer();
   facts().AddNumber("operation_ms", clock_.elapsed() - operation_started_ms_);
-  const RunState state = StateAfter(Step::kOperation, drained);
-  progress_.End();
-  StopFollowingQueue();
-  if (serial_ && !serial_->error().empty()) {
-    return Finish(ExitStatus::kFileError, serial_->error());
-  }
-
-  const RunVerdict verdict = JudgeRun(state);
+  const std::optional<RunState> state = EndStep(drained);
+  if (!state) return;
+  const RunVerdict verdict = JudgeRun(*state);
   if (!verdict.shown.empty()) facts().Add("result", verdict.shown);
   if (FinishedByFailure(verdict)) return;
   switch (options_.command) {

@@ -145,10 +145,34 @@ class PortRun {
   // when it does not (the bits asked for are reported as they are).
   bool ReadBitsBack();
   void AfterReadBack(bool drained);
+  // Ends the run when the bits read back differ from `ticks_`; whether it
+  // did.
+  bool FinishedByBitsMismatch();
+
+  // Shared by the single operation and the program's steps. Each that
+  // returns false has ended the run.
+  // Warning boxes as notes, whether a progress line shows, the clock.
+  void BeginOperation();
+  // `bits` ("NAME,NAME") as ticks of the chip's rows of `kind`.
+  bool ParseTicks(const std::string& bits, BitKind kind,
+                  std::vector<bool>* ticks);
+  // The serial number's job for the write `code`, its place checked
+  // against the memory the write fills.
+  bool StartSerial(int code);
+  // `ticks_` set in the rows of `bit_kind_`; "Записать" queues them, as the
+  // user would do.
+  void WriteTicks();
+  // Runs the write or verify `code` with the image as it will use it, also
+  // after its reload (ImageReady); whether the reload found the image cut
+  // to fit the memory.
+  bool RunWithImage(int code, bool numbered);
+  // A step's wait over: its state, the progress line ended and the queue
+  // no longer followed; nothing when the serial number failed.
+  std::optional<RunState> EndStep(bool drained);
 
   // The image as the write will use it: its fingerprint, and the serial
-  // number's place.
-  void ImageReady();
+  // number's place when this write carries it.
+  void ImageReady(bool numbered);
   // The byte progress and the serial number leave the queue.
   void StopFollowingQueue();
 

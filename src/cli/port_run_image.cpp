@@ -215,9 +215,9 @@ void PortRun::ReportImage(const std::string& what, size_t size) {
       what + " не чиста: по адресу 0x" + Hex(address) + " байт " + value + ".");
 }
 
-void PortRun::ImageReady() {
+void PortRun::ImageReady(bool numbered) {
   image_sha256_ = Sha256Hex(host_.core().buffer());
-  if (serial_) serial_->PrepareImage(host_.core().buffer());
+  if (numbered) serial_->PrepareImage(host_.core().buffer());
 }
 
 }  // namespace taktm

@@ -1,12 +1,11 @@
 // `program`: one discovery and chip selection, then the plan's steps
 // (program_steps.h) one after another in the same run; the first failure
 // stops the rest, and the run's one result and one log line name the step.
-#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "buffer/sha256.h"
 #include "buffer/working_file.h"
+#include "cli/memory_commands.h"
 #include "cli/mismatch_report.h"
 #include "cli/port_report.h"
 #include "cli/port_run.h"
@@ -21,12 +20,6 @@ namespace {
 
 bool IsMemoryStep(ProgramStep step) {
   return step == ProgramStep::kFlash || step == ProgramStep::kEeprom;
-}
-
-std::vector<std::string> BitNames(BitRows& rows) {
-  std::vector<std::string> names;
-  for (int i = 0; i < rows.count(); ++i) names.push_back(rows.row(i).caption);
-  return names;
 }
 
 }  // namespace
@@ -68,45 +61,26 @@ void PortRun::StartProgram() {
     const std::optional<std::string>& bits =
         kind == BitKind::kFuse ? options_.fuses : options_.locks;
     if (!bits) continue;
-    std::string error;
-    const auto ticks = ParseBitTicks(*bits, BitNames(p.bits(kind)), &error);
-    if (!ticks) return Finish(ExitStatus::kUsage, error);
-    (kind == BitKind::kFuse ? fuse_ticks_ : lock_ticks_) = *ticks;
+    if (!ParseTicks(*bits, kind,
+                    kind == BitKind::kFuse ? &fuse_ticks_ : &lock_ticks_)) {
+      return;
+    }
   }
   for (size_t i = 0; i < images_.size(); ++i) {
     const bool flash = images_[i].memory == "flash";
     const uint32_t memory = flash ? p.FlashSize() : p.EepromSize();
     if (image_sizes_[i] > memory) {
       return Finish(ExitStatus::kFileError,
-                    std::string("Файл больше ") +
-                        (flash ? "памяти программ" : "EEPROM") +
-                        " микросхемы: " + std::to_string(image_sizes_[i]) +
-                        " байт, память " + std::to_string(memory) +
-                        " байт. Ничего не записано.");
+                    ImageTooLargeText(image_sizes_[i], memory, flash, true));
     }
   }
-  if (options_.serial) {
-    const bool eeprom = options_.serial->memory == MemoryTarget::kEeprom;
-    serial_.emplace(
-        *options_.serial, *counter_,
-        log_ == nullptr ? std::function<std::string(uint64_t)>()
-                        : [this](uint64_t n) { return WriteStartedLine(n); });
-    const OperationRow& row =
-        *FindOperation(eeprom ? OP_WRITE_EEPROM : OP_WRITE_FLASH);
-    if (const std::string error =
-            serial_->Place(row, eeprom ? p.EepromSize() : p.FlashSize(),
-                           eeprom ? "EEPROM" : "память программ");
-        !error.empty()) {
-      return Finish(ExitStatus::kUsage, error);
-    }
+  if (options_.serial &&
+      !StartSerial(options_.serial->memory == MemoryTarget::kEeprom
+                       ? OP_WRITE_EEPROM
+                       : OP_WRITE_FLASH)) {
+    return;
   }
-  host_.on_warning = [this](const std::string& text) {
-    progress_.End();
-    Note("предупреждение: " + OneLine(text));
-  };
-  show_progress_ =
-      solo_ && !options_.quiet && (streams_.err_is_terminal || !options_.json);
-  operation_started_ms_ = clock_.elapsed();
+  BeginOperation();
   step_ = 0;
   RunProgramStep();
 }
@@ -156,21 +130,7 @@ bool PortRun::QueueMemoryStep(ProgramStep step, int code) {
   const bool numbered =
       serial_ && (options_.serial->memory == MemoryTarget::kEeprom) == !flash;
   verify_expected_ = p.QueuesVerify(code);
-  const size_t outcomes_before = host_.outcomes().size();
-  auto ready = [this, numbered] {
-    image_sha256_ =
-        Sha256Hex(host_.core().buffer().data(), host_.core().buffer().size());
-    if (numbered) serial_->PrepareImage(host_.core().buffer());
-  };
-  ready();
-  host_.on_buffer_replaced = ready;
-  p.RunOperation(chip_row_, code);
-  host_.on_buffer_replaced = nullptr;
-  const std::vector<Outcome>& outcomes = host_.outcomes();
-  if (std::any_of(outcomes.begin() + static_cast<ptrdiff_t>(outcomes_before),
-                  outcomes.end(), [](const Outcome& o) {
-                    return o.kind == OutcomeKind::kImageTooLarge;
-                  })) {
+  if (RunWithImage(code, numbered)) {
     host_.queue().ClearQueue();
     Finish(ExitStatus::kFileError, kImageTooLarge);
     return false;
@@ -196,30 +156,19 @@ bool PortRun::QueueMemoryStep(ProgramStep step, int code) {
   return true;
 }
 
-// The ticks are set in the dialog's rows and "Записать" queues them, as the
-// user would do.
 void PortRun::QueueBitStep(ProgramStep step, int code) {
-  ChipProgrammer& p = programmer();
   bit_kind_ = step == ProgramStep::kFuses ? BitKind::kFuse : BitKind::kLock;
   ticks_ = step == ProgramStep::kFuses ? fuse_ticks_ : lock_ticks_;
-  p.RunOperation(chip_row_, code);
-  BitRows& rows = p.bits(bit_kind_);
-  for (int i = 0; i < rows.count(); ++i) {
-    rows.SetRowTicked(i, ticks_[static_cast<size_t>(i)]);
-  }
-  p.Button1Click(bit_kind_);
+  programmer().RunOperation(chip_row_, code);
+  WriteTicks();
 }
 
 void PortRun::AfterProgramStep(bool drained) {
   ChipProgrammer& p = programmer();
   const ProgramStep step = plan_[step_];
-  const RunState state = StateAfter(Step::kOperation, drained);
-  progress_.End();
-  StopFollowingQueue();
-  if (serial_ && !serial_->error().empty()) {
-    return Finish(ExitStatus::kFileError, serial_->error());
-  }
-  const RunVerdict verdict = JudgeRun(state);
+  const std::optional<RunState> state = EndStep(drained);
+  if (!state) return;
+  const RunVerdict verdict = JudgeRun(*state);
   if (FinishedByFailure(verdict)) return;
   // A signature reply without the device's confirmation is no match: a
   // wrong chip gets nothing written.
@@ -255,15 +204,7 @@ void PortRun::AfterProgramReadBack(bool drained) {
   if (verdict.status != ExitStatus::kOk) {
     return Finish(verdict.status, verdict.message);
   }
-  const BitRows& rows = programmer().bits(bit_kind_);
-  for (int i = 0; i < rows.count(); ++i) {
-    if (static_cast<size_t>(i) < ticks_.size() &&
-        rows.row(i).ticked != ticks_[static_cast<size_t>(i)]) {
-      return Finish(ExitStatus::kVerifyMismatch,
-                    "Биты в микросхеме не совпадают с записанными: " +
-                        rows.row(i).caption);
-    }
-  }
+  if (FinishedByBitsMismatch()) return;
   NextProgramStep();
 }
 

@@ -45,21 +45,11 @@ std::optional<uint64_t> ReadValue(int fd, const std::string& path,
 }  // namespace
 
 CounterResult PeekCounter(const std::string& path) {
-  int e = 0;
-  const std::optional<std::string> real = ResolvedPath(path, &e);
-  if (!real) {
-    return Fail("Файл счётчика " + Quoted(path) +
-                " не открывается: " + RecordReason(e));
-  }
-  RecordFd fd(OpenDurable(*real, O_RDONLY));
-  struct stat st {};
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
-    return Fail("Файл счётчика " + Quoted(path) +
-                " не открывается: " + RecordReason(errno));
-  }
-  if (!S_ISREG(st.st_mode)) {
-    return Fail("Файл счётчика " + Quoted(path) + " — не обычный файл");
-  }
+  RecordFd fd;
+  std::string error;
+  const std::optional<std::string> real =
+      OpenRecordToRead(path, kNoun, fd, &error);
+  if (!real) return Fail(error);
   CounterResult r;
   r.value = ReadValue(fd.get(), path, &r.error);
   const int writable = r.value ? FolderWritable(FolderOf(*real)) : 0;

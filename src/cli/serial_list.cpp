@@ -8,6 +8,7 @@
 
 #include "cli/durable_file.h"
 #include "cli/locked_record.h"
+#include "cli/memory_commands.h"
 #include "cli/serial_form.h"
 #include "cli/serial_stamp.h"
 
@@ -24,31 +25,6 @@ CounterResult Fail(std::string error) {
   CounterResult r;
   r.error = std::move(error);
   return r;
-}
-
-// One number: decimal digits, or 0x and hexadecimal ones, within 64 bits.
-std::optional<uint64_t> ParseListValue(std::string_view text) {
-  const bool hex =
-      text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  if (hex) text.remove_prefix(2);
-  const uint64_t base = hex ? 16 : 10;
-  if (text.empty()) return std::nullopt;
-  uint64_t value = 0;
-  for (const char c : text) {
-    uint64_t digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<uint64_t>(c - '0');
-    } else if (hex && c >= 'a' && c <= 'f') {
-      digit = static_cast<uint64_t>(c - 'a' + 10);
-    } else if (hex && c >= 'A' && c <= 'F') {
-      digit = static_cast<uint64_t>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-    if (value > (UINT64_MAX - digit) / base) return std::nullopt;
-    value = value * base + digit;
-  }
-  return value;
 }
 
 // The list read whole from an open descriptor and checked.
@@ -140,7 +116,7 @@ std::optional<std::vector<uint64_t>> ParseSerialList(std::string_view text,
     if (row.empty()) continue;
     const std::string at =
         "Список номеров " + Quoted(shown) + ", строка " + std::to_string(line);
-    const std::optional<uint64_t> value = ParseListValue(row);
+    const std::optional<uint64_t> value = ParseNumber(row);
     if (!value) {
       *error = at +
                ": не номер (нужно одно число в строке: десятичное или "
@@ -165,22 +141,11 @@ std::optional<std::vector<uint64_t>> ParseSerialList(std::string_view text,
 }
 
 CounterResult PeekList(const std::string& path, uint64_t max_value) {
-  int e = 0;
-  const std::optional<std::string> real = ResolvedPath(path, &e);
-  if (!real) {
-    return Fail("Список номеров " + Quoted(path) +
-                " не открывается: " + RecordReason(e));
-  }
-  RecordFd fd(OpenDurable(*real, O_RDONLY));
-  struct stat st {};
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
-    return Fail("Список номеров " + Quoted(path) +
-                " не открывается: " + RecordReason(errno));
-  }
-  if (!S_ISREG(st.st_mode)) {
-    return Fail("Список номеров " + Quoted(path) + " — не обычный файл");
-  }
+  RecordFd fd;
   std::string error;
+  const std::optional<std::string> real =
+      OpenRecordToRead(path, kNoun, fd, &error);
+  if (!real) return Fail(error);
   const std::optional<std::vector<uint64_t>> values =
       ReadList(fd.get(), path, max_value, &error);
   if (!values) return Fail(error);

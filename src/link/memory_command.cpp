@@ -41,9 +41,9 @@ std::optional<MemoryCommand> DecodeMemoryCommand(
                        command[kMemoryCountAt], command.size() - kMemoryDataAt};
 }
 
-std::string Hex(uint64_t value) {
+std::string Hex(uint64_t value, int min_digits) {
   char text[20];
-  std::snprintf(text, sizeof text, "%llX",
+  std::snprintf(text, sizeof text, "%0*llX", min_digits,
                 static_cast<unsigned long long>(value));
   return text;
 }

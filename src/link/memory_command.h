@@ -45,9 +45,10 @@ struct MemoryCommand {
 std::optional<MemoryCommand> DecodeMemoryCommand(
     const std::vector<uint8_t>& command);
 
-// Upper-case hexadecimal without leading zeros ("1C0"), as the status line
-// and the messages show addresses and bytes.
-std::string Hex(uint64_t value);
+// Upper-case hexadecimal without leading zeros ("1C0"), or zero-padded to
+// `min_digits` ("0F"), as the status line and the messages show addresses
+// and bytes.
+std::string Hex(uint64_t value, int min_digits = 1);
 
 }  // namespace taktm
 

@@ -2,22 +2,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdio>
 
+#include "link/memory_command.h"
 #include "programming/opcodes.h"
 
 namespace taktm {
-namespace {
-
-std::string Hex(uint32_t value, int digits) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%0*X", digits,
-                static_cast<unsigned>(value));
-  return text;
-}
-
-}  // namespace
-
 MismatchDetails CompareBytes(uint32_t address, const uint8_t* image,
                              const uint8_t* chip, size_t n) {
   MismatchDetails d;
@@ -43,7 +32,7 @@ bool OnlyClearedBits(const MismatchDetails& d) {
 
 std::vector<std::string> MismatchLines(const MismatchDetails& d) {
   std::vector<std::string> lines;
-  std::string chunk = "Блок с адреса " + Hex(d.chunk_address, 1) + ", длина " +
+  std::string chunk = "Блок с адреса " + Hex(d.chunk_address) + ", длина " +
                       std::to_string(d.chunk_length);
   if (d.read_back < d.chunk_length) {
     chunk += ", прочитано из микросхемы " + std::to_string(d.read_back);
@@ -63,7 +52,7 @@ std::vector<std::string> MismatchLines(const MismatchDetails& d) {
   lines.push_back("Битов 0→1 (в файле 0, в микросхеме 1): " +
                   std::to_string(d.bits_set) + ".");
   for (const ByteMismatch& m : d.first) {
-    lines.push_back(Hex(m.address, 1) + ": в файле " + Hex(m.expected, 2) +
+    lines.push_back(Hex(m.address) + ": в файле " + Hex(m.expected, 2) +
                     ", в микросхеме " + Hex(m.actual, 2));
   }
   if (d.differing_bytes > d.first.size()) {
